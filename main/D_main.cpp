@@ -1,0 +1,456 @@
+#include "D_main.h"
+
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "D_com.h"
+#include "D_rem.h"
+#include "D_survey.h"
+#include "DeviceSetup.h"
+#include "Fonts.h"
+#include "Monitor.h"
+#include "SendLine.h"
+#include "SettingsFile.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+// The design's client width: controls anchored to the right keep their distance to it.
+constexpr int kDesignWidth = 793;
+
+template <typename W>
+W* make(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* p = make<QLabel>(parent, name, geometry);
+    p->setFrameShape(QFrame::Panel);
+    p->setFrameShadow(QFrame::Sunken);
+    p->setAlignment(Qt::AlignCenter);
+    p->setTextFormat(Qt::PlainText);
+    QFont f = p->font();
+    f.setBold(true);
+    f.setPixelSize(15);
+    p->setFont(f);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::WindowText, Qt::blue);
+    p->setPalette(pal);
+    return p;
+}
+
+QLabel* boldLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text)
+{
+    auto* l = make<QLabel>(parent, name, geometry);
+    l->setText(text);
+    l->setAlignment(Qt::AlignCenter);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+
+ClickLabel* sunkenPanel(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* p = make<ClickLabel>(parent, name, geometry);
+    p->setFrameShape(QFrame::Panel);
+    p->setFrameShadow(QFrame::Sunken);
+    p->setAlignment(Qt::AlignCenter);
+    p->setTextFormat(Qt::PlainText);
+    return p;
+}
+
+QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* c = make<QComboBox>(parent, name, geometry);
+    c->setEditable(true);
+    // Enter moves the focus to "Send"; it never adds to the list by itself.
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setDuplicatesEnabled(true);
+    return c;
+}
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+{
+    frmMain = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setFont(uiFont());
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    pnlTop = new QFrame(central);
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    pnlTop->setFixedHeight(61);
+    pnlSend = new QFrame(central);
+    pnlSend->setObjectName(QStringLiteral("pnlSend"));
+    pnlSend->setFixedHeight(48);
+    pnlRecv = new QFrame(central);
+    pnlRecv->setObjectName(QStringLiteral("pnlRecv"));
+    pnlRecv->setFixedHeight(30);
+    for (QWidget* band : {pnlTop, pnlSend, pnlRecv}) {
+        static_cast<QFrame*>(band)->setFrameShape(QFrame::Panel);
+        static_cast<QFrame*>(band)->setFrameShadow(QFrame::Raised);
+        band->installEventFilter(this);
+        column->addWidget(band);
+    }
+    memoRecv = new MonitorView(central);
+    memoRecv->setObjectName(QStringLiteral("memoRecv"));
+    memoRecv->setFont(monitorFont());
+    column->addWidget(memoRecv, 1);
+    setCentralWidget(central);
+
+    buildTopBand(pnlTop);
+    buildSendBand(pnlSend);
+    buildRecvBand(pnlRecv);
+
+    sBar = new PanelStatusBar(2, 70, this);
+    sBar->setObjectName(QStringLiteral("sBar"));
+    sBar->setFixedHeight(19);
+    setStatusBar(sBar);
+    connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmMain::sBarDblClick);
+
+    buildMenu();
+    resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
+    setCommView(this);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (frmMain == this)
+        frmMain = nullptr;
+    if (&commView() == this)
+        setCommView(nullptr);
+}
+
+void TfrmMain::buildTopBand(QWidget* band)
+{
+    cmbRFch = make<QComboBox>(band, "cmbRFch", {4, 8, 57, 21});
+    cmbRFpw = make<QComboBox>(band, "cmbRFpw", {4, 32, 57, 21});
+    btnRFch = make<QPushButton>(band, "btnRFch", {68, 8, 57, 21});
+    btnRFch->setText(QStringLiteral("Set RFch"));
+    btnToRFch = make<QPushButton>(band, "btnToRFch", {68, 32, 57, 21});
+    btnToRFch->setText(QStringLiteral("To RFch"));
+    lblSrcID = boldLabel(band, "lblSrcID", {140, 16, 109, 12}, QStringLiteral("Src. Device ID"));
+    pnlSrcID = idPanel(band, "pnlSrcID", {140, 32, 109, 21});
+    lblDstID = boldLabel(band, "lblDstID", {256, 16, 109, 12}, QStringLiteral("Dst. Device ID"));
+    pnlDstID = idPanel(band, "pnlDstID", {256, 32, 109, 21});
+    lblProID = boldLabel(band, "lblProID", {372, 16, 109, 12}, QStringLiteral("Product ID"));
+    pnlProID = idPanel(band, "pnlProID", {372, 32, 109, 21});
+    pnlRFBps = make<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
+    rb9600 = make<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 50, 17});
+    rb9600->setText(QStringLiteral("9600"));
+    rb100k = make<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 50, 17});
+    rb100k->setText(QStringLiteral("100k"));
+    rb500k = make<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 50, 17});
+    rb500k->setText(QStringLiteral("500k"));
+    cmbDevice = make<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
+    cmbDevice->addItems({QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
+    lblDevice = make<QLabel>(band, "lblDevice", {652, 12, 79, 12});
+    lblDevice->setText(QStringLiteral("Device Name"));
+    QFont bold = lblDevice->font();
+    bold.setBold(true);
+    lblDevice->setFont(bold);
+    btnInit = make<QPushButton>(band, "btnInit", {kDesignWidth - 45 - 8, 6, 45, 41});
+    btnInit->setText(QStringLiteral("Init"));
+
+    connect(btnRFch, &QPushButton::clicked, this, &TfrmMain::btnRFchClick);
+    connect(btnToRFch, &QPushButton::clicked, this, &TfrmMain::btnToRFchClick);
+    connect(btnInit, &QPushButton::clicked, this, &TfrmMain::btnInitClick);
+    connect(cmbDevice, &QComboBox::activated, this, &TfrmMain::cmbDeviceCloseUp);
+}
+
+void TfrmMain::buildSendBand(QWidget* band)
+{
+    btnSend = make<QPushButton>(band, "btnSend", {4, 4, 45, 37});
+    btnSend->setText(QStringLiteral("Send"));
+    btnSend->setAutoDefault(true);
+    Label1 = make<ClickLabel>(band, "Label1", {56, 6, 30, 14});
+    Label1->setText(QStringLiteral("MsgID"));
+    edtMsgID = make<QLineEdit>(band, "edtMsgID", {56, 20, 29, 20});
+    edtMsgID->setText(QStringLiteral("00"));
+    lblSendSrcID = make<ClickLabel>(band, "lblSendSrcID", {96, 6, 40, 14});
+    lblSendSrcID->setText(QStringLiteral("SrcID"));
+    edtSrcID = make<QLineEdit>(band, "edtSrcID", {92, 20, 77, 20});
+    edtSrcID->setText(QStringLiteral("FF FF FF FF"));
+    Label4 = make<QLabel>(band, "Label4", {180, 6, 40, 14});
+    Label4->setText(QStringLiteral("DstID"));
+    edtDstID = make<QLineEdit>(band, "edtDstID", {176, 20, 77, 20});
+    edtDstID->setText(QStringLiteral("FF FF FF FF"));
+    lblSendText = make<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
+    lblSendText->setText(QStringLiteral("Text"));
+    cmbSend = editableCombo(band, "cmbSend", {260, 20, 460, 20});
+    lblSendDlmt = make<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
+    lblSendDlmt->setText(QStringLiteral("Delimit"));
+    lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Captions take the width their text needs, as the form's auto-sized labels do.
+    for (QLabel* caption : {static_cast<QLabel*>(Label1), static_cast<QLabel*>(lblSendSrcID), Label4})
+        caption->resize(caption->sizeHint().width(), 14);
+    cmbSendDlmt = editableCombo(band, "cmbSendDlmt", {722, 20, 57, 20});
+    cmbSendDlmt->addItems(kDelimiterNames);
+
+    Label1->setToolTip(QStringLiteral("Click: Monitor Clear"));
+    lblSendText->setToolTip(QStringLiteral("Click: Text / Binary"));
+    cmbSend->lineEdit()->installEventFilter(this);
+    cmbSendDlmt->lineEdit()->installEventFilter(this);
+    connect(btnSend, &QPushButton::clicked, this, &TfrmMain::btnSendClick);
+    connect(Label1, &ClickLabel::clicked, this, &TfrmMain::btnClearClick);
+    connect(lblSendText, &ClickLabel::clicked, this, &TfrmMain::lblSendTextClick);
+    connect(lblSendSrcID, &ClickLabel::doubleClicked, this, &TfrmMain::lblSendSrcIDDblClick);
+    connect(cmbSendDlmt, &QComboBox::currentTextChanged, this, &TfrmMain::cmbSendDlmtChange);
+}
+
+void TfrmMain::buildRecvBand(QWidget* band)
+{
+    btnClear = make<QPushButton>(band, "btnClear", {4, 4, 85, 22});
+    btnClear->setText(QStringLiteral("Monitor Clear"));
+    pnlCom = sunkenPanel(band, "pnlCom", {96, 6, 73, 18});
+    pnlBps = sunkenPanel(band, "pnlBps", {172, 6, 73, 18});
+    pnlFont = sunkenPanel(band, "pnlFont", {248, 6, 73, 18});
+    pnlClock = make<QLabel>(band, "pnlClock", {kDesignWidth - 125 - 8, 4, 125, 21});
+    pnlClock->setAlignment(Qt::AlignCenter);
+    pnlClock->setAutoFillBackground(true);
+    QPalette pal = pnlClock->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, Qt::yellow);
+    pnlClock->setPalette(pal);
+    // Fixed-pitch digits: the full date and time fits the panel's 125 pixels.
+    QFont clockFont(installedFamily({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")}));
+    clockFont.setPixelSize(12);
+    pnlClock->setFont(clockFont);
+    ckLogTime = make<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
+    ckLogTime->setText(QStringLiteral("LogTime"));
+    ckLogTime->setLayoutDirection(Qt::RightToLeft);
+    ckLogTime->resize(std::max(61, ckLogTime->sizeHint().width()), 17);
+
+    pnlCom->setToolTip(QStringLiteral("Double-click: 通信設定"));
+    pnlBps->setToolTip(pnlCom->toolTip());
+    pnlFont->setToolTip(QStringLiteral("Double-click: Font"));
+    connect(btnClear, &QPushButton::clicked, this, &TfrmMain::btnClearClick);
+    connect(pnlCom, &ClickLabel::doubleClicked, this, &TfrmMain::mmComPortClick);
+    connect(pnlBps, &ClickLabel::doubleClicked, this, &TfrmMain::mmComPortClick);
+    connect(pnlFont, &ClickLabel::doubleClicked, this, &TfrmMain::pnlFontDblClick);
+}
+
+void TfrmMain::buildMenu()
+{
+    auto named = [](QAction* a, const char* name) {
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    mmFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
+    mmFile->setObjectName(QStringLiteral("mmFile"));
+    connect(named(mmFile->addAction(QStringLiteral("開く (&Open)")), "mmOpen"), &QAction::triggered, this,
+            &TfrmMain::mmOpenClick);
+    connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"), &QAction::triggered,
+            this, &TfrmMain::mmSaveClick);
+    named(mmFile->addSeparator(), "N2");
+    connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered, this,
+            &TfrmMain::mmComPortClick);
+    named(mmFile->addSeparator(), "N1");
+    connect(named(mmFile->addAction(QStringLiteral("終了 (&Quit)")), "mmQuit"), &QAction::triggered, this,
+            &TfrmMain::mmQuitClick);
+
+    mmOption = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
+    mmOption->setObjectName(QStringLiteral("mmOption"));
+    mmRem = mmOption->addMenu(QStringLiteral("Remocon Panel"));
+    mmRem->setObjectName(QStringLiteral("mmRem"));
+    for (const int keys : {2, 4, 8, 18, 27, 32, 48, 70}) {
+        const QString caption = QStringLiteral("Pad%1").arg(keys, 2, 10, QLatin1Char('0'));
+        QAction* pad = mmRem->addAction(caption);
+        pad->setObjectName(QStringLiteral("mm") + caption);
+        connect(pad, &QAction::triggered, this, [this, keys] { mmPadClick(keys); });
+    }
+    connect(named(mmOption->addAction(QStringLiteral("Survey Panel")), "mmSurvey"), &QAction::triggered, this,
+            &TfrmMain::mmSurveyClick);
+    mmViewInitBtn = named(mmOption->addAction(QStringLiteral("View Initilize Button")), "mmViewInitBtn");
+    mmViewInitBtn->setCheckable(true);
+    connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
+}
+
+QString TfrmMain::captionFor(const QString& executablePath)
+{
+    const QDateTime modified = QFileInfo(executablePath).lastModified();
+    if (!modified.isValid())
+        return kTitle;
+    return kTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(" ]");
+}
+
+void TfrmMain::FormCreate()
+{
+    setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
+    LoadSettings();
+    CommOpen();
+    memoRecv->clearLines();
+    cmbSend->clear();
+    cmbSend->setEditText(QString());
+    ShowPortSettings();
+    mmOption->menuAction()->setVisible(false);
+    btnToRFch->hide();
+    placeRightAnchored();
+    btnInit->show();
+    pnlSend->show();
+    pnlFont->setText(QStringLiteral("Size:%1").arg(memoRecv->font().pointSize()));
+    pnlClock->clear();
+    tmClock.setInterval(500);
+    connect(&tmClock, &QTimer::timeout, this, &TfrmMain::tmClockTimer);
+    tmClock.start();
+    ckLogTime->setChecked(false);
+    lblDevice->hide();
+    lblSendTextClick();
+    pnlSrcID->clear();
+    pnlDstID->clear();
+    pnlProID->clear();
+    pnlProID->hide();
+    lblProID->hide();
+    if (RFRateCode == kRate9600) {
+        rb9600->setChecked(true);
+    } else if (RFRateCode == kRate500k) {
+        rb500k->setChecked(true);
+    } else {
+        rb100k->setChecked(true);
+        RFRateCode = kRate100k;
+    }
+    cmbDevice->setCurrentIndex(2);
+    cmbDeviceCloseUp();
+    cmbDevice->setEnabled(false);
+}
+
+void TfrmMain::placeRightAnchored()
+{
+    const int w = pnlTop->width() > 0 ? pnlTop->width() : kDesignWidth;
+    btnInit->move(w - btnInit->width() - 8, btnInit->y());
+    const int sendW = pnlSend->width() > 0 ? pnlSend->width() : kDesignWidth;
+    cmbSendDlmt->move(sendW - (kDesignWidth - 722), cmbSendDlmt->y());
+    lblSendDlmt->move(cmbSendDlmt->x() + cmbSendDlmt->width() - lblSendDlmt->width(), lblSendDlmt->y());
+    cmbSend->resize(std::max(60, cmbSendDlmt->x() - 2 - cmbSend->x()), cmbSend->height());
+    const int recvW = pnlRecv->width() > 0 ? pnlRecv->width() : kDesignWidth;
+    pnlClock->move(recvW - pnlClock->width() - 8, pnlClock->y());
+    ckLogTime->move(pnlClock->x() - 8 - ckLogTime->width(), ckLogTime->y());
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && (watched == pnlTop || watched == pnlSend || watched == pnlRecv)) {
+        placeRightAnchored();
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == cmbSendDlmt->lineEdit())
+                CommitSendDelimiter();
+            if (watched == cmbSend->lineEdit() || watched == cmbSendDlmt->lineEdit()) {
+                btnSend->setFocus(Qt::OtherFocusReason);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::setPortStatus(const QString& text)
+{
+    sBar->setPanelText(0, text);
+}
+
+void TfrmMain::setSettingsStatus(const QString& text)
+{
+    sBar->setPanelText(1, text);
+}
+
+void TfrmMain::tmClockTimer()
+{
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    if (now != pnlClock->text())
+        pnlClock->setText(now);
+    if (frmSurvey)
+        frmSurvey->SurveyTick();
+}
+
+void TfrmMain::mmComPortClick()
+{
+    CommitSendDelimiter();
+    CommClose();
+    if (runSettingsDialog()) {
+        SaveSettings();
+        ShowPortSettings();
+    }
+}
+
+bool TfrmMain::runSettingsDialog()
+{
+    TfrmCom::SearchHooks hooks;
+    hooks.sendProbe = [this] {
+        SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+    };
+    hooks.clearMonitor = [this] { memoRecv->clearLines(); };
+    TfrmCom dialog(this, hooks);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TfrmMain::mmQuitClick()
+{
+    close();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    SaveSettings();
+    CommClose();
+    tmClock.stop();
+    event->accept();
+}
+
+void TfrmMain::mmViewInitBtnClick()
+{
+    btnInit->setVisible(mmViewInitBtn->isChecked());
+}
+
+void TfrmMain::mmSurveyClick()
+{
+    if (!frmSurvey)
+        return;
+    frmSurvey->show();
+    frmSurvey->raise();
+    frmSurvey->activateWindow();
+}
+
+void TfrmMain::mmPadClick(int keyCount)
+{
+    if (!frmRem)
+        return;
+    frmRem->KeyCount = keyCount;
+    frmRem->show();
+    frmRem->raise();
+    frmRem->activateWindow();
+}
+
+void TfrmMain::sBarDblClick()
+{
+    if (mmOption->menuAction()->isVisible())
+        return;
+    mmOption->menuAction()->setVisible(true);
+    btnRFch->setText(QStringLiteral("My RFch"));
+    btnToRFch->show();
+    lblProID->show();
+    pnlProID->show();
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "CommView.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class ClickLabel;
+class MonitorView;
+class PanelStatusBar;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+// The main window: device set-up row, send line, monitor tool row, monitor and status bar. It
+// owns start-up and shut-down of the link and shows what the link reports.
+class TfrmMain : public QMainWindow, public CommView {
+    Q_OBJECT
+public:
+    static inline const QString kTitle = QStringLiteral("ZelvoTerm for 920MHz");
+
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // What the link shows here.
+    void setPortStatus(const QString& text) override;
+    void setSettingsStatus(const QString& text) override;
+    void DisplayRecvFrame(std::span<const uint8_t> block) override;
+    void ShowSrcID() override;
+    void ShowDstID() override;
+    QWidget* dialogParent() override { return this; }
+
+    // Shows the delimiter setting in the delimiter box, the port name and the bit rate.
+    void ShowPortSettings();
+    // Takes the delimiter box's text into its list (once) and into the setting.
+    void CommitSendDelimiter();
+    void SendTextLine(const QString& text);
+    void AddSendHistory();
+    // Send mode: true for "Binary", false for Text.
+    [[nodiscard]] bool binaryMode() const { return m_sendModeTag != 0; }
+    [[nodiscard]] int SelectedRateCode() const;
+    [[nodiscard]] MonitorView* monitor() const { return memoRecv; }
+    [[nodiscard]] PanelStatusBar* statusPanels() const { return sBar; }
+
+    // The caption for an executable file: the title, then "  [ Ver.yyyymmdd ]" from the file's
+    // modification date when it can be read.
+    [[nodiscard]] static QString captionFor(const QString& executablePath);
+
+public slots:
+    void btnClearClick();
+    void btnSendClick();
+    void lblSendTextClick();
+    void cmbSendDlmtChange();
+    void mmComPortClick();
+    void mmQuitClick();
+    void mmViewInitBtnClick();
+    void mmSurveyClick();
+    void mmPadClick(int keyCount);
+    void mmOpenClick();
+    void mmSaveClick();
+    void pnlFontDblClick();
+    void sBarDblClick();
+    void cmbDeviceCloseUp();
+    void btnRFchClick();
+    void btnInitClick();
+    void btnToRFchClick();
+    void lblSendSrcIDDblClick();
+    void tmClockTimer();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildTopBand(QWidget* band);
+    void buildSendBand(QWidget* band);
+    void buildRecvBand(QWidget* band);
+    void buildMenu();
+    void placeRightAnchored();
+    // The communication settings dialog; true when it was accepted.
+    bool runSettingsDialog();
+    [[nodiscard]] int deviceKind() const;
+
+    QWidget* pnlTop = nullptr;
+    QWidget* pnlSend = nullptr;
+    QWidget* pnlRecv = nullptr;
+
+    QComboBox* cmbRFch = nullptr;
+    QComboBox* cmbRFpw = nullptr;
+    QPushButton* btnRFch = nullptr;
+    QPushButton* btnToRFch = nullptr;
+    QLabel* lblSrcID = nullptr;
+    QLabel* pnlSrcID = nullptr;
+    QLabel* lblDstID = nullptr;
+    QLabel* pnlDstID = nullptr;
+    QLabel* lblProID = nullptr;
+    QLabel* pnlProID = nullptr;
+    QFrame* pnlRFBps = nullptr;
+    QRadioButton* rb9600 = nullptr;
+    QRadioButton* rb100k = nullptr;
+    QRadioButton* rb500k = nullptr;
+    QComboBox* cmbDevice = nullptr;
+    QLabel* lblDevice = nullptr;
+    QPushButton* btnInit = nullptr;
+
+    QPushButton* btnSend = nullptr;
+    ClickLabel* Label1 = nullptr;
+    QLineEdit* edtMsgID = nullptr;
+    ClickLabel* lblSendSrcID = nullptr;
+    QLineEdit* edtSrcID = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* edtDstID = nullptr;
+    ClickLabel* lblSendText = nullptr;
+    QComboBox* cmbSend = nullptr;
+    QLabel* lblSendDlmt = nullptr;
+    QComboBox* cmbSendDlmt = nullptr;
+
+    QPushButton* btnClear = nullptr;
+    ClickLabel* pnlCom = nullptr;
+    ClickLabel* pnlBps = nullptr;
+    ClickLabel* pnlFont = nullptr;
+    QCheckBox* ckLogTime = nullptr;
+    QLabel* pnlClock = nullptr;
+
+    MonitorView* memoRecv = nullptr;
+    PanelStatusBar* sBar = nullptr;
+
+    QMenu* mmFile = nullptr;
+    QMenu* mmOption = nullptr;
+    QMenu* mmRem = nullptr;
+    QAction* mmViewInitBtn = nullptr;
+
+    QTimer tmClock;
+    int m_sendModeTag = 0; // the tag of lblSendText: 0 Text, 1 "Binary"
+    QString m_openFileName; // the file names the open and save dialogs remember
+    QString m_saveFileName;
+};
+
+extern TfrmMain* frmMain;

@@ -1,0 +1,108 @@
+// The monitor of the main window: received blocks, Monitor Clear, monitor files and font.
+#include "D_main.h"
+
+#include "BlockText.h"
+#include "ClickLabel.h"
+#include "CodePage.h"
+#include "D_rem.h"
+#include "D_survey.h"
+#include "Dialogs.h"
+#include "FrameAssembler.h"
+#include "Monitor.h"
+#include "MonitorFile.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+
+namespace {
+const QStringList kMonitorFileFilters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")};
+const QString kMonitorFileSuffix = QStringLiteral("Txt");
+
+QString withDefaultSuffix(const QString& name)
+{
+    return QFileInfo(name).suffix().isEmpty() ? name + u'.' + kMonitorFileSuffix : name;
+}
+} // namespace
+
+void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
+{
+    const QString line = binaryMode() ? RenderBinary(block) : RenderText(block);
+    if (block.size() >= 4 && block[3] == 0x13) {
+        // The panels read character positions of the hexadecimal rendering, whatever the mode.
+        const QString keyLine = binaryMode() ? line : RenderBinary(block);
+        if (frmRem && frmRem->openFlag() == 1)
+            frmRem->ShowRecvKey(keyLine);
+        else if (frmSurvey && frmSurvey->openFlag() == 1)
+            frmSurvey->CountRecvKey(keyLine);
+    }
+    if (!ckLogTime->isChecked()) {
+        memoRecv->appendLine(line);
+        return;
+    }
+    // One reading of the clock gives both the text and the milliseconds, so a stamp never lags
+    // the clock panel.
+    const QDateTime now = QDateTime::currentDateTime();
+    memoRecv->appendLine(now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) +
+                         QString::asprintf(".%04d =>", now.time().msec()) + line);
+}
+
+void TfrmMain::btnClearClick()
+{
+    memoRecv->clearLines();
+    sBar->setPanelText(0, QString());
+}
+
+void TfrmMain::ShowSrcID()
+{
+    pnlSrcID->setText(FormatId(RecvFrame.RecvSrcID));
+}
+
+void TfrmMain::ShowDstID()
+{
+    pnlDstID->setText(FormatId(RecvFrame.RecvDstID));
+}
+
+void TfrmMain::mmOpenClick()
+{
+    m_openFileName = m_saveFileName;
+    Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_openFileName};
+    const QString chosen = dialogs().openFileName(this, request);
+    if (chosen.isEmpty())
+        return;
+    const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    m_openFileName = path;
+    const MonitorFileResult loaded = LoadMonitorFile(path);
+    if (!loaded.error.isEmpty()) {
+        showError(this, loaded.error);
+        return;
+    }
+    memoRecv->setLines(loaded.lines);
+    sBar->setPanelText(1, path);
+}
+
+void TfrmMain::mmSaveClick()
+{
+    m_saveFileName = m_openFileName;
+    Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_saveFileName};
+    const QString chosen = dialogs().saveFileName(this, request);
+    if (chosen.isEmpty())
+        return;
+    const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    m_saveFileName = path;
+    if (const QString error = SaveMonitorFile(path, memoRecv->lines()); !error.isEmpty()) {
+        showError(this, error);
+        return;
+    }
+    sBar->setPanelText(1, path);
+}
+
+void TfrmMain::pnlFontDblClick()
+{
+    const auto chosen = dialogs().font(this, memoRecv->font());
+    if (!chosen)
+        return;
+    pnlFont->setText(QStringLiteral("Size:%1").arg(chosen->pointSize()));
+    memoRecv->setFont(*chosen);
+}

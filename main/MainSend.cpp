@@ -1,0 +1,178 @@
+// The send line and the device set-up row of the main window.
+#include "D_main.h"
+
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "DeviceSetup.h"
+#include "Dialogs.h"
+#include "FrameAssembler.h"
+#include "ModuleFrame.h"
+#include "SendLine.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+int exactIndex(const QComboBox* box, const QString& text)
+{
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i) == text)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+void TfrmMain::btnSendClick()
+{
+    if (binaryMode()) {
+        const QString refused =
+            SendUserFrame(edtMsgID->text(), edtSrcID->text(), edtDstID->text(), cmbSend->currentText());
+        if (!refused.isEmpty())
+            showError(this, refused);
+        return;
+    }
+    CommitSendDelimiter();
+    SendTextLine(cmbSend->currentText());
+    AddSendHistory();
+}
+
+void TfrmMain::SendTextLine(const QString& text)
+{
+    CommWrite(TextLineBytes(text, CommSettings.SendHead, CommSettings.SendDlmt));
+}
+
+void TfrmMain::AddSendHistory()
+{
+    const QString text = cmbSend->currentText();
+    if (exactIndex(cmbSend, text) < 0) {
+        cmbSend->addItem(text);
+        cmbSend->setEditText(text);
+    }
+}
+
+void TfrmMain::CommitSendDelimiter()
+{
+    const QString text = cmbSendDlmt->currentText();
+    if (exactIndex(cmbSendDlmt, text) < 0) {
+        const QSignalBlocker quiet(cmbSendDlmt);
+        cmbSendDlmt->addItem(text);
+        cmbSendDlmt->setEditText(text);
+    }
+    CommSettings.SendDlmt = text;
+}
+
+void TfrmMain::cmbSendDlmtChange()
+{
+    const int index = cmbSendDlmt->currentIndex();
+    const bool itemSelected = index >= 0 && cmbSendDlmt->itemText(index) == cmbSendDlmt->currentText();
+    if (itemSelected && index < kDelimiterNames.size())
+        CommSettings.SendDlmt = kDelimiterNames[index];
+    else
+        CommSettings.SendDlmt = cmbSendDlmt->currentText();
+}
+
+void TfrmMain::lblSendTextClick()
+{
+    QPalette pal = lblSendText->palette();
+    if (m_sendModeTag != 0) {
+        m_sendModeTag = 0;
+        lblSendText->setText(QStringLiteral("Text"));
+        pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+    } else {
+        m_sendModeTag = 1;
+        lblSendText->setText(QStringLiteral("Binary"));
+        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    }
+    lblSendText->setPalette(pal);
+}
+
+void TfrmMain::ShowPortSettings()
+{
+    const QString dlmt = CommSettings.SendDlmt;
+    {
+        const QSignalBlocker quiet(cmbSendDlmt);
+        if (const int index = exactIndex(cmbSendDlmt, dlmt); index >= 0) {
+            cmbSendDlmt->setCurrentIndex(index);
+        } else {
+            cmbSendDlmt->addItem(dlmt);
+            cmbSendDlmt->setCurrentIndex(cmbSendDlmt->count() - 1);
+        }
+    }
+    pnlCom->setText(CommSettings.PortName);
+    pnlBps->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
+}
+
+int TfrmMain::deviceKind() const
+{
+    return cmbDevice->currentIndex();
+}
+
+int TfrmMain::SelectedRateCode() const
+{
+    int code = kRate100k;
+    if (rb9600->isChecked())
+        code = kRate9600;
+    if (rb100k->isChecked())
+        code = kRate100k;
+    if (rb500k->isChecked())
+        code = kRate500k;
+    return code;
+}
+
+void TfrmMain::cmbDeviceCloseUp()
+{
+    const int kind = deviceKind();
+    if (kind < KindVinta24A || kind > KindVintaC)
+        return;
+    const DeviceLists lists = ApplyDeviceKind(kind);
+    cmbRFch->clear();
+    cmbRFch->addItems(lists.channels);
+    cmbRFch->setCurrentIndex(lists.channelIndex);
+    cmbRFpw->clear();
+    cmbRFpw->addItems(lists.powers);
+    cmbRFpw->setCurrentIndex(lists.powerIndex);
+    if (lists.showRates)
+        RFRateCode = SelectedRateCode();
+    pnlRFBps->setVisible(lists.showRates);
+}
+
+void TfrmMain::btnRFchClick()
+{
+    if (!CommSettings.OpenFlag)
+        CommOpen();
+    if (CommSettings.OpenFlag)
+        SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+}
+
+void TfrmMain::btnInitClick()
+{
+    if (!CommSettings.OpenFlag)
+        CommOpen();
+    if (!CommSettings.OpenFlag)
+        return;
+    SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+    WaitForAnswer(1000);
+    SendRFInit(deviceKind(), cmbRFch->currentIndex());
+}
+
+void TfrmMain::btnToRFchClick()
+{
+    if (pnlDstID->text().isEmpty())
+        return;
+    SendRemoteRFch(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode(),
+                   RecvFrame.RecvDstID);
+}
+
+void TfrmMain::lblSendSrcIDDblClick()
+{
+    const QString id = pnlDstID->text();
+    edtSrcID->setText(id);
+    if (id.contains(QStringLiteral("FF FF FF FF")))
+        edtMsgID->setText(QStringLiteral("13"));
+    else if (!id.isEmpty())
+        edtMsgID->setText(QStringLiteral("11"));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
+
+// The monitor of received data. Lines are counted here, not in the document, and appended in
+// batches: painting one append per block would cost more than all the rest of reception. A
+// batch that holds an emptying (more than 1000 lines) only shows what follows it.
+class MonitorView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int kLineLimit = 1000;
+    static constexpr int kBatchMs = 50;
+
+    explicit MonitorView(QWidget* parent = nullptr);
+
+    // Empties the monitor first when it holds more than 1000 lines.
+    void appendLine(const QString& line);
+    void clearLines();
+    void setLines(const QStringList& lines);
+    [[nodiscard]] QStringList lines();
+    [[nodiscard]] int lineCount() const { return m_lineCount; }
+    // Shows the pending batch now.
+    void flush();
+
+private:
+    QStringList m_pending;
+    bool m_clearPending = false;
+    int m_lineCount = 0;  // lines of the monitor, the pending batch included
+    int m_shownLines = 0; // lines in the document
+    QTimer m_batch;
+};

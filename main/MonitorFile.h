@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Files larger than this are refused: the monitor is a window onto a thousand lines, and a file of
+// hundreds of megabytes would hold the window for a long time.
+constexpr qint64 kMonitorFileLimit = 16 * 1024 * 1024;
+
+struct MonitorFileResult {
+    QStringList lines;
+    QString error; // empty on success
+};
+
+// Lines of a monitor file: CR LF, lone CR and lone LF all end a line; the code page, or UTF-8
+// when the file starts with a UTF-8 byte-order mark.
+[[nodiscard]] MonitorFileResult LoadMonitorFile(const QString& path);
+[[nodiscard]] QStringList SplitMonitorText(const QString& text);
+
+// Every line followed by CR LF, in the code page; written to a temporary file and renamed, so a
+// failed save leaves the old file whole. Returns the error message, empty on success.
+[[nodiscard]] QString SaveMonitorFile(const QString& path, const QStringList& lines);

@@ -1,0 +1,18 @@
+#include "D_main.h"
+#include "D_rem.h"
+#include "D_survey.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+    QApplication::setApplicationDisplayName(TfrmMain::kTitle);
+
+    TfrmMain mainWindow;
+    new TfrmRem(&mainWindow);
+    new TfrmSurvey(&mainWindow);
+    mainWindow.show();
+    return app.exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+// The message boxes and standard dialogs of the program, behind one interface so tests can
+// answer them by script. The real ones run nested event loops, so reception goes on inside them.
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Critical };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    struct FileRequest {
+        QString caption;
+        QStringList nameFilters; // the first one is selected
+        QString defaultSuffix;   // appended to a name typed without an extension
+        QString fileName;        // preset name
+    };
+
+    virtual ~Dialogs() = default;
+    virtual Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                           Buttons buttons);
+    // Empty when the user cancels.
+    virtual QString openFileName(QWidget* parent, const FileRequest& request);
+    // Asks before overwriting an existing file; empty when the user cancels.
+    virtual QString saveFileName(QWidget* parent, const FileRequest& request);
+    virtual std::optional<QFont> font(QWidget* parent, const QFont& initial);
+};
+
+// The dialogs in use: the real ones unless a test has put its own in place.
+[[nodiscard]] Dialogs& dialogs();
+void setDialogs(Dialogs* replacement);
+
+// The application's general error display: the message with the application's title.
+void showError(QWidget* parent, const QString& text);

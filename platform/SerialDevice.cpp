@@ -1,0 +1,132 @@
+#include "SerialDevice.h"
+
+#include "LinuxSerial.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+SerialDevice::~SerialDevice()
+{
+    close();
+}
+
+bool SerialDevice::open(const QString& path)
+{
+    close();
+    const QByteArray native = path.toLocal8Bit();
+    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // TIOCEXCL keeps other programs out; the lock also keeps out a second open by this program
+    // and by root, whom TIOCEXCL does not stop.
+    if (!isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_errorCounters = {};
+    readErrorCounters(&m_errorCounters);
+    return true;
+}
+
+void SerialDevice::close()
+{
+    if (m_fd < 0)
+        return;
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+void SerialDevice::configure(const LineSettings& s)
+{
+    if (m_fd < 0)
+        return;
+    m_bitRate = s.bitRate;
+    const char parity = s.parity == Parity::Odd ? 'O' : s.parity == Parity::Even ? 'E' : 'N';
+    linuxserial::applyLineSettings(m_fd, s.bitRate, s.dataBits, parity, s.stopBits);
+    readErrorCounters(&m_errorCounters);
+}
+
+void SerialDevice::clearDtr()
+{
+    if (m_fd >= 0)
+        linuxserial::clearModemLines(m_fd, true, false);
+}
+
+void SerialDevice::clearRts()
+{
+    if (m_fd >= 0)
+        linuxserial::clearModemLines(m_fd, false, true);
+}
+
+bool SerialDevice::readErrorCounters(std::array<int, 5>* counters) const
+{
+    return linuxserial::readErrorCounters(m_fd, counters);
+}
+
+SerialDevice::Status SerialDevice::checkStatus()
+{
+    Status status;
+    if (m_fd < 0) {
+        status.lineError = true;
+        return status;
+    }
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        status.lineError = true;
+    std::array<int, 5> counters{};
+    if (readErrorCounters(&counters)) {
+        if (counters != m_errorCounters)
+            status.lineError = true;
+        m_errorCounters = counters;
+    }
+    int queued = 0;
+    if (::ioctl(m_fd, FIONREAD, &queued) == 0 && queued > 0)
+        status.queued = queued;
+    return status;
+}
+
+int SerialDevice::read(char* buffer, int maxBytes)
+{
+    if (m_fd < 0)
+        return -1;
+    const ssize_t n = ::read(m_fd, buffer, static_cast<size_t>(maxBytes));
+    if (n < 0)
+        return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+    return static_cast<int>(n);
+}
+
+bool SerialDevice::write(const char* data, int count)
+{
+    if (m_fd < 0)
+        return false;
+    using namespace std::chrono;
+    // Ten bit times a byte at the configured rate, plus half a second of slack.
+    const auto budget = milliseconds(500 + static_cast<long long>(count) * 10'000 / std::max(m_bitRate, 300));
+    const auto deadline = steady_clock::now() + budget;
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, data + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd p{m_fd, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+            return false;
+        if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return false;
+    }
+    return true;
+}

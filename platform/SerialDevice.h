@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+enum class Parity { None, Odd, Even };
+
+struct LineSettings {
+    int bitRate = 9600;
+    int dataBits = 8; // 7 or 8
+    Parity parity = Parity::None;
+    int stopBits = 1; // 1 or 2
+};
+
+// One serial device opened through termios: exclusive, raw, no flow control, non-blocking.
+// The receive worker may poll fd() while the GUI thread uses the device; the device is closed
+// only after the worker has ended.
+class SerialDevice {
+public:
+    SerialDevice() = default;
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+    ~SerialDevice();
+
+    // Opens an existing terminal device for reading and writing; fails for anything that is not
+    // a terminal and for a port that another program (or another open here) holds.
+    [[nodiscard]] bool open(const QString& path);
+    void close();
+    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    [[nodiscard]] int fd() const { return m_fd; }
+
+    // Applies the line settings; a device that refuses them keeps what it accepted.
+    void configure(const LineSettings& settings);
+    void clearDtr();
+    void clearRts();
+
+    struct Status {
+        bool lineError = false; // framing, parity, overrun or break since the last check, or hang-up
+        int queued = 0;         // bytes waiting to be read
+    };
+    // Reports and forgets the line errors seen since the last call, and the bytes queued.
+    [[nodiscard]] Status checkStatus();
+
+    // Reads what is queued, without waiting; -1 when the read fails.
+    [[nodiscard]] int read(char* buffer, int maxBytes);
+
+    // Writes the whole block, waiting for the driver to take it for as long as the bytes need on
+    // the line plus a margin; a device that stalls longer loses the rest instead of freezing us.
+    bool write(const char* data, int count);
+
+private:
+    bool readErrorCounters(std::array<int, 5>* counters) const;
+
+    int m_fd = -1;
+    int m_bitRate = 9600;
+    std::array<int, 5> m_errorCounters{};
+};

@@ -1,0 +1,152 @@
+#include "DeviceSetup.h"
+
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "ModuleFrame.h"
+
+#include <algorithm>
+
+namespace {
+QStringList numbered(int first, int last, const char* unit)
+{
+    QStringList items;
+    for (int i = first; i <= last; ++i)
+        items << QString::number(i) + QLatin1String(unit);
+    return items;
+}
+
+QByteArray bytes(std::initializer_list<uint8_t> list)
+{
+    QByteArray b;
+    for (const uint8_t v : list)
+        b.append(char(v));
+    return b;
+}
+
+QByteArray blockC()
+{
+    QByteArray b = bytes({uint8_t(std::min(RFPower, 3)), uint8_t(RFChannel), uint8_t(RFRateCode)});
+    b += bytes({0x05, 0x01, 0x01, 0x04, 0x05, 0x00});
+    b += QByteArray(10, char(0xFF));
+    b += QByteArray(4, char(0x00));
+    return b;
+}
+
+void sendPayload(uint8_t command, const QByteArray& payload)
+{
+    std::copy(payload.begin(), payload.end(), CommandPayload.begin());
+    SendModuleCommand(command, int(payload.size()));
+}
+} // namespace
+
+DeviceLists ApplyDeviceKind(int kind)
+{
+    DeviceLists lists;
+    if (kind == KindVinta24A || kind == KindVinta24B) {
+        RFChannel = 0;
+        RFPower = 15;
+        lists.channels = numbered(0, 15, "ch");
+        lists.powers = numbered(0, 15, "pw");
+        lists.channelIndex = RFChannel;
+        lists.powerIndex = RFPower;
+    } else if (kind == KindVintaC) {
+        if (RFChannel < 24 || RFChannel > 38)
+            RFChannel = 33;
+        if (RFPower > 3)
+            RFPower = 3;
+        lists.channels = numbered(24, 38, "ch");
+        lists.powers = numbered(0, 3, "pw");
+        lists.channelIndex = RFChannel - 24;
+        lists.powerIndex = RFPower < 0 ? -1 : RFPower;
+        lists.showRates = true;
+    }
+    return lists;
+}
+
+int32_t ChannelForItem(int kind, int itemIndex)
+{
+    return kind == KindVintaC ? itemIndex + 24 : itemIndex;
+}
+
+QByteArray RFConfigPayload(int kind)
+{
+    switch (kind) {
+    case KindVinta24A:
+        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x01, 0x08, 0x08, 0x01, 0x04, 0x0A, 0x05, 0x03, 0x05,
+                      0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01, 0x51, 0x00, 0x00, 0x83, 0x41});
+    case KindVintaC: return blockC();
+    default: return {};
+    }
+}
+
+QByteArray RFInitPayload(int kind)
+{
+    switch (kind) {
+    case KindVinta24A:
+        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x01, 0x08, 0x08, 0x01, 0x04, 0x0A, 0x05, 0x03, 0x05,
+                      0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01, 0x51, 0x00, 0x00, 0x00, 0x00});
+    case KindVinta24B:
+        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x1E, 0x01, 0x00, 0x04, 0x00, 0x0A, 0x1E});
+    case KindVintaC: return blockC();
+    default: return {};
+    }
+}
+
+void SendRFConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
+{
+    RFChannel = ChannelForItem(kind, channelIndex);
+    RFPower = powerIndex;
+    RFRateCode = rateCode;
+    switch (kind) {
+    case KindVinta24A: sendPayload(CmdRFParameters, RFConfigPayload(kind)); break;
+    case KindVinta24B:
+        sendPayload(CmdRFChannel, bytes({uint8_t(RFChannel)}));
+        PumpWait(100);
+        sendPayload(CmdRFPower, bytes({uint8_t(RFPower)}));
+        break;
+    case KindVintaC: sendPayload(CmdRFParameters, RFConfigPayload(kind)); break;
+    default: break;
+    }
+}
+
+void SendRFInit(int kind, int channelIndex)
+{
+    RFChannel = ChannelForItem(kind, channelIndex);
+    switch (kind) {
+    case KindVinta24A: sendPayload(CmdInit, RFInitPayload(kind)); break;
+    case KindVinta24B: sendPayload(CmdInitKindB, RFInitPayload(kind)); break;
+    case KindVintaC: sendPayload(CmdInit, RFInitPayload(kind)); break;
+    default: break;
+    }
+}
+
+QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                           const std::array<uint8_t, 4>& id, uint8_t sequence)
+{
+    uint8_t command = 0;
+    QByteArray payload;
+    switch (kind) {
+    case KindVinta24A:
+        command = CmdRemoteRF;
+        payload = bytes({0x03, uint8_t(channelIndex), 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00});
+        break;
+    case KindVinta24B:
+        command = CmdRFChannel;
+        payload = bytes({uint8_t(channelIndex)});
+        break;
+    case KindVintaC:
+        command = CmdRemoteRF;
+        payload = bytes({0x21, uint8_t(powerIndex), uint8_t(channelIndex + 24), uint8_t(rateCode)});
+        break;
+    default: return {};
+    }
+    const QByteArray src(reinterpret_cast<const char*>(id.data()), 4);
+    return ModuleHeader(command, int(payload.size()), sequence, src) + payload;
+}
+
+void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode, const std::array<uint8_t, 4>& id)
+{
+    if (kind < KindVinta24A || kind > KindVintaC)
+        return;
+    CommWrite(RemoteRFchFrame(kind, channelIndex, powerIndex, rateCode, id, FrameSeq++));
+}

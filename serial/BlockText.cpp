@@ -1,0 +1,56 @@
+#include "BlockText.h"
+
+#include "CodePage.h"
+
+#include <QByteArray>
+
+namespace {
+constexpr char kHex[] = "0123456789ABCDEF";
+
+bool isControlCode(uint8_t b)
+{
+    return b < 0x20 || b == 0x7F;
+}
+} // namespace
+
+QString RenderBinary(std::span<const uint8_t> block)
+{
+    QString line(qsizetype(block.size() * 4), Qt::Uninitialized);
+    QChar* out = line.data();
+    for (const uint8_t b : block) {
+        *out++ = u' ';
+        *out++ = QLatin1Char(kHex[b >> 4]);
+        *out++ = QLatin1Char(kHex[b & 0x0F]);
+        *out++ = u'h';
+    }
+    return line;
+}
+
+QString RenderText(std::span<const uint8_t> block)
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(block.size() * 2));
+    bool lastWasText = true;
+    for (const uint8_t b : block) {
+        if (isControlCode(b)) {
+            const char item[] = {' ', kHex[b >> 4], kHex[b & 0x0F], 'h'};
+            bytes.append(item, 4);
+            lastWasText = false;
+        } else {
+            if (!lastWasText) {
+                bytes.append(' ');
+                lastWasText = true;
+            }
+            bytes.append(char(b));
+        }
+    }
+    return fromCodePage(bytes);
+}
+
+QString FormatId(const std::array<uint8_t, 4>& id)
+{
+    QString text;
+    for (const uint8_t b : id)
+        text += QString::asprintf("%02X ", b);
+    return text;
+}

@@ -1,0 +1,174 @@
+#include "CommPort.h"
+
+#include "CommPortPrivate.h"
+#include "CommView.h"
+#include "DevicePath.h"
+#include "Dialogs.h"
+#include "EventWait.h"
+#include "RecvThread.h"
+#include "SerialDevice.h"
+#include "Tick.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+
+PortFlag AnswerFlag;
+PortFlag OpenErrorReport;
+
+namespace {
+SerialDevice& device()
+{
+    static SerialDevice d;
+    return d;
+}
+
+QPointer<TRecvThread>& worker()
+{
+    static QPointer<TRecvThread> w;
+    return w;
+}
+
+// The session of the port now open; a pass or an error exit of an older one finds it replaced.
+std::shared_ptr<RecvSession>& currentSession()
+{
+    static std::shared_ptr<RecvSession> s;
+    return s;
+}
+
+int bitRateFor(int32_t setting)
+{
+    switch (setting) {
+    case 1200:
+    case 2400:
+    case 4800:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 56000:
+    case 57600:
+    case 76800:
+    case 115200: return setting;
+    default: return 9600;
+    }
+}
+
+} // namespace
+
+LineSettings lineSettingsFor(const TCommSettings& s)
+{
+    LineSettings l;
+    l.bitRate = bitRateFor(s.BaudRate);
+    l.dataBits = s.ByteSize == 8 ? 8 : 7;
+    l.parity = s.Parity__ == u"ODD" ? Parity::Odd : s.Parity__ == u"EVEN" ? Parity::Even : Parity::None;
+    l.stopBits = s.StopBits == 1 ? 1 : 2;
+    return l;
+}
+
+namespace {
+void startWorker()
+{
+    auto* w = new TRecvThread(device());
+    currentSession() = w->session();
+    CommSettings.ErrorFlag = 0;
+    CommSettings.RunningFlag = 1;
+    worker() = w;
+    w->start(QThread::IdlePriority);
+}
+} // namespace
+
+bool CommOpen()
+{
+    CommClose();
+    if (!device().open(devicePathFor(CommSettings.PortName))) {
+        if (OpenErrorReport)
+            dialogs().message(commView().dialogParent(), QStringLiteral("INVALID HANDLE"),
+                              QStringLiteral("Comm Open"), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
+        commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+        CommSettings.ErrorFlag = 1;
+        CommSettings.OpenFlag = 0;
+        CommSettings.RunningFlag = 0;
+        return false;
+    }
+    // The kernel's queues stand in for the 8192-byte driver queues.
+    device().configure(lineSettingsFor(CommSettings));
+    CommSettings.OpenFlag = 1;
+    startWorker();
+    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OK"));
+    return true;
+}
+
+void CommClose()
+{
+    if (!CommSettings.OpenFlag)
+        return;
+    if (CommSettings.RunningFlag && worker()) {
+        worker()->requestStop();
+        waitProcessingEvents([] { return !CommSettings.RunningFlag; });
+    }
+    if (worker()) {
+        // The worker has nothing left to do but return; it no longer touches the device.
+        worker()->wait();
+        worker() = nullptr;
+    }
+    if (currentSession()) {
+        currentSession()->cancelled = true;
+        currentSession().reset();
+    }
+    if (device().isOpen()) {
+        device().clearDtr();
+        device().clearRts();
+        device().close();
+    }
+    CommSettings.OpenFlag = 0;
+    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+}
+
+void CommErrorExit(RecvSession& session)
+{
+    if (currentSession().get() != &session)
+        return;
+    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    session.cancelled = true;
+    currentSession().reset();
+    device().close();
+    CommSettings.OpenFlag = 0;
+}
+
+void CommWrite(const uint8_t* bytes, int32_t count)
+{
+    AnswerFlag = 0;
+    if (!device().isOpen() || !currentSession())
+        return;
+    if (device().checkStatus().lineError) {
+        dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
+                          QGuiApplication::applicationDisplayName(), Dialogs::Icon::None, Dialogs::Buttons::Ok);
+        CommSettings.ErrorFlag = 1;
+        if (worker())
+            worker()->wake();
+        return;
+    }
+    if (count > 0)
+        device().write(reinterpret_cast<const char*>(bytes), count);
+}
+
+bool WaitForAnswer(uint32_t timeoutMs)
+{
+    const uint32_t start = tickCount();
+    if (AnswerFlag)
+        return true;
+    bool answered = false;
+    waitProcessingEvents([&] {
+        if (AnswerFlag) {
+            answered = true;
+            return true;
+        }
+        return tickCount() - start > timeoutMs;
+    });
+    return answered;
+}
+
+void PumpWait(uint32_t durationMs)
+{
+    const uint32_t start = tickCount();
+    waitProcessingEvents([&] { return tickCount() - start >= durationMs; });
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "CommSettings.h"
+
+#include <QByteArrayView>
+
+#include <cstdint>
+
+// A complete module frame has arrived since the last write.
+extern PortFlag AnswerFlag;
+// A failed open is reported in a message box.
+extern PortFlag OpenErrorReport;
+
+struct LineSettings;
+// The line settings a record stands for: bit rates outside the table run at 9600, data bits
+// other than 8 are 7, parity "ODD"/"EVEN" exactly or none, stop bits other than 1 are 2.
+[[nodiscard]] LineSettings lineSettingsFor(const TCommSettings& settings);
+
+// Opens the port named in CommSettings, configures it and starts the receive worker.
+bool CommOpen();
+// Stops the worker (processing events meanwhile), drops DTR and RTS and closes the port.
+void CommClose();
+// Writes one block; on a closed port nothing is written.
+void CommWrite(const uint8_t* bytes, int32_t count);
+inline void CommWrite(QByteArrayView bytes)
+{
+    CommWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+}
+// Processes events until a frame has answered or the time-out has passed.
+bool WaitForAnswer(uint32_t timeoutMs);
+// Processes events for the given time.
+void PumpWait(uint32_t durationMs);

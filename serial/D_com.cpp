@@ -1,0 +1,242 @@
+#include "D_com.h"
+
+#include "CommPort.h"
+#include "Dialogs.h"
+#include "Fonts.h"
+#include "FrameAssembler.h"
+#include "PortSearch.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+template <typename W>
+W* make(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QComboBox* combo(QWidget* parent, const char* name, QPoint at, int width, const QStringList& items)
+{
+    auto* c = make<QComboBox>(parent, name, {at, QSize(width, 20)});
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    return c;
+}
+
+QLabel* label(QWidget* parent, const char* name, QPoint at, const QString& text)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->move(at);
+    l->adjustSize();
+    return l;
+}
+
+// A whole number as the settings hold it; nothing for any other text.
+std::optional<int32_t> wholeNumber(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? std::optional<int32_t>(value) : std::nullopt;
+}
+} // namespace
+
+TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(std::move(hooks))
+{
+    setObjectName(QStringLiteral("frmCom"));
+    setWindowTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(368, 208);
+    setFont(uiFont());
+
+    auto* gbxParam = make<QGroupBox>(this, "gbxParam", {8, 8, 201, 145});
+    gbxParam->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
+    btnPort = make<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
+    btnPort->setText(QStringLiteral("接続ポート"));
+    cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, PortCandidates());
+    label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
+    cmbBound = combo(gbxParam, "cmbBound", {80, 44}, 109,
+                     {"1200", "2400", "4800", "9600", "19200", "38400", "56000", "57600", "76800", "115200"});
+    label(gbxParam, "lblDatBit", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
+    cmbDatBit = combo(gbxParam, "cmbDatBit", {80, 68}, 109, {"7", "8"});
+    label(gbxParam, "lblParity", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
+    cmbParity = combo(gbxParam, "cmbParity", {80, 92}, 109, {"NONE", "ODD", "EVEN"});
+    label(gbxParam, "lblStopBit", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    cmbStopBit = combo(gbxParam, "cmbStopBit", {80, 116}, 109, {"1", "2"});
+
+    auto* gbxSend = make<QGroupBox>(this, "gbxSend", {216, 8, 145, 70});
+    gbxSend->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
+    label(gbxSend, "lblSendHead", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
+    cmbSendHead = combo(gbxSend, "cmbSendHead", {64, 20}, 65,
+                        {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
+    label(gbxSend, "lblSendDlmt", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    cmbSendDlmt = combo(gbxSend, "cmbSendDlmt", {64, 44}, 65,
+                        {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
+                         QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")});
+
+    auto* gbxRecv = make<QGroupBox>(this, "gbxRecv", {216, 83, 145, 70});
+    gbxRecv->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
+    label(gbxRecv, "lblRecvDlmt", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    cmbRecvDlmt = combo(gbxRecv, "cmbRecvDlmt", {64, 20}, 65,
+                        {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
+                         QStringLiteral("CRLF"), QStringLiteral("ALL(制御コード全般)")});
+    label(gbxRecv, "lblRecvTout", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
+    edtRecvTout = make<QLineEdit>(gbxRecv, "edtRecvTout", {64, 44, 49, 20});
+    label(gbxRecv, "lblRecvToutUnit", {120, 48}, QStringLiteral("mS"));
+
+    prgBar = make<QProgressBar>(this, "prgBar", {8, 172, 201, 17});
+    prgBar->setTextVisible(false);
+    btnOK = make<QPushButton>(this, "btnOK", {216, 160, 57, 41});
+    btnOK->setText(QStringLiteral("OK"));
+    btnOK->setToolTip(QStringLiteral("設定の確定"));
+    btnOK->setDefault(true);
+    btnCancel = make<QPushButton>(this, "btnCancel", {304, 160, 57, 41});
+    btnCancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    btnCancel->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
+
+    connect(btnOK, &QPushButton::clicked, this, &TfrmCom::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmCom::btnCancelClick);
+    connect(btnPort, &QPushButton::clicked, this, &TfrmCom::btnPortClick);
+}
+
+void TfrmCom::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfrmCom::FormShow()
+{
+    fillControls();
+    prgBar->hide();
+    OpenErrorReport = 1;
+}
+
+void TfrmCom::fillControls()
+{
+    const TCommSettings& s = CommSettings;
+    cmbPort->setEditText(s.PortName);
+    cmbBound->setEditText(QString::number(s.BaudRate));
+    cmbDatBit->setEditText(QString::number(s.ByteSize));
+    cmbStopBit->setEditText(QString::number(s.StopBits));
+    cmbParity->setEditText(s.Parity__);
+    cmbSendHead->setEditText(s.SendHead);
+    cmbSendDlmt->setEditText(s.SendDlmt);
+    cmbRecvDlmt->setEditText(s.RecvDlmt);
+    edtRecvTout->setText(QString::number(s.RecvTout));
+}
+
+void TfrmCom::btnOKClick()
+{
+    // Every number is checked before anything is applied: a half-applied record would later
+    // save a port name nobody confirmed.
+    std::array<int32_t, 3> numbers{};
+    const std::array<QComboBox*, 3> numberBoxes{cmbBound, cmbDatBit, cmbStopBit};
+    for (size_t i = 0; i < numberBoxes.size(); ++i) {
+        const auto value = wholeNumber(numberBoxes[i]->currentText());
+        if (!value) {
+            showError(this, QStringLiteral("'%1' は整数ではありません").arg(numberBoxes[i]->currentText()));
+            numberBoxes[i]->setFocus();
+            return;
+        }
+        numbers[i] = *value;
+    }
+    const TCommSettings kept = CommSettings;
+    TCommSettings& s = CommSettings;
+    s.PortName = cmbPort->currentText();
+    s.BaudRate = numbers[0];
+    s.ByteSize = numbers[1];
+    s.StopBits = numbers[2];
+    s.Parity__ = cmbParity->currentText();
+    s.SendHead = cmbSendHead->currentText();
+    s.SendDlmt = cmbSendDlmt->currentText();
+    s.RecvDlmt = cmbRecvDlmt->currentText();
+    s.RecvTout = wholeNumber(edtRecvTout->text()).value_or(100);
+    OpenErrorReport = 1;
+    if (CommOpen()) {
+        accept();
+        return;
+    }
+    CommSettings = kept;
+    fillControls();
+}
+
+void TfrmCom::btnCancelClick()
+{
+    reject();
+}
+
+void TfrmCom::reject()
+{
+    // The search holds the port; it ends by itself and the dialog can close after it.
+    if (!m_searching)
+        QDialog::reject();
+}
+
+void TfrmCom::setSearching(bool searching)
+{
+    m_searching = searching;
+    for (QPushButton* b : {btnPort, btnOK, btnCancel})
+        b->setEnabled(!searching);
+}
+
+void TfrmCom::btnPortClick()
+{
+    if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"), QStringLiteral("COM Port Search"),
+                          Dialogs::Icon::Warning, Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+        return;
+    if (m_hooks.clearMonitor)
+        m_hooks.clearMonitor();
+    const QStringList candidates = PortCandidates();
+    setSearching(true);
+    prgBar->setRange(0, int(candidates.size()));
+    prgBar->setValue(0);
+    prgBar->show();
+    cmbPort->clear();
+    RecvFrame.RecvState = 0;
+    AnswerFlag = 0;
+    TCommSettings kept = CommSettings;
+    OpenErrorReport = 0;
+    qsizetype stoppedAt = candidates.size();
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        prgBar->setValue(int(i));
+        CommSettings.PortName = candidates[i];
+        cmbPort->setEditText(candidates[i]);
+        if (CommOpen()) {
+            cmbPort->addItem(candidates[i]);
+            cmbPort->setEditText(candidates[i]);
+            kept.PortName = candidates[i];
+            if (m_hooks.sendProbe)
+                m_hooks.sendProbe();
+            WaitForAnswer(2000);
+            CommClose();
+            if (AnswerFlag) {
+                stoppedAt = i;
+                break;
+            }
+        }
+        WaitForAnswer(100);
+    }
+    prgBar->setValue(int(stoppedAt));
+    CommSettings = kept;
+    OpenErrorReport = 1;
+    cmbPort->setEditText(CommSettings.PortName);
+    setSearching(false);
+    if (AnswerFlag)
+        dialogs().message(this, QStringLiteral("A connection has been found on ") + CommSettings.PortName,
+                          QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
+    else
+        dialogs().message(this, QStringLiteral("COM port Not found"), QStringLiteral("Warnning"),
+                          Dialogs::Icon::None, Dialogs::Buttons::Ok);
+    prgBar->hide();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "CommSettings.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+// The communication settings dialog. Created for each use; its OK button opens the port with the
+// edited settings and closes the dialog only when that succeeded.
+class TfrmCom : public QDialog {
+    Q_OBJECT
+public:
+    // What the port search needs from the main window.
+    struct SearchHooks {
+        std::function<void()> sendProbe;    // the RF-settings command of the current device kind
+        std::function<void()> clearMonitor; // empties the main window's monitor
+    };
+
+    explicit TfrmCom(QWidget* owner, SearchHooks hooks = {});
+
+public slots:
+    void btnOKClick();
+    void btnCancelClick();
+    void btnPortClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void reject() override;
+
+private:
+    void FormShow();
+    void fillControls();
+    void setSearching(bool searching);
+
+    SearchHooks m_hooks;
+    bool m_searching = false;
+    QComboBox* cmbPort = nullptr;
+    QComboBox* cmbBound = nullptr;
+    QComboBox* cmbDatBit = nullptr;
+    QComboBox* cmbParity = nullptr;
+    QComboBox* cmbStopBit = nullptr;
+    QComboBox* cmbSendHead = nullptr;
+    QComboBox* cmbSendDlmt = nullptr;
+    QComboBox* cmbRecvDlmt = nullptr;
+    QLineEdit* edtRecvTout = nullptr;
+    QProgressBar* prgBar = nullptr;
+    QPushButton* btnPort = nullptr;
+    QPushButton* btnOK = nullptr;
+    QPushButton* btnCancel = nullptr;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+// Position within a module frame, its length, and the IDs of the last frame. Program-wide: a
+// port closed and reopened in the middle of a frame resumes in the same state.
+struct FrameState {
+    int32_t RecvState = 0;
+    int32_t RecvLength = 0;
+    std::array<uint8_t, 4> RecvSrcID{};
+    std::array<uint8_t, 4> RecvDstID{};
+};
+
+extern FrameState RecvFrame;
+
+// What the assembler reports while it groups bytes into blocks.
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    // A block has ended (frame complete, overflow or idle flush); it is emptied afterwards.
+    virtual void blockEnded(std::span<const uint8_t> block) = 0;
+    // A complete frame long enough to carry its IDs.
+    virtual void idsReceived() = 0;
+    // Any complete frame: it answers the last write.
+    virtual void frameCompleted() = 0;
+};
+
+// Groups received bytes into blocks: a module frame (0F 5A, then its length byte counting the
+// whole frame), a buffer overflow of 4097 bytes, or what came before the line fell quiet.
+class FrameAssembler {
+public:
+    static constexpr int kBufferSize = 4100;
+    static constexpr int kOverflow = 4096;
+
+    FrameAssembler(FrameState& state, FrameSink& sink) : m_state(state), m_sink(sink) {}
+
+    // One byte read at the given tick.
+    void feed(uint8_t byte, uint32_t tick);
+    // After the bytes of a pass: shows what was collected once the line has been quiet for
+    // longer than the time-out (compared unsigned, so a negative time-out never flushes).
+    void idle(uint32_t tick, int32_t timeoutMs);
+
+    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] uint32_t lastByteTick() const { return m_lastTick; }
+    [[nodiscard]] std::span<const uint8_t> pending() const { return {m_buf.data(), size_t(m_count)}; }
+    // Bytes thrown away on purpose: those before a 0x0F, and the start of a frame that failed.
+    [[nodiscard]] uint64_t droppedBytes() const { return m_dropped; }
+
+private:
+    void restart();
+    void endBlock();
+
+    FrameState& m_state;
+    FrameSink& m_sink;
+    std::array<uint8_t, kBufferSize> m_buf{};
+    int32_t m_count = 0;
+    uint32_t m_lastTick = 0;
+    uint64_t m_dropped = 0;
+};

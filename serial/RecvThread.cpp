@@ -1,0 +1,178 @@
+#include "RecvThread.h"
+
+#include "CommPort.h"
+#include "CommPortPrivate.h"
+#include "CommView.h"
+#include "SerialDevice.h"
+#include "Tick.h"
+
+#include <QCoreApplication>
+
+#include <array>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+// Longest sleep while a partial block waits for its idle flush; keeps the flush timely even if
+// the tick source is not the wall clock.
+constexpr int kMaxIdleWaitMs = 50;
+// Pause when input is signalled but a pass could read nothing, so a faulty driver cannot make
+// the worker spin.
+constexpr int kStallPauseMs = 5;
+} // namespace
+
+void RecvSession::blockEnded(std::span<const uint8_t> block)
+{
+    commView().DisplayRecvFrame(block);
+}
+
+void RecvSession::idsReceived()
+{
+    commView().ShowSrcID();
+    commView().ShowDstID();
+}
+
+void RecvSession::frameCompleted()
+{
+    AnswerFlag = 1;
+}
+
+void RecvPass(RecvSession& session)
+{
+    SerialDevice& device = session.device;
+    session.bytesLastPass = 0;
+    const SerialDevice::Status status = device.checkStatus();
+    if (status.lineError) {
+        CommSettings.ErrorFlag = 1;
+        return;
+    }
+    // The bytes are fetched before any is handled: a handler may close the port (through a
+    // nested event loop), and the bytes of this pass must not touch the device after that.
+    std::array<char, 8192> chunk{};
+    int remaining = status.queued;
+    while (remaining > 0) {
+        const int n = device.read(chunk.data(), std::min<int>(remaining, int(chunk.size())));
+        if (n <= 0)
+            break;
+        remaining -= n;
+        session.bytesLastPass += n;
+        for (int i = 0; i < n; ++i)
+            session.assembler.feed(static_cast<uint8_t>(chunk[size_t(i)]), tickCount());
+        if (session.cancelled)
+            return;
+    }
+    const uint32_t now = tickCount();
+    session.assembler.idle(now, CommSettings.RecvTout);
+
+    const FrameAssembler& a = session.assembler;
+    if (a.count() == 0 || CommSettings.RecvTout < 0) {
+        session.nextWaitMs = -1;
+    } else {
+        const int64_t due = int64_t(CommSettings.RecvTout) + 1 - int64_t(now - a.lastByteTick());
+        session.nextWaitMs = int(std::clamp<int64_t>(due, 1, kMaxIdleWaitMs));
+    }
+}
+
+TRecvThread::TRecvThread(SerialDevice& device)
+    : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_session(std::make_shared<RecvSession>(device, m_wakeFd))
+{
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+}
+
+TRecvThread::~TRecvThread()
+{
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void TRecvThread::wake()
+{
+    const uint64_t one = 1;
+    (void)!::write(m_wakeFd, &one, sizeof one);
+}
+
+void TRecvThread::requestStop()
+{
+    {
+        std::lock_guard lock(m_session->mutex);
+        m_session->stop = true;
+    }
+    m_session->cv.notify_all();
+    wake();
+}
+
+bool TRecvThread::waitForPass()
+{
+    const std::shared_ptr<RecvSession> s = m_session;
+    {
+        std::lock_guard lock(s->mutex);
+        s->passDone = false;
+    }
+    QMetaObject::invokeMethod(
+        qApp,
+        [s] {
+            if (!s->cancelled)
+                RecvPass(*s);
+            {
+                std::lock_guard lock(s->mutex);
+                s->passDone = true;
+            }
+            s->cv.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(s->mutex);
+    s->cv.wait(lock, [&] { return s->passDone || s->stop; });
+    return !s->stop;
+}
+
+void TRecvThread::run()
+{
+    RecvSession& s = *m_session;
+    const int deviceFd = s.device.fd();
+    int waitMs = -1;
+    bool stalled = false;
+    for (;;) {
+        if (CommSettings.ErrorFlag)
+            break;
+        std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}}};
+        ::poll(fds.data(), stalled ? 1 : 2, stalled ? kStallPauseMs : waitMs);
+        if (fds[1].revents & POLLIN) {
+            uint64_t drained = 0;
+            (void)!::read(m_wakeFd, &drained, sizeof drained);
+        }
+        {
+            std::lock_guard lock(s.mutex);
+            if (s.stop)
+                break;
+        }
+        if (CommSettings.ErrorFlag)
+            break;
+        if (!waitForPass())
+            break;
+        {
+            std::lock_guard lock(s.mutex);
+            waitMs = s.nextWaitMs;
+            stalled = s.bytesLastPass == 0 && (fds[0].revents & POLLIN) != 0;
+        }
+    }
+
+    std::unique_lock lock(s.mutex);
+    if (!s.stop) {
+        // Line error: the port is closed on the GUI thread, unless a stop request overtakes it.
+        const std::shared_ptr<RecvSession> session = m_session;
+        QMetaObject::invokeMethod(
+            qApp,
+            [session] {
+                CommErrorExit(*session);
+                {
+                    std::lock_guard l(session->mutex);
+                    session->errorExitDone = true;
+                }
+                session->cv.notify_all();
+            },
+            Qt::QueuedConnection);
+        s.cv.wait(lock, [&] { return s.errorExitDone || s.stop; });
+    }
+    CommSettings.RunningFlag = 0;
+}

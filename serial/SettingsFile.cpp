@@ -1,0 +1,105 @@
+#include "SettingsFile.h"
+
+#include "CodePage.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "CommView.h"
+#include "ProfileFile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+QString& overridePath()
+{
+    static QString p;
+    return p;
+}
+
+constexpr char kPortSection[] = "COMPORT";
+constexpr char kRadioSection[] = "Dev.920M";
+
+QString readText(const ProfileFile& f, const char* section, const char* key, const QString& fallback)
+{
+    const auto v = f.value(section, key);
+    return v ? fromCodePage(*v) : fallback;
+}
+
+int32_t readInt(const ProfileFile& f, const char* section, const char* key, int32_t fallback)
+{
+    const auto v = f.value(section, key);
+    if (!v)
+        return fallback;
+    bool ok = false;
+    const int value = v->toInt(&ok, 10);
+    return ok ? value : fallback;
+}
+} // namespace
+
+QString SettingsFilePath()
+{
+    if (!overridePath().isEmpty())
+        return overridePath();
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    return exe.absolutePath() + u'/' + exe.completeBaseName() + QStringLiteral(".ini");
+}
+
+void setSettingsFilePath(const QString& path)
+{
+    overridePath() = path;
+}
+
+void LoadSettings()
+{
+    ProfileFile f;
+    f.load(SettingsFilePath());
+    const TCommSettings d;
+    TCommSettings& s = CommSettings;
+    s.PortName = readText(f, kPortSection, "PortName", d.PortName);
+    s.BaudRate = readInt(f, kPortSection, "BaudRate", d.BaudRate);
+    s.ByteSize = readInt(f, kPortSection, "ByteSize", d.ByteSize);
+    s.StopBits = readInt(f, kPortSection, "StopBits", d.StopBits);
+    s.Parity__ = readText(f, kPortSection, "Parity__", d.Parity__);
+    s.SendHead = readText(f, kPortSection, "SendHead", d.SendHead);
+    s.SendDlmt = readText(f, kPortSection, "SendDlmt", d.SendDlmt);
+    s.RecvHead = readText(f, kPortSection, "RecvHead", d.RecvHead);
+    s.RecvDlmt = readText(f, kPortSection, "RecvDlmt", d.RecvDlmt);
+    s.RecvTout = readInt(f, kPortSection, "RecvTout", d.RecvTout);
+    RFChannel = readInt(f, kRadioSection, "RFch____", 33);
+    RFPower = readInt(f, kRadioSection, "RFpw____", 3);
+    RFRateCode = readInt(f, kRadioSection, "RFbp____", 7);
+    OpenErrorReport = 0;
+    s.OpenFlag = 0;
+    s.RunningFlag = 0;
+}
+
+bool SaveSettings()
+{
+    const QString path = SettingsFilePath();
+    ProfileFile f;
+    f.load(path);
+    const TCommSettings& s = CommSettings;
+    const auto text = [&](const char* section, const char* key, const QString& v) {
+        f.setValue(section, key, toCodePage(v));
+    };
+    const auto number = [&](const char* section, const char* key, int32_t v) {
+        f.setValue(section, key, QByteArray::number(v));
+    };
+    text(kPortSection, "PortName", s.PortName);
+    number(kPortSection, "BaudRate", s.BaudRate);
+    number(kPortSection, "ByteSize", s.ByteSize);
+    number(kPortSection, "StopBits", s.StopBits);
+    text(kPortSection, "Parity__", s.Parity__);
+    text(kPortSection, "SendHead", s.SendHead);
+    text(kPortSection, "SendDlmt", s.SendDlmt);
+    text(kPortSection, "RecvHead", s.RecvHead);
+    text(kPortSection, "RecvDlmt", s.RecvDlmt);
+    number(kPortSection, "RecvTout", s.RecvTout);
+    number(kRadioSection, "RFch____", RFChannel);
+    number(kRadioSection, "RFpw____", RFPower);
+    number(kRadioSection, "RFbp____", RFRateCode);
+    if (f.save(path))
+        return true;
+    commView().setSettingsStatus(QStringLiteral("NG ... ") + path);
+    return false;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The settings file: the executable's path with the extension ".ini".
+[[nodiscard]] QString SettingsFilePath();
+// Points the settings file elsewhere (tests, the demo); an empty path restores the default.
+void setSettingsFilePath(const QString& path);
+
+// Fills CommSettings and the radio settings from the file, key by key, defaults for whatever is
+// missing or not a whole number; clears the open-error reporting, open and running flags.
+void LoadSettings();
+
+// Writes all 13 keys at once. A failure shows "NG ... " and the path in the settings status and
+// leaves the old file as it was.
+bool SaveSettings();

@@ -1,0 +1,176 @@
+#include "TestSupport.h"
+
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "FrameAssembler.h"
+#include "Tick.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+Pty::Pty()
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
+        qFatal("openpty failed");
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+Pty::~Pty()
+{
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+void Pty::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    QElapsedTimer t;
+    t.start();
+    while (done < bytes.size() && t.elapsed() < 5000) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else
+            QTest::qWait(1);
+    }
+}
+
+QByteArray Pty::read(int count, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < count && t.elapsed() < timeoutMs) {
+        char buf[4096];
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, n);
+        else
+            QTest::qWait(1);
+    }
+    return got;
+}
+
+QByteArray Pty::readFor(int ms)
+{
+    return read(1 << 30, ms);
+}
+
+void Pty::closeMaster()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+FakeTick::FakeTick(uint32_t start) : now(start)
+{
+    setTickSource([this] { return now; });
+}
+
+FakeTick::~FakeTick()
+{
+    setTickSource({});
+}
+
+ScriptedDialogs::ScriptedDialogs()
+{
+    setDialogs(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    setDialogs(nullptr);
+}
+
+Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& caption, Icon icon,
+                                         Buttons buttons)
+{
+    messages.append({text, caption, icon});
+    if (onMessage)
+        onMessage(messages.last());
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    if (answers.empty())
+        return Answer::Yes;
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+QString ScriptedDialogs::openFileName(QWidget*, const FileRequest& request)
+{
+    fileRequests.append(request);
+    if (fileNames.empty())
+        return {};
+    const QString name = fileNames.front();
+    fileNames.pop_front();
+    return name;
+}
+
+QString ScriptedDialogs::saveFileName(QWidget* parent, const FileRequest& request)
+{
+    return openFileName(parent, request);
+}
+
+std::optional<QFont> ScriptedDialogs::font(QWidget*, const QFont&)
+{
+    return fontAnswer;
+}
+
+RecordingView::RecordingView()
+{
+    setCommView(this);
+}
+
+RecordingView::~RecordingView()
+{
+    setCommView(nullptr);
+}
+
+void RecordingView::DisplayRecvFrame(std::span<const uint8_t> block)
+{
+    blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
+}
+
+void resetLink()
+{
+    CommClose();
+    CommSettings = TCommSettings{};
+    RFChannel = 33;
+    RFPower = 3;
+    RFRateCode = 7;
+    RecvFrame = FrameState{};
+    AnswerFlag = 0;
+    OpenErrorReport = 0;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}

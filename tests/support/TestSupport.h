@@ -1,0 +1,100 @@
+#pragma once
+
+#include "CommView.h"
+#include "Dialogs.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+// A pseudo-terminal pair standing in for the cable: the test holds the master side and plays the
+// module; the program opens the slave by its path.
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    [[nodiscard]] QString slavePath() const { return m_slavePath; }
+    [[nodiscard]] int masterFd() const { return m_master; }
+    void write(const QByteArray& bytes);
+    // Collects what the program writes, processing events meanwhile, until `count` bytes have
+    // come or the time is up.
+    [[nodiscard]] QByteArray read(int count, int timeoutMs = 2000);
+    // Everything that arrives within the given time.
+    [[nodiscard]] QByteArray readFor(int ms);
+    // As a pulled cable does.
+    void closeMaster();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
+
+// Replaces the millisecond tick for the lifetime of the object.
+class FakeTick {
+public:
+    explicit FakeTick(uint32_t start = 1000);
+    ~FakeTick();
+    void advance(uint32_t ms) { now += ms; }
+    uint32_t now;
+};
+
+// Message boxes and standard dialogs answered by script; every message is recorded.
+class ScriptedDialogs : public Dialogs {
+public:
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    struct Message {
+        QString text;
+        QString caption;
+        Icon icon;
+    };
+    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
+    QString openFileName(QWidget*, const FileRequest& request) override;
+    QString saveFileName(QWidget*, const FileRequest& request) override;
+    std::optional<QFont> font(QWidget*, const QFont& initial) override;
+
+    QList<Message> messages;
+    std::deque<Answer> answers;   // Yes/No answers; Yes when the script has none left
+    std::deque<QString> fileNames; // empty entries cancel
+    std::optional<QFont> fontAnswer;
+    QList<FileRequest> fileRequests;
+    std::function<void(const Message&)> onMessage; // runs while the box is "open"
+};
+
+// Records what the serial link shows.
+class RecordingView : public CommView {
+public:
+    RecordingView();
+    ~RecordingView() override;
+    void setPortStatus(const QString& text) override { portStatus = text, portStatuses << text; }
+    void setSettingsStatus(const QString& text) override { settingsStatus = text; }
+    void DisplayRecvFrame(std::span<const uint8_t> block) override;
+    void ShowSrcID() override { ++srcShown; }
+    void ShowDstID() override { ++dstShown; }
+
+    QString portStatus;
+    QStringList portStatuses;
+    QString settingsStatus;
+    std::vector<QByteArray> blocks;
+    int srcShown = 0;
+    int dstShown = 0;
+};
+
+// Closes the port and puts every program-wide value back to its start.
+void resetLink();
+
+// Waits, processing events, until the condition holds or the time is up.
+[[nodiscard]] bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
+
+[[nodiscard]] QByteArray hex(const char* text);

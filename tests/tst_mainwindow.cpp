@@ -1,0 +1,206 @@
+// The main window offscreen: start-up, layout, clock, menus and closing.
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "D_main.h"
+#include "D_rem.h"
+#include "D_survey.h"
+#include "SettingsFile.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("zelvoterm.ini")); }
+    void writeIni(const QByteArray& bytes)
+    {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray iniBytes() const
+    {
+        QFile f(iniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        resetLink();
+        QFile::remove(iniPath());
+        setSettingsFilePath(iniPath());
+    }
+    void cleanup() { resetLink(); }
+
+    void startsQuietlyWithoutAModule()
+    {
+        writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
+        ScriptedDialogs dialogs;
+        TfrmMain w;
+        w.show();
+        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
+        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(w.findChild<QLabel*>("pnlBps")->text(), QStringLiteral("38400bps"));
+        QCOMPARE(w.findChild<QLabel*>("pnlFont")->text(), QStringLiteral("Size:10"));
+        QVERIFY(w.windowTitle().startsWith(TfrmMain::kTitle));
+
+        const auto* mode = w.findChild<QLabel*>("lblSendText");
+        QCOMPARE(mode->text(), QStringLiteral("Binary"));
+        QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(w.binaryMode());
+
+        const auto* device = w.findChild<QComboBox*>("cmbDevice");
+        QCOMPARE(device->currentText(), QStringLiteral("920MHz(Vinta-C)"));
+        QVERIFY(!device->isEnabled());
+        QCOMPARE(w.findChild<QComboBox*>("cmbRFch")->currentText(), QStringLiteral("33ch"));
+        QCOMPARE(w.findChild<QComboBox*>("cmbRFpw")->currentText(), QStringLiteral("3pw"));
+
+        QVERIFY(!w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
+        QVERIFY(w.findChild<QMenu*>("mmFile")->menuAction()->isVisible());
+        QVERIFY(!w.findChild<QPushButton*>("btnToRFch")->isVisible());
+        QVERIFY(!w.findChild<QLabel*>("pnlProID")->isVisible());
+        QVERIFY(!w.findChild<QLabel*>("lblDevice")->isVisible());
+        const auto* init = w.findChild<QPushButton*>("btnInit");
+        const auto* top = w.findChild<QWidget*>("pnlTop");
+        QVERIFY(init->isVisible());
+        QCOMPARE(init->geometry().right() + 1, top->width() - 8);
+        const auto* clock = w.findChild<QLabel*>("pnlClock");
+        QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("pnlRecv")->width() - 8);
+        for (const char* empty : {"pnlSrcID", "pnlDstID", "pnlProID"})
+            QVERIFY(w.findChild<QLabel*>(empty)->text().isEmpty());
+        QVERIFY(!w.findChild<QCheckBox*>("ckLogTime")->isChecked());
+    }
+
+    void captionCarriesTheProgramFilesDate()
+    {
+        QTemporaryDir dir;
+        const QString exe = dir.filePath(QStringLiteral("zelvoterm"));
+        QFile f(exe);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.setFileTime(QDateTime(QDate(2008, 6, 5), QTime(12, 0)), QFileDevice::FileModificationTime));
+        f.close();
+        QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
+        QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))), QStringLiteral("ZelvoTerm for 920MHz"));
+    }
+
+    void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("2") << 2 << "rb9600" << 2;
+        QTest::newRow("10") << 10 << "rb500k" << 10;
+        QTest::newRow("7") << 7 << "rb100k" << 7;
+        QTest::newRow("5") << 5 << "rb100k" << 7;
+    }
+    void rateCodesOtherThanTwoSevenAndTenBecomeSeven()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, button);
+        QFETCH(int, saved);
+        writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n[Dev.920M]\r\nRFbp____=" + QByteArray::number(stored) +
+                 "\r\n");
+        {
+            TfrmMain w;
+            QVERIFY(w.findChild<QRadioButton*>(button)->isChecked());
+            w.close();
+        }
+        QVERIFY(iniBytes().contains("RFbp____=" + QByteArray::number(saved) + "\r\n"));
+    }
+
+    void closingSavesTheSettingsAndClosesThePort()
+    {
+        Pty pty;
+        writeIni("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
+        TfrmMain w;
+        QVERIFY(CommSettings.OpenFlag);
+        QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
+        QFile::remove(iniPath());
+        w.close();
+        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(iniBytes().contains("RFbp____=7"));
+        QCOMPARE(iniBytes().count('\n'), 15); // two sections, thirteen keys
+    }
+
+    void clockChangesAtMostOncePerSecond()
+    {
+        TfrmMain w;
+        const auto* clock = w.findChild<QLabel*>("pnlClock");
+        QString last = clock->text();
+        QElapsedTimer t;
+        t.start();
+        QList<qint64> changes;
+        while (t.elapsed() < 2600) {
+            QTest::qWait(20);
+            if (clock->text() != last) {
+                if (!last.isEmpty())
+                    changes << t.elapsed();
+                last = clock->text();
+            }
+        }
+        QVERIFY(changes.size() >= 2);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$")).match(last).hasMatch());
+        for (qsizetype i = 1; i < changes.size(); ++i)
+            QVERIFY(changes[i] - changes[i - 1] > 800);
+    }
+
+    void viewInitializeButtonTogglesTheInitButton()
+    {
+        TfrmMain w;
+        w.show();
+        auto* item = w.findChild<QAction*>("mmViewInitBtn");
+        auto* init = w.findChild<QPushButton*>("btnInit");
+        item->trigger();
+        QVERIFY(init->isVisible());
+        item->trigger();
+        QVERIFY(!init->isVisible());
+        item->trigger();
+        QVERIFY(init->isVisible());
+    }
+
+    void toolWindowsStartHiddenWithTheirFlagsClear()
+    {
+        TfrmMain w;
+        auto* rem = new TfrmRem(&w);
+        auto* survey = new TfrmSurvey(&w);
+        QCOMPARE(frmRem, rem);
+        QCOMPARE(frmSurvey, survey);
+        QVERIFY(!rem->isVisible());
+        QVERIFY(!survey->isVisible());
+        QCOMPARE(rem->openFlag(), 0);
+        QCOMPARE(survey->openFlag(), 0);
+    }
+
+    void statusBarDoubleClickRevealsTheOptionsOnce()
+    {
+        TfrmMain w;
+        w.show();
+        auto* setRFch = w.findChild<QPushButton*>("btnRFch");
+        QCOMPARE(setRFch->text(), QStringLiteral("Set RFch"));
+        w.sBarDblClick();
+        QVERIFY(w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
+        QCOMPARE(setRFch->text(), QStringLiteral("My RFch"));
+        QVERIFY(w.findChild<QPushButton*>("btnToRFch")->isVisible());
+        QVERIFY(w.findChild<QLabel*>("lblProID")->isVisible());
+        QVERIFY(w.findChild<QLabel*>("pnlProID")->isVisible());
+        setRFch->setText(QStringLiteral("changed"));
+        QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
+        QCOMPARE(setRFch->text(), QStringLiteral("changed"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,283 @@
+// The port driver over a pseudo-terminal: open, line settings, writes, waits, a vanished device.
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "DevicePath.h"
+#include "SerialDevice.h"
+#include "TestSupport.h"
+#include "Tick.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <asm/termios.h>
+
+extern "C" int ioctl(int fd, unsigned long request, ...);
+
+namespace {
+struct termios2 lineOf(int fd)
+{
+    struct termios2 t {};
+    ioctl(fd, TCGETS2, &t);
+    return t;
+}
+} // namespace
+
+class SerialPortTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { resetLink(); }
+    void cleanup() { resetLink(); }
+
+    void devicePathRule_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
+        QTest::newRow("COM9") << "COM9" << "/dev/ttyS8";
+        QTest::newRow("COM10") << "COM10" << "/dev/ttyS9";
+        QTest::newRow("COM99") << "COM99" << "/dev/ttyS98";
+        QTest::newRow("COM100 is a name") << "COM100" << "/dev/COM100";
+        QTest::newRow("adapter") << "ttyUSB0" << "/dev/ttyUSB0";
+        QTest::newRow("path") << "/dev/pts/7" << "/dev/pts/7";
+        QTest::newRow("empty") << "" << "/dev/";
+    }
+    void devicePathRule()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        QCOMPARE(devicePathFor(name), path);
+    }
+
+    void bytesWrittenArriveInOrder()
+    {
+        Pty pty;
+        RecordingView view;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OK"));
+        QByteArray sent;
+        for (int i = 0; i < 300; ++i) {
+            const QByteArray block(i % 17, char(i));
+            sent += block;
+            CommWrite(block);
+        }
+        QCOMPARE(pty.read(int(sent.size())), sent);
+        CommClose();
+        QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OFF"));
+        QCOMPARE(int(CommSettings.OpenFlag), 0);
+        QCOMPARE(int(CommSettings.RunningFlag), 0);
+    }
+
+    void aPortIsOpenedOnlyOnce()
+    {
+        Pty pty;
+        SerialDevice first;
+        SerialDevice second;
+        QVERIFY(first.open(pty.slavePath()));
+        QVERIFY(!second.open(pty.slavePath()));
+        first.close();
+        QVERIFY(second.open(pty.slavePath()));
+    }
+
+    void thingsThatAreNoPortFailCleanly()
+    {
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        SerialDevice d;
+        QVERIFY(!d.open(dir.path()));
+        QVERIFY(!d.open(plain.fileName()));
+        QVERIFY(!d.open(QStringLiteral("/dev/no-such-port")));
+        QVERIFY(!d.open(QStringLiteral("/dev/")));
+        QVERIFY(!d.isOpen());
+    }
+
+    void lineSettingsFollowTheTable_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("byteSize");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("expectedParity");
+        QTest::addColumn<int>("expectedStop");
+        QTest::newRow("defaults") << 38400 << 8 << "NONE" << 1 << 38400 << 8 << int(Parity::None) << 1;
+        QTest::newRow("300 runs at 9600") << 300 << 8 << "NONE" << 1 << 9600 << 8 << int(Parity::None) << 1;
+        QTest::newRow("230400 runs at 9600") << 230400 << 8 << "NONE" << 1 << 9600 << 8 << int(Parity::None) << 1;
+        QTest::newRow("56000") << 56000 << 8 << "NONE" << 1 << 56000 << 8 << int(Parity::None) << 1;
+        QTest::newRow("5 bits give 7") << 9600 << 5 << "NONE" << 1 << 9600 << 7 << int(Parity::None) << 1;
+        QTest::newRow("9 bits give 7") << 9600 << 9 << "NONE" << 1 << 9600 << 7 << int(Parity::None) << 1;
+        QTest::newRow("odd") << 9600 << 7 << "ODD" << 1 << 9600 << 7 << int(Parity::Odd) << 1;
+        QTest::newRow("even") << 9600 << 7 << "EVEN" << 1 << 9600 << 7 << int(Parity::Even) << 1;
+        QTest::newRow("lower-case odd is none") << 9600 << 8 << "odd" << 1 << 9600 << 8 << int(Parity::None) << 1;
+        QTest::newRow("0 stop bits give two") << 9600 << 8 << "NONE" << 0 << 9600 << 8 << int(Parity::None) << 2;
+        QTest::newRow("3 stop bits give two") << 9600 << 8 << "NONE" << 3 << 9600 << 8 << int(Parity::None) << 2;
+    }
+    void lineSettingsFollowTheTable()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, byteSize);
+        QFETCH(QString, parity);
+        QFETCH(int, stopBits);
+        QFETCH(int, rate);
+        QFETCH(int, dataBits);
+        QFETCH(int, expectedParity);
+        QFETCH(int, expectedStop);
+        TCommSettings s;
+        s.BaudRate = baud;
+        s.ByteSize = byteSize;
+        s.Parity__ = parity;
+        s.StopBits = stopBits;
+        const LineSettings l = lineSettingsFor(s);
+        QCOMPARE(l.bitRate, rate);
+        QCOMPARE(l.dataBits, dataBits);
+        QCOMPARE(int(l.parity), expectedParity);
+        QCOMPARE(l.stopBits, expectedStop);
+    }
+
+    // A pseudo-terminal keeps the rate, stop bits and raw mode (it forces 8 bits, no parity).
+    void lineSettingsReachTheDevice_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<unsigned>("speed");
+        QTest::newRow("300 runs at 9600") << 300 << 1 << 9600u;
+        QTest::newRow("38400, two stop bits") << 38400 << 2 << 38400u;
+        QTest::newRow("56000") << 56000 << 1 << 56000u;
+        QTest::newRow("76800") << 76800 << 1 << 76800u;
+        QTest::newRow("115200") << 115200 << 1 << 115200u;
+    }
+    void lineSettingsReachTheDevice()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, stopBits);
+        QFETCH(unsigned, speed);
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        CommSettings.BaudRate = baud;
+        CommSettings.StopBits = stopBits;
+        QVERIFY(CommOpen());
+        const struct termios2 t = lineOf(pty.masterFd());
+        QCOMPARE(t.c_ospeed, speed);
+        QCOMPARE(bool(t.c_cflag & CSTOPB), stopBits == 2);
+        QCOMPARE(unsigned(t.c_cflag & CRTSCTS), 0u);
+        QCOMPARE(unsigned(t.c_iflag & (IXON | IXOFF)), 0u);
+        QCOMPARE(unsigned(t.c_lflag & (ICANON | ECHO)), 0u);
+    }
+
+    void failedOpenIsReportedOnlyWhenAsked()
+    {
+        ScriptedDialogs dialogs;
+        RecordingView view;
+        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
+        OpenErrorReport = 0;
+        QVERIFY(!CommOpen());
+        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(view.portStatus, QStringLiteral("/dev/no-such-port:OFF"));
+        QCOMPARE(int(CommSettings.ErrorFlag), 1);
+        QCOMPARE(int(CommSettings.OpenFlag), 0);
+
+        OpenErrorReport = 1;
+        CommSettings.PortName.clear();
+        QVERIFY(!CommOpen());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("INVALID HANDLE"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
+        QCOMPARE(view.portStatus, QStringLiteral(":OFF"));
+    }
+
+    void reopeningClosesFirstAndReplacesTheWorker()
+    {
+        Pty pty;
+        RecordingView view;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        QVERIFY(CommOpen());
+        const QString name = pty.slavePath();
+        QCOMPARE(view.portStatuses, QStringList({name + ":OK", name + ":OFF", name + ":OK"}));
+        QCOMPARE(int(CommSettings.RunningFlag), 1);
+    }
+
+    void writingToAClosedPortDoesNothing()
+    {
+        ScriptedDialogs dialogs;
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        CommClose();
+        AnswerFlag = 1;
+        CommWrite(QByteArrayLiteral("abc"));
+        QCOMPARE(int(AnswerFlag), 0);
+        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(pty.readFor(50).isEmpty());
+        CommClose(); // closing twice is harmless
+    }
+
+    void aPulledCableClosesThePortInsteadOfSpinning()
+    {
+        Pty pty;
+        RecordingView view;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        const clock_t before = clock();
+        pty.closeMaster();
+        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag && !CommSettings.RunningFlag; }));
+        QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OFF"));
+        QCOMPARE(int(CommSettings.ErrorFlag), 1);
+        QTest::qWait(300);
+        // A worker spinning on the dead device would have burnt the whole wait.
+        QVERIFY(double(clock() - before) / CLOCKS_PER_SEC < 0.25);
+    }
+
+    void aWriteThatFindsALineErrorSendsNothing()
+    {
+        ScriptedDialogs dialogs;
+        RecordingView view;
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        // The worker sees the hang-up too; the write must not wait for it.
+        dialogs.onMessage = [](const ScriptedDialogs::Message&) {};
+        pty.closeMaster();
+        CommWrite(QByteArrayLiteral("data"));
+        if (CommSettings.OpenFlag) {
+            QCOMPARE(dialogs.messages.size(), 1);
+            QCOMPARE(dialogs.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
+        }
+        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QCOMPARE(int(CommSettings.ErrorFlag), 1);
+        QVERIFY(view.portStatus.endsWith(QStringLiteral(":OFF")));
+    }
+
+    void waitsProcessEventsAndHonourTheirTimes()
+    {
+        AnswerFlag = 1;
+        QVERIFY(WaitForAnswer(0));
+        AnswerFlag = 0;
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!WaitForAnswer(0));
+        QVERIFY(!WaitForAnswer(150));
+        QVERIFY(t.elapsed() >= 150);
+        QTimer::singleShot(50, [] { AnswerFlag = 1; });
+        t.restart();
+        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(t.elapsed() < 1000);
+
+        t.restart();
+        PumpWait(0);
+        QVERIFY(t.elapsed() < 20);
+        bool ran = false;
+        QTimer::singleShot(10, [&] { ran = true; });
+        PumpWait(100);
+        QVERIFY(ran);
+        QVERIFY(t.elapsed() >= 100);
+    }
+};
+
+QTEST_MAIN(SerialPortTest)
+#include "tst_serialport.moc"

@@ -1,0 +1,59 @@
+#include "ClickLabel.h"
+
+#include <QMouseEvent>
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QLabel::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+}
+
+PanelStatusBar::PanelStatusBar(int panelCount, int firstPanelWidth, QWidget* parent) : QStatusBar(parent)
+{
+    setSizeGripEnabled(false);
+    for (int i = 0; i < panelCount; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("panel%1").arg(i));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->installEventFilter(this);
+        const bool last = i == panelCount - 1;
+        if (i == 0 && !last)
+            label->setFixedWidth(firstPanelWidth);
+        addWidget(label, last ? 1 : 0);
+        m_panels.append(label);
+    }
+}
+
+QString PanelStatusBar::panelText(int index) const
+{
+    const QLabel* p = panel(index);
+    return p ? p->text() : QString();
+}
+
+void PanelStatusBar::setPanelText(int index, const QString& text)
+{
+    if (QLabel* p = panel(index))
+        p->setText(text);
+}
+
+bool PanelStatusBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick)
+        emit doubleClicked();
+    return QStatusBar::eventFilter(watched, event);
+}
+
+void PanelStatusBar::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QStatusBar::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QLabel>
+#include <QStatusBar>
+
+// A label (or panel) that reports clicks and double-clicks, as the form's labels and panels do.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// A status bar whose panels are labels; a double-click anywhere on it is reported.
+class PanelStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    // firstPanelWidth: the first panel's width; the last panel takes the rest.
+    PanelStatusBar(int panelCount, int firstPanelWidth, QWidget* parent = nullptr);
+
+    [[nodiscard]] QString panelText(int index) const;
+    void setPanelText(int index, const QString& text);
+    [[nodiscard]] QLabel* panel(int index) const { return m_panels.value(index); }
+
+signals:
+    void doubleClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QList<QLabel*> m_panels;
+};
