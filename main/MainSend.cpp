@@ -128,6 +128,7 @@ void TfrmMain::cmbDeviceCloseUp()
     const int kind = deviceKind();
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
+    DeviceKind = kind;
     const DeviceLists lists = ApplyDeviceKind(kind);
     cmbRFch->clear();
     cmbRFch->addItems(lists.channels);

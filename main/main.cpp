@@ -1,6 +1,7 @@
 #include "D_main.h"
 #include "D_rem.h"
 #include "D_survey.h"
+#include "Monitor.h"
 
 #include <QApplication>
 
@@ -12,7 +13,8 @@ int main(int argc, char* argv[])
 
     TfrmMain mainWindow;
     new TfrmRem(&mainWindow);
-    new TfrmSurvey(&mainWindow);
+    auto* survey = new TfrmSurvey(&mainWindow);
+    survey->clearMainMonitor = [&mainWindow] { mainWindow.monitor()->clearLines(); };
     mainWindow.show();
     return app.exec();
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+int32_t DeviceKind = KindVintaC;
+
 namespace {
 QStringList numbered(int first, int last, const char* unit)
 {

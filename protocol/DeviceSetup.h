@@ -9,6 +9,9 @@
 // Device kinds, in the order of the device list.
 enum DeviceKindIndex : int { KindVinta24A = 0, KindVinta24B = 1, KindVintaC = 2 };
 
+// The device kind chosen in the main window's device list (the key sender reads it).
+extern int32_t DeviceKind;
+
 // Over-the-air bit-rate codes.
 constexpr int32_t kRate9600 = 2;
 constexpr int32_t kRate100k = 7;

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 // The survey panel: a tool window created hidden at start-up.
 class TfrmSurvey : public QWidget {
     Q_OBJECT
@@ -11,6 +13,9 @@ public:
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
+
+    // Empties the main window's monitor (a run starts with an empty monitor).
+    std::function<void()> clearMainMonitor;
 
     void CountRecvKey(const QString& line);
     // One tick of the main window's clock.
