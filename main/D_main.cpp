@@ -336,6 +336,13 @@ void TfrmMain::FormCreate()
     cmbDevice->setEnabled(false);
 }
 
+void TfrmMain::createToolWindows()
+{
+    new TfrmRem(this);
+    auto* survey = new TfrmSurvey(this);
+    survey->clearMainMonitor = [this] { memoRecv->clearLines(); };
+}
+
 void TfrmMain::placeRightAnchored()
 {
     const int w = pnlTop->width() > 0 ? pnlTop->width() : kDesignWidth;

@@ -36,6 +36,9 @@ public:
     void ShowDstID() override;
     QWidget* dialogParent() override { return this; }
 
+    // Creates the key panel and the survey panel, hidden, owned by this window.
+    void createToolWindows();
+
     // Shows the delimiter setting in the delimiter box, the port name and the bit rate.
     void ShowPortSettings();
     // Takes the delimiter box's text into its list (once) and into the setting.

@@ -1,7 +1,4 @@
 #include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
-#include "Monitor.h"
 
 #include <QApplication>
 
@@ -12,9 +9,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationDisplayName(TfrmMain::kTitle);
 
     TfrmMain mainWindow;
-    new TfrmRem(&mainWindow);
-    auto* survey = new TfrmSurvey(&mainWindow);
-    survey->clearMainMonitor = [&mainWindow] { mainWindow.monitor()->clearLines(); };
+    mainWindow.createToolWindows();
     mainWindow.show();
     return app.exec();
 }

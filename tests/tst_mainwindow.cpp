@@ -174,10 +174,11 @@ private slots:
     void toolWindowsStartHiddenWithTheirFlagsClear()
     {
         TfrmMain w;
-        auto* rem = new TfrmRem(&w);
-        auto* survey = new TfrmSurvey(&w);
-        QCOMPARE(frmRem, rem);
-        QCOMPARE(frmSurvey, survey);
+        w.createToolWindows();
+        auto* rem = frmRem;
+        auto* survey = frmSurvey;
+        QVERIFY(rem && survey);
+        QCOMPARE(rem->parentWidget(), &w);
         QVERIFY(!rem->isVisible());
         QVERIFY(!survey->isVisible());
         QCOMPARE(rem->openFlag(), 0);
