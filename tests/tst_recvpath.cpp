@@ -1,0 +1,208 @@
+// Reception end to end: a pseudo-terminal, the receive worker, the passes and the main window's
+// monitor.
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "D_main.h"
+#include "Dialogs.h"
+#include "FrameAssembler.h"
+#include "Monitor.h"
+#include "SettingsFile.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class RecvPathTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<TfrmMain> m_main;
+
+    // The main window, opened on a fresh pseudo-terminal at start-up.
+    TfrmMain& window()
+    {
+        m_pty = std::make_unique<Pty>();
+        QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
+        ini.close();
+        setSettingsFilePath(ini.fileName());
+        m_main = std::make_unique<TfrmMain>();
+        return *m_main;
+    }
+    QStringList monitorLines() { return m_main->monitor()->lines(); }
+
+private slots:
+    void init() { resetLink(); }
+    void cleanup()
+    {
+        m_main.reset();
+        m_pty.reset();
+        resetLink();
+    }
+
+    void aFrameReachesTheMonitorAndAnswersTheWait()
+    {
+        TfrmMain& w = window();
+        QVERIFY(CommSettings.OpenFlag);
+        AnswerFlag = 0;
+        QTimer::singleShot(100, [this] { m_pty->write(hex("0F 5A 0E 13 01 12 34 56 78 9A BC DE F0 55")); });
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(t.elapsed() < 1000);
+        QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
+        QCOMPARE(monitorLines(), QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
+        QCOMPARE(w.findChild<QLabel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(w.findChild<QLabel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
+    }
+
+    void textRepliesAreShownInTextModeAsOneLine()
+    {
+        TfrmMain& w = window();
+        w.lblSendTextClick(); // Text
+        m_pty->write(hex("82 B1 82 F1 82 C9 82 BF 82 CD 0D 0A")); // こんにちは CR LF
+        QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
+        QCOMPARE(monitorLines(), QStringList(QStringLiteral("こんにちは 0Dh 0Ah")));
+    }
+
+    void thousandAndOneLinesThenOneBlockLeavesOneLine()
+    {
+        TfrmMain& w = window();
+        MonitorView* m = w.monitor();
+        m->setLines(QStringList(1001, QStringLiteral("old")));
+        const uint8_t block[] = {0x41};
+        w.DisplayRecvFrame(block);
+        QCOMPARE(m->lineCount(), 1);
+        QCOMPARE(m->lines(), QStringList(QStringLiteral(" 41h")));
+
+        m->setLines(QStringList(1000, QStringLiteral("old")));
+        w.DisplayRecvFrame(block);
+        QCOMPARE(m->lineCount(), 1001);
+        w.DisplayRecvFrame(block);
+        QCOMPARE(m->lineCount(), 1);
+    }
+
+    void timeStampsLeadTheLine()
+    {
+        TfrmMain& w = window();
+        w.findChild<QCheckBox*>("ckLogTime")->setChecked(true);
+        const uint8_t block[] = {0x0F, 0x5A};
+        w.DisplayRecvFrame(block);
+        const QString line = w.monitor()->lines().value(0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} => 0Fh 5Ah$"))
+                     .match(line)
+                     .hasMatch(),
+                 qPrintable(line));
+    }
+
+    void monitorClearAndTheMsgIdLabelBlankThePortState()
+    {
+        TfrmMain& w = window();
+        const uint8_t block[] = {0x41};
+        for (const char* clearer : {"btnClear", "Label1"}) {
+            w.DisplayRecvFrame(block);
+            w.statusPanels()->setPanelText(0, QStringLiteral("x:OK"));
+            QWidget* c = w.findChild<QWidget*>(clearer);
+            QTest::mouseClick(c, Qt::LeftButton, {}, c->rect().center());
+            QCOMPARE(w.monitor()->lineCount(), 0);
+            QCOMPARE(w.statusPanels()->panelText(0), QString());
+        }
+    }
+
+    void aPulledCableEndsReceptionAndTheWindowStaysUsable()
+    {
+        TfrmMain& w = window();
+        const QString name = m_pty->slavePath();
+        m_pty->closeMaster();
+        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QCOMPARE(w.statusPanels()->panelText(0), name + QStringLiteral(":OFF"));
+        const uint8_t block[] = {0x41};
+        w.DisplayRecvFrame(block);
+        QCOMPARE(w.monitor()->lineCount(), 1);
+        Pty other;
+        CommSettings.PortName = other.slavePath();
+        QVERIFY(CommOpen());
+        other.write("hello");
+        QVERIFY(waitUntil([&] { return w.monitor()->lineCount() == 2; }));
+    }
+
+    void closingDuringABurstReturnsPromptly()
+    {
+        window();
+        const QByteArray burst(60000, 'z');
+        QTimer::singleShot(0, [this, &burst] { m_pty->write(burst); });
+        QTest::qWait(20);
+        QElapsedTimer t;
+        t.start();
+        CommClose();
+        QVERIFY(t.elapsed() < 500);
+        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!CommSettings.RunningFlag);
+    }
+
+    // A handler inside a pass that runs an event loop in which the port is closed (a message box,
+    // a wait, the settings command) must not wait for its own pass.
+    void closingFromInsideAPassDoesNotDeadlock()
+    {
+        struct ClosingView : RecordingView {
+            bool closed = false;
+            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            {
+                RecordingView::DisplayRecvFrame(block);
+                if (closed)
+                    return;
+                closed = true;
+                PumpWait(20);
+                CommClose();
+            }
+        } view;
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08 0F 5A 0D"));
+        QVERIFY(waitUntil([&] { return view.closed && !CommSettings.OpenFlag; }));
+        QVERIFY(!CommSettings.RunningFlag);
+        QVERIFY(CommOpen());
+        pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08"));
+        QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
+    }
+
+    void everyByteOfAFloodIsShown()
+    {
+        RecordingView view;
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        CommSettings.RecvTout = 30;
+        QVERIFY(CommOpen());
+        const auto shownBytes = [&] {
+            qsizetype shown = 0;
+            for (const QByteArray& b : view.blocks)
+                shown += b.size();
+            return shown;
+        };
+        QByteArray frames;
+        for (int i = 0; i < 3000; ++i)
+            frames += hex("0F 5A 13 13 00 11 22 33 44 55 66 77 88 83 41 00 00 05 FA");
+        pty.write(frames);
+        QVERIFY(waitUntil([&] { return shownBytes() == frames.size(); }, 10000));
+        QCOMPARE(view.blocks.size(), size_t(3000));
+
+        view.blocks.clear();
+        QByteArray text;
+        for (int i = 0; text.size() < 100000; ++i)
+            text += "line " + QByteArray::number(i) + "\r\n";
+        pty.write(text);
+        QVERIFY(waitUntil([&] { return shownBytes() == text.size(); }, 10000));
+        QCOMPARE(view.blocks.front().size(), 4097);
+    }
+};
+
+QTEST_MAIN(RecvPathTest)
+#include "tst_recvpath.moc"
