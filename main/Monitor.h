@@ -11,7 +11,8 @@ class MonitorView : public QPlainTextEdit {
     Q_OBJECT
 public:
     static constexpr int kLineLimit = 1000;
-    static constexpr int kBatchMs = 50;
+    // Within the 50 ms the screen may lag, leaving time to paint.
+    static constexpr int kBatchMs = 40;
 
     explicit MonitorView(QWidget* parent = nullptr);
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <array>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -20,6 +21,10 @@ constexpr int kMaxIdleWaitMs = 50;
 // Pause when input is signalled but a pass could read nothing, so a faulty driver cannot make
 // the worker spin.
 constexpr int kStallPauseMs = 5;
+// Passes follow each other at most this often. A lone frame is handled at once; a stream is
+// handled a few frames a pass, since every pass costs two thread switches, which cost more
+// than the bytes themselves.
+constexpr auto kMinPassInterval = std::chrono::milliseconds(4);
 } // namespace
 
 void RecvSession::blockEnded(std::span<const uint8_t> block)
@@ -132,6 +137,7 @@ void TRecvThread::run()
     const int deviceFd = s.device.fd();
     int waitMs = -1;
     bool stalled = false;
+    auto lastPass = std::chrono::steady_clock::now() - kMinPassInterval;
     for (;;) {
         if (CommSettings.ErrorFlag)
             break;
@@ -148,6 +154,12 @@ void TRecvThread::run()
         }
         if (CommSettings.ErrorFlag)
             break;
+        {
+            std::unique_lock lock(s.mutex);
+            if (s.cv.wait_until(lock, lastPass + kMinPassInterval, [&] { return s.stop; }))
+                break;
+        }
+        lastPass = std::chrono::steady_clock::now();
         if (!waitForPass())
             break;
         {
