@@ -1,0 +1,177 @@
+// Frame building without a port: hexadecimal texts, key reports, the send line's byte rules and
+// the device set-up payloads.
+#include "CommSettings.h"
+#include "DeviceSetup.h"
+#include "ModuleFrame.h"
+#include "SendLine.h"
+#include "TestSupport.h"
+
+#include <QTest>
+
+class ProtocolTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        RFChannel = 33;
+        RFPower = 3;
+        RFRateCode = 7;
+    }
+
+    void hexValueReadsOneToEightDigits()
+    {
+        QCOMPARE(HexValue(u"1FF").value(), 0x1FFu);
+        QCOMPARE(HexValue(u"ab").value(), 0xABu);
+        QCOMPARE(HexValue(u"FFFFFFFF").value(), 0xFFFFFFFFu);
+        QVERIFY(!HexValue(u"").has_value());
+        QVERIFY(!HexValue(u"zz").has_value());
+        QVERIFY(!HexValue(u"1 ").has_value());
+        QVERIFY(!HexValue(u"-1").has_value());
+        QVERIFY(!HexValue(u"123456789").has_value());
+    }
+
+    void parseHexPairs_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("badPair");
+        QTest::newRow("spaced") << "FF FF FF FF" << hex("FFFFFFFF") << "";
+        QTest::newRow("packed") << "FFFFFFFF" << hex("FFFFFFFF") << "";
+        QTest::newRow("lower case") << "0a 1b" << hex("0A1B") << "";
+        QTest::newRow("lone last character ignored") << "12 3" << hex("12") << "";
+        QTest::newRow("0A 1") << "0A 1" << hex("0A") << "";
+        QTest::newRow("single digit in the middle") << "1 2" << QByteArray() << "0x1 ";
+        QTest::newRow("0A 1 2") << "0A 1 2" << hex("0A") << "0x1 ";
+        QTest::newRow("empty") << "" << QByteArray() << "";
+        QTest::newRow("spaces only") << "    " << QByteArray() << "";
+        QTest::newRow("trailing space of a copied ID") << "12 34 56 78 " << hex("12345678") << "";
+        QTest::newRow("Japanese") << "あい" << QByteArray() << "0xあい";
+        QTest::newRow("tab is no separator") << "12\t34" << hex("12") << "0x\t3";
+    }
+    void parseHexPairs()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, badPair);
+        const HexPairs p = ParseHexPairs(text);
+        QCOMPARE(p.badPair, badPair);
+        if (badPair.isEmpty())
+            QCOMPARE(p.bytes, bytes);
+    }
+
+    void keyReportPayloads()
+    {
+        QCOMPARE(KeyReportPayload(u"83h 41h 00h 00h", 5).value(),
+                 (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0x00, 0x05, 0xFA}));
+        QCOMPARE(KeyReportPayload(u"83h 41h 00h 0Gh", 70).value(),
+                 (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0xFF, 0x46, 0xB9}));
+        QCOMPARE(KeyReportPayload(u"83xx41xx00xx00x", 204).value(),
+                 (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0x00, 0xCC, 0x33}));
+        QVERIFY(!KeyReportPayload(u"83h 41h 00h 00", 1).has_value()); // 14 characters
+    }
+
+    void headerBytes()
+    {
+        QCOMPARE(SendHeaderBytes(QStringLiteral("SOH")), hex("01"));
+        QCOMPARE(SendHeaderBytes(QStringLiteral("STX")), hex("02"));
+        QCOMPARE(SendHeaderBytes(QStringLiteral("無し")), QByteArray());
+        QCOMPARE(SendHeaderBytes(QStringLiteral("stx")), QByteArray());
+    }
+
+    void delimiterBytes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ETX") << "ETX" << hex("03");
+        QTest::newRow("CR") << "CR" << hex("0D");
+        QTest::newRow("LF") << "LF" << hex("0A");
+        QTest::newRow("CRLF") << "CRLF" << hex("0D0A");
+        QTest::newRow("ACK") << "ACK" << hex("06");
+        QTest::newRow("NAK") << "NAK" << hex("15");
+        QTest::newRow("0x1A") << "0x1A" << hex("1A");
+        QTest::newRow("0x1FF") << "0x1FF" << hex("FF");
+        QTest::newRow("0x") << "0x" << hex("00");
+        QTest::newRow("0xZZ") << "0xZZ" << hex("00");
+        QTest::newRow("0X1A") << "0X1A" << QByteArray();
+        QTest::newRow("cr") << "cr" << QByteArray();
+        QTest::newRow("abc") << "abc" << QByteArray();
+        QTest::newRow("none") << "無し" << QByteArray();
+    }
+    void delimiterBytes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(SendDelimiterBytes(name), bytes);
+    }
+
+    void textLinesTravelInTheCodePage()
+    {
+        QCOMPARE(TextLineBytes(QStringLiteral("ABC"), QStringLiteral("STX"), QStringLiteral("ETX")), hex("02 41 42 43 03"));
+        QCOMPARE(TextLineBytes(QStringLiteral("無し"), QStringLiteral("無し"), QStringLiteral("CRLF")),
+                 hex("96 B3 82 B5 0D 0A"));
+    }
+
+    void deviceKindsBringTheRadioSettingsInRange()
+    {
+        RFChannel = 10;
+        RFPower = 7;
+        DeviceLists l = ApplyDeviceKind(KindVintaC);
+        QCOMPARE(RFChannel, 33);
+        QCOMPARE(RFPower, 3);
+        QCOMPARE(l.channels.size(), 15);
+        QCOMPARE(l.channels.first(), QStringLiteral("24ch"));
+        QCOMPARE(l.powers, QStringList({"0pw", "1pw", "2pw", "3pw"}));
+        QCOMPARE(l.channelIndex, 9);
+        QCOMPARE(l.powerIndex, 3);
+        QVERIFY(l.showRates);
+
+        RFChannel = 39; // only an edited file holds this
+        l = ApplyDeviceKind(KindVintaC);
+        QCOMPARE(RFChannel, 33);
+        RFChannel = 38;
+        QCOMPARE(ApplyDeviceKind(KindVintaC).channelIndex, 14);
+
+        l = ApplyDeviceKind(KindVinta24B);
+        QCOMPARE(RFChannel, 0);
+        QCOMPARE(RFPower, 15);
+        QCOMPARE(l.channels.size(), 16);
+        QCOMPARE(l.powers.last(), QStringLiteral("15pw"));
+        QCOMPARE(l.powerIndex, 15);
+        QVERIFY(!l.showRates);
+    }
+
+    void setUpPayloads()
+    {
+        RFChannel = 33;
+        RFPower = 3;
+        RFRateCode = 7;
+        const QByteArray c = hex("03 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
+        QCOMPARE(RFConfigPayload(KindVintaC), c);
+        QCOMPARE(RFInitPayload(KindVintaC), c);
+        RFPower = 9;
+        QCOMPARE(RFConfigPayload(KindVintaC)[0], char(3));
+        RFChannel = 5;
+        RFPower = 15;
+        QCOMPARE(RFConfigPayload(KindVinta24A),
+                 hex("05 0F 01 08 08 01 04 0A 05 03 05 FF FF 00 00 00 01 51 00 00 83 41"));
+        QCOMPARE(RFInitPayload(KindVinta24A),
+                 hex("05 0F 01 08 08 01 04 0A 05 03 05 00 FF FF 00 00 00 01 51 00 00 00 00"));
+        QCOMPARE(RFInitPayload(KindVinta24B), hex("05 0F 1E 01 00 04 00 0A 1E"));
+        QCOMPARE(ChannelForItem(KindVinta24A, 5), 5);
+        QCOMPARE(ChannelForItem(KindVintaC, 9), 33);
+    }
+
+    void remoteRFchFrames()
+    {
+        const std::array<uint8_t, 4> id{0x12, 0x34, 0x56, 0x78};
+        QCOMPARE(RemoteRFchFrame(KindVintaC, 6, 2, 10, id, 0x42),
+                 hex("0F 5A 11 17 42 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
+        QCOMPARE(RemoteRFchFrame(KindVinta24A, 6, 2, 10, id, 0).size(), 21);
+        QCOMPARE(RemoteRFchFrame(KindVinta24B, 6, 2, 10, id, 0), hex("0F 5A 0E 20 00 12 34 56 78 FF FF FF FF 06"));
+        QVERIFY(RemoteRFchFrame(7, 6, 2, 10, id, 0).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(ProtocolTest)
+#include "tst_protocol.moc"
