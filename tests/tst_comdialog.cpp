@@ -1,0 +1,380 @@
+// The communication settings dialog, the settings command of the main window, and the port
+// search, with pseudo-terminals as ports and scripted message boxes.
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "D_com.h"
+#include "D_main.h"
+#include "FrameAssembler.h"
+#include "ModuleFrame.h"
+#include "Monitor.h"
+#include "PortSearch.h"
+#include "SettingsFile.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <asm/termios.h>
+
+extern "C" int ioctl(int fd, unsigned long request, ...);
+
+namespace {
+// Plays the module on a pseudo-terminal while the GUI thread waits: answers every RF-settings
+// frame it sees with `reply`, and notes the line speed at that moment.
+class ModulePeer : public QObject {
+public:
+    ModulePeer(Pty& pty, QByteArray reply) : m_pty(pty), m_reply(std::move(reply))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            char buf[512];
+            const ssize_t n = ::read(m_pty.masterFd(), buf, sizeof buf);
+            if (n <= 0)
+                return;
+            received.append(buf, n);
+            if (received.contains(hex("0F 5A 24 2A"))) {
+                struct termios2 t {};
+                ioctl(m_pty.masterFd(), TCGETS2, &t);
+                speedAtProbe = t.c_ospeed;
+                if (!m_reply.isEmpty())
+                    m_pty.write(m_reply);
+                received.clear();
+                ++probes;
+            }
+        });
+        m_poll.start(5);
+    }
+    QByteArray received;
+    int probes = 0;
+    unsigned speedAtProbe = 0;
+
+private:
+    Pty& m_pty;
+    QByteArray m_reply;
+    QTimer m_poll;
+};
+
+const QByteArray kAnswer = hex("0F 5A 0F 2A 00 11 22 33 44 FF FF FF FF 00 00");
+
+// Runs `act` on the settings dialog once it is shown modally.
+void whenDialogShown(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* dialog = qobject_cast<TfrmCom*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(dialog);
+        }
+    });
+    poll->start(10);
+}
+} // namespace
+
+class ComDialogTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    template <typename T>
+    static T* child(QWidget* w, const char* name)
+    {
+        return w->findChild<T*>(QLatin1String(name));
+    }
+    static void type(QWidget* dialog, const char* box, const QString& text)
+    {
+        if (auto* c = child<QComboBox>(dialog, box))
+            c->setEditText(text);
+        else
+            child<QLineEdit>(dialog, box)->setText(text);
+    }
+    static QString text(QWidget* dialog, const char* box)
+    {
+        if (auto* c = child<QComboBox>(dialog, box))
+            return c->currentText();
+        return child<QLineEdit>(dialog, box)->text();
+    }
+    static QStringList items(QWidget* dialog, const char* box)
+    {
+        QStringList list;
+        auto* c = child<QComboBox>(dialog, box);
+        for (int i = 0; i < c->count(); ++i)
+            list << c->itemText(i);
+        return list;
+    }
+    QByteArray iniBytes() const
+    {
+        QFile f(SettingsFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        resetLink();
+        setSettingsFilePath(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
+        QFile::remove(SettingsFilePath());
+        setPortCandidateSource({});
+    }
+    void cleanup()
+    {
+        resetLink();
+        setPortCandidateSource({});
+    }
+
+    void showingFillsTheBoxesAsTheSettingsStand()
+    {
+        CommSettings.PortName = QStringLiteral("somewhere");
+        CommSettings.BaudRate = 1234;
+        CommSettings.SendDlmt = QStringLiteral("0x0A");
+        CommSettings.RecvTout = -5;
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
+        QCOMPARE(dialog.size(), QSize(368, 208));
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("somewhere"));
+        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("1234"));
+        QCOMPARE(text(&dialog, "cmbSendDlmt"), QStringLiteral("0x0A"));
+        QCOMPARE(text(&dialog, "edtRecvTout"), QStringLiteral("-5"));
+        QCOMPARE(text(&dialog, "cmbRecvDlmt"), QStringLiteral("無し"));
+        QCOMPARE(items(&dialog, "cmbRecvDlmt").last(), QStringLiteral("ALL(制御コード全般)"));
+        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+        QCOMPARE(child<QPushButton>(&dialog, "btnOK")->toolTip(), QStringLiteral("設定の確定"));
+        QCOMPARE(child<QPushButton>(&dialog, "btnCancel")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+        QCOMPARE(int(OpenErrorReport), 1);
+    }
+
+    void okOpensTheTypedPortAndTakesEveryBox()
+    {
+        Pty pty;
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        type(&dialog, "cmbPort", pty.slavePath()); // a path typed by hand
+        type(&dialog, "cmbBound", QStringLiteral("115200"));
+        type(&dialog, "cmbParity", QStringLiteral("EVEN"));
+        type(&dialog, "cmbSendHead", QStringLiteral("STX"));
+        type(&dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
+        type(&dialog, "cmbRecvDlmt", QStringLiteral("CR"));
+        type(&dialog, "edtRecvTout", QStringLiteral("abc"));
+        dialog.btnOKClick();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.PortName, pty.slavePath());
+        QCOMPARE(CommSettings.BaudRate, 115200);
+        QCOMPARE(CommSettings.Parity__, QStringLiteral("EVEN"));
+        QCOMPARE(CommSettings.SendHead, QStringLiteral("STX"));
+        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x0A"));
+        QCOMPARE(CommSettings.RecvDlmt, QStringLiteral("CR"));
+        QCOMPARE(CommSettings.RecvTout, 100);
+    }
+
+    void aPortThatCannotOpenRestoresTheSettingsAndKeepsTheDialog()
+    {
+        ScriptedDialogs dialogs;
+        CommSettings.PortName = QStringLiteral("before");
+        CommSettings.BaudRate = 9600;
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        type(&dialog, "cmbPort", QStringLiteral("/dev/no-such-port"));
+        type(&dialog, "cmbBound", QStringLiteral("19200"));
+        dialog.btnOKClick();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("INVALID HANDLE"));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(CommSettings.PortName, QStringLiteral("before"));
+        QCOMPARE(CommSettings.BaudRate, 9600);
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("before"));
+        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("9600"));
+    }
+
+    void aNumberBoxThatHoldsNoNumberAppliesNothing_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("bit rate") << "cmbBound" << "abc";
+        QTest::newRow("data bits") << "cmbDatBit" << "";
+        QTest::newRow("stop bits") << "cmbStopBit" << "１";
+        QTest::newRow("huge") << "cmbBound" << "99999999999999999999";
+    }
+    void aNumberBoxThatHoldsNoNumberAppliesNothing()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        ScriptedDialogs dialogs;
+        Pty pty;
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        type(&dialog, "cmbPort", pty.slavePath());
+        type(&dialog, qPrintable(box), typed);
+        dialog.btnOKClick();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("'%1' は整数ではありません").arg(typed));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+    }
+
+    void negativeAndHugeValuesAreStoredOrRefusedWithoutAHalfState()
+    {
+        Pty pty;
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        type(&dialog, "cmbPort", pty.slavePath());
+        type(&dialog, "cmbBound", QStringLiteral("-300"));
+        type(&dialog, "edtRecvTout", QStringLiteral("-1"));
+        type(&dialog, "cmbSendDlmt", QString(5000, u'あ'));
+        dialog.btnOKClick();
+        QVERIFY(CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.BaudRate, -300); // runs the line at 9600
+        QCOMPARE(CommSettings.RecvTout, -1);
+        QCOMPARE(CommSettings.SendDlmt.size(), 5000);
+    }
+
+    void theSettingsCommandSavesAtOnceAndShowsTheNewDelimiter()
+    {
+        Pty pty;
+        TfrmMain w;
+        w.show();
+        whenDialogShown([&](QWidget* dialog) {
+            type(dialog, "cmbPort", pty.slavePath());
+            type(dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
+            child<QPushButton>(dialog, "btnOK")->click();
+        });
+        w.mmComPortClick();
+        QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
+        QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
+        QVERIFY(iniBytes().contains("SendDlmt=0x0A\r\n"));
+        auto* dlmt = w.findChild<QComboBox*>("cmbSendDlmt");
+        QCOMPARE(dlmt->currentText(), QStringLiteral("0x0A"));
+        QCOMPARE(dlmt->itemText(dlmt->count() - 1), QStringLiteral("0x0A"));
+        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), pty.slavePath());
+    }
+
+    void cancellingLeavesThePortClosed()
+    {
+        Pty pty;
+        QFile ini(SettingsFilePath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
+        ini.close();
+        TfrmMain w;
+        w.show();
+        QVERIFY(CommSettings.OpenFlag);
+        QFile::remove(SettingsFilePath());
+        whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "btnCancel")->click(); });
+        w.mmComPortClick();
+        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
+        QVERIFY(!QFile::exists(SettingsFilePath()));
+    }
+
+    void answeringNoToTheSearchChangesNothing()
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answers = {Dialogs::Answer::No};
+        int cleared = 0;
+        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        dialog.show();
+        const QStringList before = items(&dialog, "cmbPort");
+        dialog.btnPortClick();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("Connect the USB to Serial Cable"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("COM Port Search"));
+        QCOMPARE(cleared, 0);
+        QCOMPARE(items(&dialog, "cmbPort"), before);
+        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+    }
+
+    void noPortOpensSoNothingIsFound()
+    {
+        ScriptedDialogs dialogs;
+        setPortCandidateSource([] {
+            return QStringList({"/dev/no-such-1", "/dev/no-such-2", "/dev/no-such-3", "/dev/no-such-4"});
+        });
+        AnswerFlag = 1; // left over from earlier traffic
+        RecvFrame.RecvState = 5;
+        int cleared = 0;
+        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        dialog.show();
+        QElapsedTimer t;
+        t.start();
+        dialog.btnPortClick();
+        qInfo("four candidates that do not open took %lld ms", t.elapsed());
+        QCOMPARE(cleared, 1);
+        QVERIFY(items(&dialog, "cmbPort").isEmpty());
+        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+        QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
+        QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Warnning"));
+        QCOMPARE(RecvFrame.RecvState, 0);
+        QCOMPARE(int(OpenErrorReport), 1);
+        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+    }
+
+    void theFirstPortThatAnswersWins()
+    {
+        ScriptedDialogs dialogs;
+        Pty silent;
+        Pty module;
+        Pty later;
+        ModulePeer silentPeer(silent, {});
+        ModulePeer modulePeer(module, kAnswer);
+        ModulePeer laterPeer(later, kAnswer);
+        setPortCandidateSource([&] {
+            return QStringList({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
+        });
+        CommSettings.BaudRate = 19200; // confirmed earlier
+        TfrmCom dialog(nullptr, {[] {
+                                     CommandPayload.fill(0);
+                                     SendModuleCommand(0x2A, 23);
+                                 },
+                                 [] {}});
+        dialog.show();
+        type(&dialog, "cmbBound", QStringLiteral("115200")); // typed, not confirmed
+        dialog.btnPortClick();
+        QCOMPARE(items(&dialog, "cmbPort"), QStringList({silent.slavePath(), module.slavePath()}));
+        QCOMPARE(CommSettings.PortName, module.slavePath());
+        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
+        QCOMPARE(dialogs.messages.last().text, QStringLiteral("A connection has been found on ") + module.slavePath());
+        QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
+        QCOMPARE(silentPeer.probes, 1);
+        QCOMPARE(modulePeer.probes, 1);
+        QCOMPARE(modulePeer.speedAtProbe, 19200u);
+        QCOMPARE(laterPeer.probes, 0);
+        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.BaudRate, 19200);
+    }
+
+    void aSilentPortBecomesThePortAlthoughNothingWasFound()
+    {
+        ScriptedDialogs dialogs;
+        Pty silent;
+        Pty texting;
+        Pty partial;
+        ModulePeer silentPeer(silent, {});
+        ModulePeer textPeer(texting, "OK\r\n");
+        ModulePeer partialPeer(partial, hex("0F 5A 0F 2A 00 11 22"));
+        setPortCandidateSource(
+            [&] { return QStringList({silent.slavePath(), texting.slavePath(), partial.slavePath()}); });
+        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        dialog.show();
+        dialog.btnPortClick();
+        QCOMPARE(items(&dialog, "cmbPort").size(), 3);
+        QCOMPARE(CommSettings.PortName, partial.slavePath());
+        QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
+        QCOMPARE(textPeer.probes, 1);
+        QCOMPARE(partialPeer.probes, 1);
+        QVERIFY(!CommSettings.OpenFlag);
+    }
+};
+
+QTEST_MAIN(ComDialogTest)
+#include "tst_comdialog.moc"
