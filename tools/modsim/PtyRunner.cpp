@@ -231,6 +231,13 @@ void PtyRunner::writeTerminal()
     m_out.remove(0, done);
 }
 
+void PtyRunner::pump(Millis now)
+{
+    m_module.tick(now);
+    m_out += m_module.takeOutput();
+    writeTerminal();
+}
+
 void PtyRunner::readCommands()
 {
     char buf[1024];
@@ -408,9 +415,7 @@ void PtyRunner::run()
             say(replug());
         if (m_master >= 0 && !m_present && now - m_lastProbe >= kProbeInterval)
             probe(now);
-        m_module.tick(now);
-        m_out += m_module.takeOutput();
-        writeTerminal();
+        pump(now);
 
         std::array<pollfd, 3> fds{};
         nfds_t count = 0;
@@ -445,6 +450,9 @@ void PtyRunner::run()
         }
         if (commandIndex != nfds_t(-1) && fds[commandIndex].revents != 0 && m_commandFd >= 0)
             readCommands();
+        // What the commands made goes out (or is lost) with the line as it is now, before a
+        // later probe can find the port reopened.
+        pump(clock());
         if (watchMaster && m_master >= 0) {
             const short ev = fds[masterIndex].revents;
             if ((ev & POLLIN) != 0)
@@ -456,9 +464,7 @@ void PtyRunner::run()
         }
     }
 
-    m_module.tick(clock());
-    m_out += m_module.takeOutput();
-    writeTerminal();
+    pump(clock());
     {
         std::lock_guard lock(m_taskMutex);
         m_accepting = false;

@@ -68,6 +68,7 @@ private:
     void probe(Millis now);
     void readTerminal(Millis now);
     void writeTerminal();
+    void pump(Millis now);
     void setPresent(bool present);
     void readCommands();
     void handleLine(const QByteArray& line);
