@@ -296,7 +296,8 @@ void Module::sendBurst(int bytes, Millis now)
 void Module::sendCutFrame(Millis pause, Millis now)
 {
     tick(now);
-    const QByteArray frame = keyReport(m_transmitters.front(), 1);
+    Transmitter stranger{.id = kBroadcastId};
+    const QByteArray frame = keyReport(m_transmitters.empty() ? stranger : m_transmitters.front(), 1);
     queue(frame.first(kCutAfter), now);
     queue(frame.sliced(kCutAfter), now + pause);
     tick(now);

@@ -88,7 +88,8 @@ public:
 
     void sendText(const QString& text, Millis now);
     void sendBurst(int bytes, Millis now);
-    // A key report of transmitter 1 whose second part follows after the pause.
+    // A key report of transmitter 1 (of nobody in particular when there is none) whose second
+    // part follows after the pause.
     void sendCutFrame(Millis pause, Millis now);
     void sendUnknownCommand(uint8_t command, Millis now);
     [[nodiscard]] SurveyPlan survey(int count, Millis now);

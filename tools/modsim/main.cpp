@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <random>
 #include <unistd.h>
 
@@ -34,6 +35,18 @@ void print(const QString& text)
 {
     std::fputs(text.toLocal8Bit().append('\n').constData(), stdout);
     std::fflush(stdout);
+}
+
+// While the line runs, a stdout that nobody reads (a script that took the first line and went
+// on) must not stall the loop and with it the terminal's writes: a line that does not fit now is
+// dropped. Lines up to PIPE_BUF go into a pipe whole or not at all.
+void printIfRoom(const QString& text)
+{
+    pollfd p{STDOUT_FILENO, POLLOUT, 0};
+    if (::poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0)
+        return;
+    const QByteArray line = text.toLocal8Bit().append('\n');
+    [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, line.constData(), size_t(line.size()));
 }
 
 [[noreturn]] void refuse(const QString& text)
@@ -138,9 +151,9 @@ int main(int argc, char** argv)
     module.makerCode = *makerCode;
 
     PtyRunner sim(module, scenario, runner);
-    sim.onOutput = print;
+    sim.onOutput = printIfRoom;
     if (!parser.isSet(quiet))
-        sim.onLog = print;
+        sim.onLog = printIfRoom;
     QString error;
     if (!sim.open(&error))
         refuse(error);
@@ -161,6 +174,10 @@ int main(int argc, char** argv)
     for (const int s : {SIGINT, SIGTERM, SIGHUP})
         sigaction(s, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN); // a closed stdout must not end the line
+    // Started in the background of an interactive shell, reading the terminal would stop us;
+    // ignored, the read fails and the simulator runs on without commands.
+    std::signal(SIGTTIN, SIG_IGN);
+    std::signal(SIGTTOU, SIG_IGN);
     sim.run();
     g_runner = nullptr;
     return 0;
