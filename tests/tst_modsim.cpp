@@ -14,6 +14,7 @@
 #include <map>
 #include <poll.h>
 #include <set>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -103,6 +104,15 @@ QByteArray readFor(int fd, int count, int timeoutMs)
             got.append(buf, n);
     }
     return got;
+}
+
+bool waitFor(const std::function<bool()>& condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < 2000)
+        QTest::qSleep(5);
+    return condition();
 }
 
 } // namespace
@@ -512,6 +522,26 @@ private slots:
         runner.withModule([](Module& m, Millis) { QVERIFY(m.stats().bytesIgnored >= 256 * 1024); });
         ::close(fd);
         ::close(commands[0]);
+    }
+
+    void aPortLeftExclusiveByADeadProgramIsReleased()
+    {
+        PtyRunner runner({}, {});
+        QVERIFY(runner.open());
+        runner.start();
+        int fd = openSlave(runner.slavePath());
+        QVERIFY(fd >= 0);
+        QVERIFY(::ioctl(fd, TIOCEXCL) == 0);
+        QVERIFY(waitFor([&] { return runner.terminalPresent(); }));
+        ::close(fd); // without TIOCNXCL, as a crash leaves it
+        QVERIFY(waitFor([&] { return !runner.terminalPresent(); }));
+        QTest::qWait(50);
+        fd = openSlave(runner.slavePath());
+        QVERIFY(fd >= 0);
+        int exclusive = 1;
+        QVERIFY(::ioctl(fd, TIOCGEXCL, &exclusive) == 0);
+        QCOMPARE(exclusive, 0);
+        ::close(fd);
     }
 
     void unplugHangsUpTheLineAndReplugRestoresIt()

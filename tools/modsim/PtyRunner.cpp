@@ -10,6 +10,7 @@
 #include <future>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -164,7 +165,28 @@ void PtyRunner::setPresent(bool present)
         m_bytesLost += uint64_t(m_out.size());
         m_out.clear();
         log(QStringLiteral("terminal closed the port"));
+        if (m_master >= 0)
+            releaseExclusive();
     }
+}
+
+void PtyRunner::releaseExclusive()
+{
+    // A program that made the port exclusive and died without undoing it leaves the pty locked
+    // against every later open but root's, while a real port forgets that with its last handle.
+    const int fd =
+        ::open(QFile::encodeName(slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return;
+    }
+    if (errno != EBUSY)
+        return;
+    // Locked, and we may not unlock it: a new pty behind the same link is the next best thing.
+    ::close(m_master);
+    m_master = -1;
+    say(QStringLiteral("the port was left locked by a program that ended without closing it; ") + replug());
 }
 
 void PtyRunner::probe(Millis now)

@@ -70,6 +70,7 @@ private:
     void writeTerminal();
     void pump(Millis now);
     void setPresent(bool present);
+    void releaseExclusive();
     void readCommands();
     void handleLine(const QByteArray& line);
     [[nodiscard]] QString commandHere(const QString& line);
