@@ -42,7 +42,7 @@ struct Transmitter {
     Millis releaseAt = 0;
 };
 
-// Twelve four-key transmitters each pressing one key once, and what a survey should count.
+// New four-key transmitters that each press one key once, and what a survey should count.
 struct SurveyPlan {
     std::vector<DeviceId> ids;
     std::vector<int> keys;
