@@ -15,6 +15,14 @@ QByteArray toCodePage(QStringView text)
 
 QString fromCodePage(QByteArrayView bytes)
 {
+    // The converter holds back a lead byte at the end of its input, waiting for a trail byte that
+    // never comes; a line feed (never a trail byte) after the text makes it show that byte too.
+    QByteArray terminated;
+    terminated.reserve(bytes.size() + 1);
+    terminated.append(bytes.data(), bytes.size());
+    terminated.append('\n');
     QStringDecoder decoder(kCodePage);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(terminated);
+    text.chop(1);
+    return text;
 }
