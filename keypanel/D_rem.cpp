@@ -1,16 +1,59 @@
 #include "D_rem.h"
 
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "DeviceSetup.h"
+#include "Fonts.h"
 #include "ModuleFrame.h"
+#include "Sound.h"
+#include "Tick.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <algorithm>
 
 TfrmRem* frmRem = nullptr;
 
-TfrmRem::TfrmRem(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint)
+namespace {
+constexpr int kKeyWidth = 60;
+constexpr int kKeyHeight = 25;
+constexpr QPoint kLampOffset(6, 6);
+constexpr int kLampSize = 13;
+constexpr int kMakerCodeLeft = 140;
+constexpr int kMakerCodeRightGap = 10; // the box keeps this gap to the bar's right edge
+constexpr uint32_t kFanfarePauseMs = 2000;
+
+template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* w = new W(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    return w;
+}
+} // namespace
+
+TfrmRem::TfrmRem(QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
+                         Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     frmRem = this;
     setObjectName(QStringLiteral("frmRem"));
     setWindowTitle(QStringLiteral("Remocon Panel"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    FrameSeq = 0;
+    setFont(uiFont());
+    buildKeyArea();
+    buildControlBar();
+    sBar = new PanelStatusBar(2, 50, this);
+    sBar->setObjectName(QStringLiteral("sBar"));
+    sBar->setFixedHeight(kStatusBarHeight);
+    connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmRem::sBarDblClick);
+    FormCreate();
+    LayoutKeys();
 }
 
 TfrmRem::~TfrmRem()
@@ -19,19 +62,252 @@ TfrmRem::~TfrmRem()
         frmRem = nullptr;
 }
 
-void TfrmRem::ShowRecvKey(const QString& line)
+void TfrmRem::buildKeyArea()
 {
-    (void)line;
+    pnlKey = make<QFrame>(this, QStringLiteral("pnlKey"), {});
+    pnlKey->setFrameShape(QFrame::Panel);
+    pnlKey->setFrameShadow(QFrame::Raised);
+    pnlKey->setAutoFillBackground(true);
+    for (int i = 0; i < kMaxKeys; ++i) {
+        const int key = i + 1;
+        const QString number = QStringLiteral("%1").arg(key, 2, 10, QLatin1Char('0'));
+        auto* button =
+            make<QPushButton>(pnlKey, QStringLiteral("btnK") + number, {0, 0, kKeyWidth, kKeyHeight});
+        button->setText(QString::number(key));
+        connect(button, &QPushButton::clicked, this, &TfrmRem::btnK01Click);
+        btnK[size_t(i)] = button;
+
+        // The lamp lies over its button; clicks on it still press the key.
+        auto* lamp =
+            make<QFrame>(pnlKey, QStringLiteral("pnlK") + number, {kLampOffset, QSize(kLampSize, kLampSize)});
+        lamp->setFrameShape(QFrame::Panel);
+        lamp->setFrameShadow(QFrame::Sunken);
+        lamp->setAutoFillBackground(true);
+        lamp->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The lamp's state is only a colour; say it in words as well.
+        lamp->setAccessibleName(QStringLiteral("Lamp %1").arg(key));
+        pnlK[size_t(i)] = lamp;
+    }
+}
+
+void TfrmRem::buildControlBar()
+{
+    pnlClear = make<QFrame>(this, QStringLiteral("pnlClear"), {0, 0, 336, kControlBarHeight});
+    pnlClear->setFrameShape(QFrame::Panel);
+    pnlClear->setFrameShadow(QFrame::Raised);
+    btnClear = make<QPushButton>(pnlClear, QStringLiteral("btnClear"), {4, 4, 75, 53});
+    btnClear->setText(QStringLiteral("Clear"));
+    ckOnColorPanel = make<QCheckBox>(pnlClear, QStringLiteral("ckOnColorPanel"), {84, 4, 97, 17});
+    ckOnColorPanel->setText(QStringLiteral("On ColorPanel"));
+    ckSound = make<QCheckBox>(pnlClear, QStringLiteral("ckSound"), {84, 22, 53, 17});
+    ckSound->setText(QStringLiteral("Sound"));
+    ckJudge = make<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
+    ckJudge->setText(QStringLiteral("Check"));
+    // The captions are wider in the fonts here than the design sizes allow; the boxes grow to fit.
+    for (QCheckBox* box : {ckOnColorPanel, ckSound, ckJudge})
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    edtMakerCode = make<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
+    connect(btnClear, &QPushButton::clicked, this, &TfrmRem::btnClearClick);
+    // Toggled rather than clicked: Sound follows Check however Check changes.
+    connect(ckJudge, &QCheckBox::toggled, this, &TfrmRem::ckJudgeClick);
+}
+
+void TfrmRem::FormCreate()
+{
+    for (int i = 0; i < kMaxKeys; ++i)
+        btnK[size_t(i)]->setProperty("tag", i);
+    FrameSeq = 0;
+    edtMakerCode->clear();
+    ckOnColorPanel->setChecked(false);
+    ckSound->setChecked(false);
+    ckJudge->setChecked(false);
+    setKeyAreaColour(buttonFace());
+    ClearLamps();
+}
+
+void TfrmRem::LayoutKeys()
+{
+    const KeyGrid grid = LayoutKeyGrid(KeyCount, btnK[0]->width(), btnK[0]->height());
+    const int width = grid.client.width();
+    pnlKey->setGeometry(0, 0, width, grid.keyAreaHeight);
+    for (size_t i = 0; i < btnK.size(); ++i) {
+        const bool shown = i < grid.keys.size();
+        if (shown) {
+            btnK[i]->move(grid.keys[i]);
+            pnlK[i]->move(grid.keys[i] + kLampOffset);
+        }
+        btnK[i]->setVisible(shown);
+        pnlK[i]->setVisible(shown);
+    }
+    pnlClear->setGeometry(0, grid.keyAreaHeight, width, kControlBarHeight);
+    edtMakerCode->resize(width - kMakerCodeLeft - kMakerCodeRightGap, edtMakerCode->height());
+    sBar->setGeometry(0, grid.keyAreaHeight + kControlBarHeight, width, kStatusBarHeight);
+    setFixedSize(grid.client);
 }
 
 void TfrmRem::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // A window system's own show (restoring a minimised window) is no new showing.
+    if (event->spontaneous())
+        return;
     m_openFlag = 1;
+    LayoutKeys();
+    if (!m_placed) {
+        m_placed = true;
+        if (const QWidget* owner = parentWidget())
+            move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+    keepOnScreen();
+}
+
+void TfrmRem::keepOnScreen()
+{
+    // A larger type keeps the panel's corner where it was, which could push its control bar off
+    // the bottom of the screen, out of reach.
+    const QScreen* s = screen();
+    if (!s)
+        return;
+    const QRect area = s->availableGeometry();
+    const QSize frame = frameGeometry().size();
+    const int x = std::clamp(pos().x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const int y = std::clamp(pos().y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    if (QPoint(x, y) != pos())
+        move(x, y);
 }
 
 void TfrmRem::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    m_openFlag = 0;
+    if (!event->spontaneous())
+        m_openFlag = 0;
+}
+
+QColor TfrmRem::buttonFace() const
+{
+    return palette().color(QPalette::Button);
+}
+
+void TfrmRem::setKeyAreaColour(const QColor& colour)
+{
+    QPalette p = pnlKey->palette();
+    p.setColor(QPalette::Window, colour);
+    pnlKey->setPalette(p);
+}
+
+void TfrmRem::setLampColour(int index, const QColor& colour)
+{
+    QFrame* lamp = pnlK[size_t(index)];
+    QPalette p = lamp->palette();
+    p.setColor(QPalette::Window, colour);
+    lamp->setPalette(p);
+    lamp->setAccessibleDescription(colour == buttonFace() ? QStringLiteral("off") : QStringLiteral("on"));
+}
+
+QColor TfrmRem::lampColour(int index) const
+{
+    return pnlK[size_t(index)]->palette().color(QPalette::Window);
+}
+
+void TfrmRem::playCue(const QString& name) const
+{
+    if (ckSound->isChecked())
+        PlaySystemSound(name);
+}
+
+void TfrmRem::ClearLamps()
+{
+    for (int i = 0; i < kMaxKeys; ++i)
+        setLampColour(i, buttonFace());
+}
+
+void TfrmRem::ShowRecvKey(const QString& line)
+{
+    const KeyLine key = DecodeKeyLine(line);
+    if (!m_repeats.admit(key.payload, tickCount()))
+        return;
+    if (ckOnColorPanel->isChecked())
+        setKeyAreaColour(kReported);
+    sBar->setPanelText(1, key.makerCode);
+    if (ckJudge->isChecked() && sBar->panelText(1) != edtMakerCode->text()) {
+        playCue(QStringLiteral("chord.wav"));
+        m_repeats.stamp(tickCount());
+        return;
+    }
+
+    switch (ClassifyKey(key.keyCode, key.checkByte, std::min(KeyCount, kMaxKeys))) {
+    case KeyAction::Clear:
+        ClearLamps();
+        break;
+    case KeyAction::ColourReset:
+        if (ckOnColorPanel->isChecked())
+            setKeyAreaColour(buttonFace());
+        break;
+    case KeyAction::ErrorKey:
+        sBar->setPanelText(1, QStringLiteral("Error Key: %1").arg(key.keyCode));
+        break;
+    case KeyAction::Toggle: {
+        const int i = key.keyCode - 1;
+        setLampColour(i, lampColour(i) == buttonFace() ? kLampOn : buttonFace());
+        if (btnK[size_t(i)]->isVisible())
+            btnK[size_t(i)]->setFocus(Qt::OtherFocusReason);
+        if (ckJudge->isChecked())
+            JudgeKeys();
+        else
+            playCue(QStringLiteral("ding.wav"));
+        break;
+    }
+    case KeyAction::None:
+        break;
+    }
+    m_repeats.stamp(tickCount());
+}
+
+void TfrmRem::JudgeKeys()
+{
+    const int n = std::clamp(KeyCount, 0, kMaxKeys);
+    for (int i = 0; i < n; ++i) {
+        if (lampColour(i) != kLampOn) {
+            playCue(QStringLiteral("chimes.wav"));
+            return;
+        }
+    }
+    playCue(QStringLiteral("tada.wav"));
+    // The window keeps processing its messages during the pause.
+    PumpWait(kFanfarePauseMs);
+    ClearLamps();
+}
+
+void TfrmRem::sendKey(int keyCode)
+{
+    QString makerCode = edtMakerCode->text();
+    SendKeyCode(keyCode, makerCode, DeviceKind);
+    // An empty box has been given the default maker code.
+    if (makerCode != edtMakerCode->text())
+        edtMakerCode->setText(makerCode);
+}
+
+void TfrmRem::btnK01Click()
+{
+    const auto* button = qobject_cast<const QPushButton*>(sender());
+    if (!button)
+        return;
+    sendKey(button->property("tag").toInt() + 1);
+}
+
+void TfrmRem::btnClearClick()
+{
+    ClearLamps();
+    sendKey(kClearCode);
+    setKeyAreaColour(buttonFace());
+}
+
+void TfrmRem::ckJudgeClick()
+{
+    ckSound->setChecked(ckJudge->isChecked());
+}
+
+void TfrmRem::sBarDblClick()
+{
+    edtMakerCode->setText(sBar->panelText(1));
 }

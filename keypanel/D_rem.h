@@ -1,26 +1,78 @@
 #pragma once
 
+#include "KeyDecode.h"
+#include "KeyLayout.h"
+
+#include <QColor>
 #include <QWidget>
 
-// The remote-control key panel: a tool window created hidden at start-up.
+#include <array>
+
+class PanelStatusBar;
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QPushButton;
+
+// The remote-control key panel: a tool window created hidden at start-up that stands for one
+// transmitter. Received key reports toggle the lamps of its keys; its key buttons send reports.
 class TfrmRem : public QWidget {
     Q_OBJECT
 public:
+    static inline const QColor kLampOn = QColor(0, 255, 0);
+    static inline const QColor kReported = QColor(0, 0, 255);
+
     explicit TfrmRem(QWidget* owner = nullptr);
     ~TfrmRem() override;
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
+    // The key count of the transmitter type chosen last; the layout takes it at the next showing.
     int KeyCount = 0;
 
+    // One received key report, as the monitor renders it in hexadecimal.
     void ShowRecvKey(const QString& line);
+    void ClearLamps();
+    // The all-keys test of Check mode.
+    void JudgeKeys();
+
+public slots:
+    void btnK01Click();
+    void btnClearClick();
+    void ckJudgeClick();
+    void sBarDblClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void FormCreate();
+    void LayoutKeys();
+    void keepOnScreen();
+    void buildKeyArea();
+    void buildControlBar();
+    [[nodiscard]] QColor buttonFace() const;
+    void setKeyAreaColour(const QColor& colour);
+    void setLampColour(int index, const QColor& colour);
+    [[nodiscard]] QColor lampColour(int index) const;
+    void playCue(const QString& name) const;
+    void sendKey(int keyCode);
+
+    QFrame* pnlKey = nullptr;
+    std::array<QPushButton*, kMaxKeys> btnK{};
+    std::array<QFrame*, kMaxKeys> pnlK{};
+    QFrame* pnlClear = nullptr;
+    QPushButton* btnClear = nullptr;
+    QCheckBox* ckOnColorPanel = nullptr;
+    QCheckBox* ckSound = nullptr;
+    QCheckBox* ckJudge = nullptr;
+    QLineEdit* edtMakerCode = nullptr;
+    PanelStatusBar* sBar = nullptr;
+
+    RepeatFilter m_repeats;
     int m_openFlag = 0;
+    bool m_placed = false; // centred over the main window at the first showing only
 };
 
 extern TfrmRem* frmRem;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSoundEffect>
-#include <QUrl>
 
 #include <memory>
 
@@ -13,15 +12,15 @@ std::function<void(const QString&)>& replacement()
     static std::function<void(const QString&)> p;
     return p;
 }
+} // namespace
 
-QUrl soundUrl(const QString& name)
+QUrl SoundSource(const QString& name)
 {
     const QString local = QCoreApplication::applicationDirPath() + QStringLiteral("/sounds/") + name;
     if (QFileInfo::exists(local))
         return QUrl::fromLocalFile(local);
     return QUrl(QStringLiteral("qrc:/sounds/") + name);
 }
-} // namespace
 
 void PlaySystemSound(const QString& name)
 {
@@ -33,7 +32,7 @@ void PlaySystemSound(const QString& name)
     if (!effect)
         effect = std::make_unique<QSoundEffect>();
     effect->stop();
-    effect->setSource(soundUrl(name));
+    effect->setSource(SoundSource(name));
     effect->play();
 }
 
