@@ -1,13 +1,29 @@
 #pragma once
 
+#include "SurveyCount.h"
+
 #include <QWidget>
 
+#include <array>
 #include <functional>
+#include <optional>
 
-// The survey panel: a tool window created hidden at start-up.
+class PanelStatusBar;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+// The survey panel: timed runs that count four-key transmitters by the key they report. A tool
+// window created hidden at start-up; it counts only while it is shown and a run is on.
 class TfrmSurvey : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kMaxRunSeconds = 32767; // twice this is the progress bar's limit
+
     explicit TfrmSurvey(QWidget* owner = nullptr);
     ~TfrmSurvey() override;
 
@@ -17,16 +33,58 @@ public:
     // Empties the main window's monitor (a run starts with an empty monitor).
     std::function<void()> clearMainMonitor;
 
+    // A key line handed on by the monitor.
     void CountRecvKey(const QString& line);
     // One tick of the main window's clock.
     void SurveyTick();
 
+    [[nodiscard]] const SurveyTally& tally() const { return m_tally; }
+    [[nodiscard]] bool running() const;
+
+    // The run length typed in edtTout: 10 when the text is no number, nothing when the number lies
+    // outside 0 to 32767.
+    [[nodiscard]] static std::optional<int> RunSeconds(const QString& text);
+
+public slots:
+    void btnStartClick();
+    void sBarDblClick();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void InitGrid();
+    void ClearGrid();
+    // False when the run length was refused.
+    bool ResetSurvey();
+    void showCounters();
+    void showProgress();
+    void mirrorRow(int row);
+    void placeAnchored();
+    void centreHorizontally(int clientWidth);
+
+    QFrame* pnlTop = nullptr;
+    std::array<QLabel*, SurveyTally::kKeys> pnlKey{};
+    std::array<QLabel*, SurveyTally::kKeys> pnlKct{};
+    QPushButton* btnStart = nullptr;
+    QCheckBox* ckKeyChange = nullptr;
+    QLineEdit* edtTout = nullptr;
+    QLabel* Label1 = nullptr;
+    QProgressBar* prgBar = nullptr;
+    QPushButton* btnClose = nullptr;
+    QTableWidget* sGrid = nullptr;
+    PanelStatusBar* sBar = nullptr;
+
+    SurveyTally m_tally;
     int m_openFlag = 0;
+    int m_position = 0; // progress of the run in clock ticks
+    int m_maximum = 0;
+    bool m_placed = false; // centred over the main window once, on the first showing
 };
 
 extern TfrmSurvey* frmSurvey;
