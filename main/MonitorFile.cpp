@@ -83,7 +83,10 @@ QString SaveMonitorFile(const QString& path, const QStringList& lines)
     for (const QString& line : lines)
         bytes += toCodePage(line) + "\r\n";
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // The flush is checked here: commit() ignores a flush that fails in it (a full disk, a size
+    // limit) and would put a cut-off file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
     return {};
 }
