@@ -10,6 +10,7 @@
 #include "Sound.h"
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -389,7 +390,8 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QVERIFY(bar()->isHidden());
         receive(keyReport(2, 2)); // not routed here any more
-        survey().show();
+        m_main->findChild<QAction*>(QStringLiteral("mmSurvey"))->trigger();
+        QVERIFY(survey().isVisible());
         QCOMPARE(survey().openFlag(), 1);
         QVERIFY(bar()->isHidden());
         QVERIFY(grid()->item(0, 1)->text().isEmpty());

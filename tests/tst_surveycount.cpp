@@ -53,20 +53,6 @@ class SurveyCountTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void aKeyLineIsReadAtItsFixedPlaces()
-    {
-        SurveyTally t;
-        const QString line = keyLine(0x12345678, 0x02);
-        QCOMPARE(line.size(), 76);
-        const KeyLineOutcome o = CountKeyLine(t, line, true, false);
-        QVERIFY(o.makerPrefix);
-        QVERIFY(o.refresh);
-        QCOMPARE(o.row, 0);
-        QCOMPARE(t.rows[0].deviceId, QStringLiteral("12h 34h 56h 78h"));
-        QCOMPARE(t.rows[0].keyText, QStringLiteral("02"));
-        QCOMPARE(counters(t), QList<int>({0, 1, 0, 0}));
-    }
-
     void linesThatAreNotCountedLeaveEverythingAlone_data()
     {
         QTest::addColumn<QString>("line");
@@ -97,48 +83,53 @@ private slots:
         }
     }
 
-    void aTransmitterCountsUnderItsFirstKeyOrMovesWithKeyChange_data()
+    // Reports as (transmitter, key); the totals and the rows' keys afterwards.
+    void transmittersCountOnceUnderTheirFirstOrLastKey_data()
     {
+        using Reports = QList<std::pair<uint32_t, uint8_t>>;
+        QTest::addColumn<Reports>("reports");
         QTest::addColumn<bool>("keyChange");
         QTest::addColumn<QList<int>>("totals");
-        QTest::addColumn<QString>("rowKey");
-        QTest::newRow("key change off") << false << QList<int>{1, 0, 0, 0} << "01";
-        QTest::newRow("key change on") << true << QList<int>{0, 0, 1, 0} << "03";
+        QTest::addColumn<QStringList>("rowKeys");
+        const Reports change{{0xA0000001, 1}, {0xA0000001, 3}};
+        QTest::newRow("01 then 03") << change << false << QList<int>{1, 0, 0, 0} << QStringList{"01"};
+        QTest::newRow("01 then 03, key change")
+            << change << true << QList<int>{0, 0, 1, 0} << QStringList{"03"};
+        Reports repeats(10, {0xBEEF, 2});
+        repeats.append({0xCAFE, 4});
+        QTest::newRow("repeats") << repeats << false << QList<int>{0, 1, 0, 1} << QStringList{"02", "04"};
+        QTest::newRow("repeats, key change")
+            << repeats << true << QList<int>{0, 1, 0, 1} << QStringList{"02", "04"};
+        const Reports moves{{1, 1}, {2, 1}, {1, 2}, {2, 4}, {1, 1}};
+        QTest::newRow("moves, key change")
+            << moves << true << QList<int>{1, 0, 0, 1} << QStringList{"01", "04"};
     }
-    void aTransmitterCountsUnderItsFirstKeyOrMovesWithKeyChange()
+    void transmittersCountOnceUnderTheirFirstOrLastKey()
     {
+        using Reports = QList<std::pair<uint32_t, uint8_t>>;
+        QFETCH(Reports, reports);
         QFETCH(bool, keyChange);
         QFETCH(QList<int>, totals);
-        QFETCH(QString, rowKey);
+        QFETCH(QStringList, rowKeys);
         SurveyTally t;
-        QVERIFY(CountKeyLine(t, keyLine(0xA0000001, 1), true, keyChange).refresh);
-        const KeyLineOutcome second = CountKeyLine(t, keyLine(0xA0000001, 3), true, keyChange);
-        QVERIFY(second.refresh); // the boxes are written even when nothing was counted
+        for (const auto& [id, key] : reports)
+            QVERIFY(CountKeyLine(t, keyLine(id, key), true, keyChange).refresh);
         QCOMPARE(counters(t), totals);
-        QCOMPARE(rowsTaken(t), 1);
-        QCOMPARE(t.rows[0].keyText, rowKey);
-    }
-
-    void repeatsOfOneTransmitterCountOnce()
-    {
-        for (const bool keyChange : {false, true}) {
-            SurveyTally t;
-            for (int i = 0; i < 10; ++i)
-                (void)CountKeyLine(t, keyLine(0x0000BEEF, 2), true, keyChange);
-            (void)CountKeyLine(t, keyLine(0x0000CAFE, 4), true, keyChange);
-            QCOMPARE(counters(t), QList<int>({0, 1, 0, 1}));
-            QCOMPARE(rowsTaken(t), 2);
-            QCOMPARE(t.rows[1].deviceId, QStringLiteral("00h 00h CAh FEh"));
-        }
+        QCOMPARE(rowsTaken(t), rowKeys.size());
+        for (int i = 0; i < rowKeys.size(); ++i)
+            QCOMPARE(t.rows[size_t(i)].keyText, rowKeys[i]);
+        QCOMPARE(t.rows[0].deviceId,
+                 QString::asprintf("%02Xh %02Xh %02Xh %02Xh", reports[0].first >> 24,
+                                   (reports[0].first >> 16) & 0xFF, (reports[0].first >> 8) & 0xFF,
+                                   reports[0].first & 0xFF));
     }
 
     void makerBytesThreeAndFourAndTheCheckByteAreNotRead()
     {
         SurveyTally t;
         (void)CountKeyLine(t, keyLine(1, 1, 0xFF, 0xEE, 0x01), true, false);
-        (void)CountKeyLine(t, keyLine(2, 2, 0x12, 0x34, 0x00), true, false);
-        (void)CountKeyLine(t, keyLine(3, 4, 0x00, 0x00, 0x04), true, false);
-        QCOMPARE(counters(t), QList<int>({1, 1, 0, 1}));
+        (void)CountKeyLine(t, keyLine(2, 4, 0x12, 0x34, 0x00), true, false);
+        QCOMPARE(counters(t), QList<int>({1, 0, 0, 1}));
     }
 
     void aFullTableTakesNoNewTransmitterButStillChangesKeys()
