@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -249,19 +248,6 @@ void TfrmSurvey::mirrorRow(int row)
     const SurveyTally::Row& r = m_tally.rows[size_t(row)];
     sGrid->item(row, 1)->setText(r.deviceId);
     sGrid->item(row, 2)->setText(r.keyText);
-}
-
-std::optional<int> TfrmSurvey::RunSeconds(const QString& text)
-{
-    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
-    if (!number.match(text).hasMatch())
-        return 10;
-    bool ok = false;
-    const qlonglong seconds = text.trimmed().toLongLong(&ok);
-    // A number too long for any integer is just as far out of range.
-    if (!ok || seconds < 0 || seconds > kMaxRunSeconds)
-        return std::nullopt;
-    return int(seconds);
 }
 
 bool TfrmSurvey::ResetSurvey()

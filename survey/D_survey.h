@@ -6,7 +6,6 @@
 
 #include <array>
 #include <functional>
-#include <optional>
 
 class PanelStatusBar;
 class QCheckBox;
@@ -22,8 +21,6 @@ class QTableWidget;
 class TfrmSurvey : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kMaxRunSeconds = 32767; // twice this is the progress bar's limit
-
     explicit TfrmSurvey(QWidget* owner = nullptr);
     ~TfrmSurvey() override;
 
@@ -38,12 +35,8 @@ public:
     // One tick of the main window's clock.
     void SurveyTick();
 
-    [[nodiscard]] const SurveyTally& tally() const { return m_tally; }
+    // A run is on while btnStart is down.
     [[nodiscard]] bool running() const;
-
-    // The run length typed in edtTout: 10 when the text is no number, nothing when the number lies
-    // outside 0 to 32767.
-    [[nodiscard]] static std::optional<int> RunSeconds(const QString& text);
 
 public slots:
     void btnStartClick();

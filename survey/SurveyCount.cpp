@@ -1,5 +1,7 @@
 #include "SurveyCount.h"
 
+#include <QRegularExpression>
+
 int KeyIndex(QStringView keyText)
 {
     if (keyText.size() != 2)
@@ -51,4 +53,17 @@ KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, 
         break;
     }
     return outcome;
+}
+
+std::optional<int> RunSeconds(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
+    if (!number.match(text).hasMatch())
+        return 10;
+    bool ok = false;
+    const qlonglong seconds = text.trimmed().toLongLong(&ok);
+    // A number too long for any integer is just as far out of range.
+    if (!ok || seconds < 0 || seconds > kMaxRunSeconds)
+        return std::nullopt;
+    return int(seconds);
 }

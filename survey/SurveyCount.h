@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <array>
+#include <optional>
 
 // The survey's tally: one row per transmitter seen in the run, in the order first seen, and one
 // counter per key. The window mirrors the rows into its grid.
@@ -49,3 +50,10 @@ inline const QString kMakerPrefix = QStringLiteral("83h 41h");
 // change enabled its count moves to the key it reports last. When every row is taken a new
 // transmitter is neither recorded nor counted.
 [[nodiscard]] KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange);
+
+// Twice this is the most clock ticks a progress bar counts.
+constexpr int kMaxRunSeconds = 32767;
+
+// The run length as typed: 10 when the text is no whole number, nothing when the number lies
+// outside 0 to 32767 (the run is refused then).
+[[nodiscard]] std::optional<int> RunSeconds(const QString& text);
