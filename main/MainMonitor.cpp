@@ -14,15 +14,27 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QLabel>
 
 namespace {
-const QStringList kMonitorFileFilters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")};
+const QStringList kMonitorFileFilters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"),
+                                         QStringLiteral("全てのﾌｧｲﾙ (*.*)")};
 const QString kMonitorFileSuffix = QStringLiteral("Txt");
 
+// The name with the default extension when it has none. The standard dialogs append it themselves;
+// this covers dialogs that do not.
 QString withDefaultSuffix(const QString& name)
 {
     return QFileInfo(name).suffix().isEmpty() ? name + u'.' + kMonitorFileSuffix : name;
+}
+
+// A file without an extension that exists is opened as it is; otherwise the name gets the
+// default extension, as a typed name does.
+QString fileToOpen(const QString& chosen)
+{
+    const QString withSuffix = withDefaultSuffix(chosen);
+    return QFileInfo::exists(withSuffix) || !QFileInfo(chosen).isFile() ? withSuffix : chosen;
 }
 } // namespace
 
@@ -71,7 +83,7 @@ void TfrmMain::mmOpenClick()
     const QString chosen = dialogs().openFileName(this, request);
     if (chosen.isEmpty())
         return;
-    const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    const QString path = QFileInfo(fileToOpen(chosen)).absoluteFilePath();
     m_openFileName = path;
     const MonitorFileResult loaded = LoadMonitorFile(path);
     if (!loaded.error.isEmpty()) {
@@ -90,6 +102,12 @@ void TfrmMain::mmSaveClick()
     if (chosen.isEmpty())
         return;
     const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    // The dialog asked about the name it returned; an extension added here names another file.
+    if (QFileInfo(path) != QFileInfo(chosen) && QFileInfo::exists(path) &&
+        dialogs().message(this, QStringLiteral("%1 は既に存在します。\n上書きしますか?").arg(path),
+                          QStringLiteral("名前を付けて保存"), Dialogs::Icon::Warning,
+                          Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+        return;
     m_saveFileName = path;
     if (const QString error = SaveMonitorFile(path, memoRecv->lines()); !error.isEmpty()) {
         showError(this, error);
@@ -103,6 +121,8 @@ void TfrmMain::pnlFontDblClick()
     const auto chosen = dialogs().font(this, memoRecv->font());
     if (!chosen)
         return;
-    pnlFont->setText(QStringLiteral("Size:%1").arg(chosen->pointSize()));
+    // A font given in pixels has no point size of its own; the size it shows at is meant.
+    const int points = chosen->pointSize() > 0 ? chosen->pointSize() : QFontInfo(*chosen).pointSize();
+    pnlFont->setText(QStringLiteral("Size:%1").arg(points));
     memoRecv->setFont(*chosen);
 }

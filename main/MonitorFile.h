@@ -4,8 +4,13 @@
 #include <QStringList>
 
 // Files larger than this are refused: the monitor is a window onto a thousand lines, and a file of
-// hundreds of megabytes would hold the window for a long time.
+// hundreds of megabytes would hold the window for a long time. 16 MB still takes back any monitor
+// the program saves (1001 lines of at most about 16 400 characters).
 constexpr qint64 kMonitorFileLimit = 16 * 1024 * 1024;
+// Longer lines are refused too: the text view lays out a line whole, and its cost grows faster than
+// the line (a single 16 MB line holds the window for about ten seconds, 16 MB in lines of this
+// length for about one and a half). Four times the longest line the monitor makes.
+constexpr qsizetype kMonitorLineLimit = 65536;
 
 struct MonitorFileResult {
     QStringList lines;

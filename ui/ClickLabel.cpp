@@ -47,8 +47,11 @@ void PanelStatusBar::setPanelText(int index, const QString& text)
 
 bool PanelStatusBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick)
+    // Taken here: a panel ignores the double-click, which would reach the bar and report it twice.
+    if (event->type() == QEvent::MouseButtonDblClick) {
         emit doubleClicked();
+        return true;
+    }
     return QStatusBar::eventFilter(watched, event);
 }
 

@@ -1,0 +1,302 @@
+// Monitor files and font of the main window: save, load, the dialogs' names, failures.
+#include "ClickLabel.h"
+#include "CodePage.h"
+#include "D_main.h"
+#include "Monitor.h"
+#include "MonitorFile.h"
+#include "SettingsFile.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Writing more than this many bytes fails, for root as well (the tests run as root).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+} // namespace
+
+class MonitorFilesTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+
+    QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    MonitorView* monitor() const { return m_main->monitor(); }
+    QString status() const { return m_main->statusPanels()->panelText(1); }
+    void save(const QString& name)
+    {
+        m_dialogs->fileNames.push_back(name);
+        m_main->mmSaveClick();
+    }
+    void open(const QString& name)
+    {
+        m_dialogs->fileNames.push_back(name);
+        m_main->mmOpenClick();
+    }
+
+private slots:
+    void init()
+    {
+        resetLink();
+        const QString ini = path("zelvoterm.ini");
+        writeFile(ini, "[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
+        setSettingsFilePath(ini);
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_main = std::make_unique<TfrmMain>();
+        m_main->show();
+    }
+    void cleanup()
+    {
+        m_main.reset();
+        m_dialogs.reset();
+        resetLink();
+    }
+
+    void savedLinesLoadBackTheSame()
+    {
+        const QStringList lines = {QStringLiteral(" 0Fh 5Ah 13h"), QStringLiteral("日本語ﾃｷｽﾄ ABC 0Dh 0Ah"),
+                                   QString(), QStringLiteral("last"), QString()};
+        monitor()->setLines(lines);
+        const QString file = path("round.Txt");
+        save(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(status(), file);
+        const Dialogs::FileRequest& request = m_dialogs->fileRequests.last();
+        QCOMPARE(request.nameFilters,
+                 QStringList({QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")}));
+        QCOMPARE(request.defaultSuffix, QStringLiteral("Txt"));
+        // Shift-JIS on disk, CR LF after every line.
+        QCOMPARE(readAll(file),
+                 " 0Fh 5Ah 13h\r\n" + hex("93FA 967B 8CEA C3 B7 BD C4") + " ABC 0Dh 0Ah\r\n\r\nlast\r\n\r\n");
+
+        m_main->btnClearClick();
+        m_main->statusPanels()->setPanelText(1, QString());
+        open(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(monitor()->lines(), lines);
+        QCOMPARE(status(), file);
+    }
+
+    void lineEndsAndEncodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb\n\n") << QStringList{"a", "", "b", ""};
+        QTest::newRow("LF CR is two ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
+        QTest::newRow("empty") << QByteArray() << QStringList{};
+        QTest::newRow("one line end") << QByteArray("\r\n") << QStringList{""};
+        QTest::newRow("Shift-JIS") << hex("93FA 967B 0D0A") << QStringList{QStringLiteral("日本")};
+        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC\r\nx")
+                                        << QStringList{QStringLiteral("日本"), "x"};
+    }
+    void lineEndsAndEncodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        const QString file = path("ends.Txt");
+        writeFile(file, bytes);
+        open(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(monitor()->lines(), lines);
+        QCOMPARE(monitor()->lineCount(), lines.size());
+    }
+
+    void aLongFileLoadsWholeAndTheNextBlockEmptiesTheMonitor()
+    {
+        QByteArray bytes;
+        QStringList lines;
+        for (int i = 0; i < 5000; ++i) {
+            lines << QStringLiteral("line %1").arg(i);
+            bytes += "line " + QByteArray::number(i) + "\r\n";
+        }
+        const QString file = path("long.Txt");
+        writeFile(file, bytes);
+        open(file);
+        QCOMPARE(monitor()->lineCount(), 5000);
+        QCOMPARE(monitor()->lines(), lines);
+        const uint8_t block[] = {0x0F, 0x5A};
+        m_main->DisplayRecvFrame(block);
+        QCOMPARE(monitor()->lines(), QStringList{QStringLiteral(" 0Fh 5Ah")});
+    }
+
+    void aBinaryFileLoadsAsText()
+    {
+        QByteArray bytes(256 * 1024, '\0');
+        QRandomGenerator rng(3);
+        for (qsizetype i = 1024; i < bytes.size(); ++i)
+            bytes[i] = char(rng.bounded(256));
+        const QString file = path("binary.bin");
+        writeFile(file, bytes);
+        open(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(monitor()->lineCount() > 100);
+        QCOMPARE(status(), file);
+    }
+
+    void namesGetTheExtensionAndPassBetweenTheDialogs()
+    {
+        monitor()->setLines({QStringLiteral("saved")});
+        save(path("report"));
+        QVERIFY(QFile::exists(path("report.Txt")));
+        QCOMPARE(status(), path("report.Txt"));
+        // The open dialog starts with the name saved last.
+        m_main->mmOpenClick(); // cancelled
+        QCOMPARE(m_dialogs->fileRequests.last().fileName, path("report.Txt"));
+
+        writeFile(path("other.Txt"), "other\r\n");
+        open(path("other"));
+        QCOMPARE(monitor()->lines(), QStringList{QStringLiteral("other")});
+        QCOMPARE(status(), path("other.Txt"));
+        // The save dialog starts with the name opened last, also after a cancel.
+        m_main->mmSaveClick();
+        QCOMPARE(m_dialogs->fileRequests.last().fileName, path("other.Txt"));
+        m_main->mmSaveClick();
+        QCOMPARE(m_dialogs->fileRequests.last().fileName, path("other.Txt"));
+
+        // A file that has no extension and exists opens as it is.
+        writeFile(path("README"), "plain\n");
+        open(path("README"));
+        QCOMPARE(monitor()->lines(), QStringList{QStringLiteral("plain")});
+    }
+
+    void anExtensionAddedAfterTheDialogAsksBeforeOverwriting()
+    {
+        writeFile(path("kept.Txt"), "old\r\n");
+        monitor()->setLines({QStringLiteral("new")});
+        m_dialogs->answers.push_back(Dialogs::Answer::No);
+        save(path("kept"));
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY(m_dialogs->messages[0].text.contains(path("kept.Txt")));
+        QCOMPARE(readAll(path("kept.Txt")), QByteArray("old\r\n"));
+        QVERIFY(status().isEmpty());
+        m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+        save(path("kept"));
+        QCOMPARE(readAll(path("kept.Txt")), QByteArray("new\r\n"));
+        // A name the dialog returned as it is was asked about there.
+        save(path("kept.Txt"));
+        QCOMPARE(m_dialogs->messages.size(), 2);
+    }
+
+    void filesThatCannotBeLoadedLeaveMonitorAndStatusAlone_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "missing.Txt";
+        QTest::newRow("inside a file") << "plain.Txt/inner.Txt";
+        QTest::newRow("a folder") << "folder.Txt";
+        QTest::newRow("a device") << "/dev/zero";
+        QTest::newRow("too large") << "huge.Txt";
+        QTest::newRow("too long a line") << "wide.Txt";
+    }
+    void filesThatCannotBeLoadedLeaveMonitorAndStatusAlone()
+    {
+        QFETCH(QString, name);
+        writeFile(path("plain.Txt"), "x\r\n");
+        QDir(m_dir.path()).mkpath(QStringLiteral("folder.Txt"));
+        QFile huge(path("huge.Txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kMonitorFileLimit + 1));
+        huge.close();
+        writeFile(path("wide.Txt"), "short\r\n" + QByteArray(kMonitorLineLimit + 1, 'A') + "\r\n");
+
+        monitor()->setLines({QStringLiteral("kept")});
+        m_main->statusPanels()->setPanelText(1, QStringLiteral("status"));
+        open(name.startsWith(u'/') ? name : m_dir.filePath(name));
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QCOMPARE(m_dialogs->messages[0].icon, Dialogs::Icon::Critical);
+        QCOMPARE(monitor()->lines(), QStringList{QStringLiteral("kept")});
+        QCOMPARE(status(), QStringLiteral("status"));
+    }
+
+    void aFailedSaveLeavesTheOldFileWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("inside a file") << "plain.Txt/inner.Txt";
+        QTest::newRow("a folder") << "folder.Txt";
+        QTest::newRow("disk refuses the bytes") << "plain.Txt";
+    }
+    void aFailedSaveLeavesTheOldFileWhole()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QByteArray old = "the old file\r\n";
+        writeFile(dir.filePath(QStringLiteral("plain.Txt")), old);
+        QDir(dir.path()).mkpath(QStringLiteral("folder.Txt"));
+        QStringList lines;
+        for (int i = 0; i < 200; ++i)
+            lines << QStringLiteral("line %1 of a monitor larger than the file size limit").arg(i);
+        monitor()->setLines(lines);
+        m_main->statusPanels()->setPanelText(1, QStringLiteral("status"));
+        {
+            FileSizeLimit limit(4096);
+            save(dir.filePath(name));
+        }
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QCOMPARE(status(), QStringLiteral("status"));
+        QCOMPARE(monitor()->lines(), lines);
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("plain.Txt"))), old);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder.Txt"))).isDir());
+        // No half-written temporary file is left beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList({QStringLiteral("folder.Txt"), QStringLiteral("plain.Txt")}));
+    }
+
+    void theChosenFontShowsItsSize()
+    {
+        auto* panel = m_main->findChild<QLabel*>(QStringLiteral("pnlFont"));
+        const QFont before = monitor()->font();
+        m_main->pnlFontDblClick(); // cancelled
+        QCOMPARE(panel->text(), QStringLiteral("Size:%1").arg(before.pointSize()));
+        QFont chosen(QStringLiteral("IPAGothic"));
+        chosen.setPointSize(14);
+        chosen.setBold(true);
+        m_dialogs->fontAnswer = chosen;
+        m_main->pnlFontDblClick();
+        QCOMPARE(panel->text(), QStringLiteral("Size:14"));
+        QCOMPARE(monitor()->font().pointSize(), 14);
+        QVERIFY(monitor()->font().bold());
+    }
+};
+
+QTEST_MAIN(MonitorFilesTest)
+#include "tst_monitorfiles.moc"
