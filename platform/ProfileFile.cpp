@@ -116,7 +116,8 @@ bool ProfileFile::save(const QString& path) const
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size())
+    // commit() would rename a file whose last buffered bytes failed to reach the disk.
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return false;
     return file.commit();
 }

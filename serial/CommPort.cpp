@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 
+#include <mutex>
+
 PortFlag AnswerFlag;
 PortFlag OpenErrorReport;
 
@@ -34,6 +36,10 @@ std::shared_ptr<RecvSession>& currentSession()
     static std::shared_ptr<RecvSession> s;
     return s;
 }
+
+// Numbers the opens, so a worker can tell whether it still serves the current one.
+std::mutex generationMutex;
+uint64_t currentGeneration = 0;
 
 int bitRateFor(int32_t setting)
 {
@@ -67,10 +73,15 @@ LineSettings lineSettingsFor(const TCommSettings& s)
 namespace {
 void startWorker()
 {
-    auto* w = new TRecvThread(device());
+    uint64_t generation = 0;
+    {
+        std::lock_guard lock(generationMutex);
+        generation = ++currentGeneration;
+        CommSettings.RunningFlag = 1;
+    }
+    auto* w = new TRecvThread(device(), generation);
     currentSession() = w->session();
     CommSettings.ErrorFlag = 0;
-    CommSettings.RunningFlag = 1;
     worker() = w;
     w->start(QThread::IdlePriority);
 }
@@ -101,13 +112,14 @@ void CommClose()
 {
     if (!CommSettings.OpenFlag)
         return;
-    if (CommSettings.RunningFlag && worker()) {
-        worker()->requestStop();
-        waitProcessingEvents([] { return !CommSettings.RunningFlag; });
-    }
     if (worker()) {
+        const std::shared_ptr<RecvSession> session = worker()->session();
+        worker()->requestStop();
+        // Passes and the error exit of the worker run on this thread: keep them going.
+        waitProcessingEvents([&] { return session->finished.load(); });
         // The worker has nothing left to do but return; it no longer touches the device.
-        worker()->wait();
+        if (worker())
+            worker()->wait();
         worker() = nullptr;
     }
     if (currentSession()) {
@@ -121,6 +133,13 @@ void CommClose()
     }
     CommSettings.OpenFlag = 0;
     commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+}
+
+void CommWorkerEnded(uint64_t generation)
+{
+    std::lock_guard lock(generationMutex);
+    if (generation == currentGeneration)
+        CommSettings.RunningFlag = 0;
 }
 
 void CommErrorExit(RecvSession& session)

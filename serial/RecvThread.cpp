@@ -79,8 +79,9 @@ void RecvPass(RecvSession& session)
     }
 }
 
-TRecvThread::TRecvThread(SerialDevice& device)
-    : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_session(std::make_shared<RecvSession>(device, m_wakeFd))
+TRecvThread::TRecvThread(SerialDevice& device, uint64_t generation)
+    : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_session(std::make_shared<RecvSession>(device, m_wakeFd, generation))
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
@@ -186,5 +187,6 @@ void TRecvThread::run()
             Qt::QueuedConnection);
         s.cv.wait(lock, [&] { return s.errorExitDone || s.stop; });
     }
-    CommSettings.RunningFlag = 0;
+    CommWorkerEnded(s.generation);
+    s.finished = true;
 }

@@ -4,6 +4,7 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -15,7 +16,10 @@ class SerialDevice;
 // the session, not the thread.
 class RecvSession : public FrameSink {
 public:
-    RecvSession(SerialDevice& device, int wakeFd) : device(device), wakeFd(wakeFd) {}
+    RecvSession(SerialDevice& device, int wakeFd, uint64_t generation)
+        : device(device), wakeFd(wakeFd), generation(generation)
+    {
+    }
 
     void blockEnded(std::span<const uint8_t> block) override;
     void idsReceived() override;
@@ -23,7 +27,9 @@ public:
 
     SerialDevice& device; // used on the GUI thread only; the worker only polls its descriptor
     const int wakeFd;
+    const uint64_t generation; // which open of the port this session serves
     FrameAssembler assembler{RecvFrame, *this};
+    std::atomic<bool> finished = false; // the worker has left its loop for good
 
     std::mutex mutex;
     std::condition_variable cv;
@@ -41,7 +47,7 @@ public:
 class TRecvThread : public QThread {
     Q_OBJECT
 public:
-    explicit TRecvThread(SerialDevice& device);
+    TRecvThread(SerialDevice& device, uint64_t generation);
     ~TRecvThread() override;
 
     void requestStop();

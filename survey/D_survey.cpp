@@ -318,7 +318,7 @@ void TfrmSurvey::CountRecvKey(const QString& line)
 {
     const KeyLineOutcome outcome = CountKeyLine(m_tally, line, running(), ckKeyChange->isChecked());
     if (outcome.makerPrefix)
-        sBar->setPanelText(1, KeyLine::kMakerPrefix);
+        sBar->setPanelText(1, SurveyLine::kMakerPrefix);
     if (outcome.row >= 0)
         mirrorRow(outcome.row);
     if (outcome.refresh)

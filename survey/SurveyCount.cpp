@@ -18,14 +18,14 @@ int KeyIndex(QStringView keyText)
 KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange)
 {
     KeyLineOutcome outcome;
-    if (!running || line.size() < KeyLine::kMinLength)
+    if (!running || line.size() < SurveyLine::kMinLength)
         return outcome;
-    if (line.mid(KeyLine::kMakerAt, KeyLine::kMakerPrefix.size()) != KeyLine::kMakerPrefix)
+    if (line.mid(SurveyLine::kMakerAt, SurveyLine::kMakerPrefix.size()) != SurveyLine::kMakerPrefix)
         return outcome;
     outcome.makerPrefix = true;
 
-    const QStringView deviceId = line.mid(KeyLine::kDeviceIdAt, KeyLine::kDeviceIdLength);
-    const QStringView keyText = line.mid(KeyLine::kKeyAt, 2);
+    const QStringView deviceId = line.mid(SurveyLine::kDeviceIdAt, SurveyLine::kDeviceIdLength);
+    const QStringView keyText = line.mid(SurveyLine::kKeyAt, 2);
     const int k = KeyIndex(keyText);
     if (k < 1 || k > SurveyTally::kKeys)
         return outcome;

@@ -33,14 +33,14 @@ struct KeyLineOutcome {
 
 // The fixed places of a key line (the "Binary" rendering of a key report, frame byte k at
 // characters 4k+1 to 4k+4), as 0-based offsets.
-namespace KeyLine {
+namespace SurveyLine {
 constexpr qsizetype kMinLength = 76; // 19 frame bytes
 constexpr qsizetype kMakerAt = 53;
 constexpr qsizetype kDeviceIdAt = 37;
 constexpr qsizetype kDeviceIdLength = 15;
 constexpr qsizetype kKeyAt = 69;
 inline const QString kMakerPrefix = QStringLiteral("83h 41h");
-} // namespace KeyLine
+} // namespace SurveyLine
 
 // Two decimal digits as a number; 0 for anything else (a key text with a hexadecimal letter
 // names no key).
