@@ -1,8 +1,8 @@
 // Measures the receive path: the real driver, worker, assembler and main window on a
 // pseudo-terminal, fed by a child process that plays the module.
 //
-//   recv_bench            all three runs (idle, key reports at 600 frames/s, floods)
-//   recv_bench keys       only the key-report run (for a profiler)
+//   recv_bench                      all runs: idle, key reports at 600 frames/s, frame and text floods
+//   recv_bench keys text ...        only the runs named (idle, keys, frames, text), e.g. for a profiler
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "CommPort.h"
@@ -39,7 +39,8 @@ double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // A key report whose maker-code field carries the low 32 bits of the time it was written (in
@@ -47,7 +48,12 @@ double cpuSeconds()
 // transmitter, as in a real stream.
 QByteArray keyReport(int64_t stampUs)
 {
-    QByteArray f = QByteArray::fromHex("0F5A1313" "00" "FFFFFFFF" "12003456" "83410000" "0AF5");
+    QByteArray f = QByteArray::fromHex("0F5A1313"
+                                       "00"
+                                       "FFFFFFFF"
+                                       "12003456"
+                                       "83410000"
+                                       "0AF5");
     for (int i = 0; i < 4; ++i)
         f[13 + i] = char((uint64_t(stampUs) >> (8 * i)) & 0xFF);
     return f;
@@ -154,9 +160,8 @@ Run measure(BenchWindow& w, int master, std::optional<Feed> feed, int seconds, b
     int64_t worstStall = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        worstStall = std::max<int64_t>(worstStall, stall.restart() - 10);
-    });
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { worstStall = std::max<int64_t>(worstStall, stall.restart() - 10); });
     stall.start();
     if (probeStalls)
         probe.start(10);
@@ -214,31 +219,39 @@ int main(int argc, char* argv[])
     runFor(500);
     std::printf("platform: %s, port %s\n", qPrintable(QGuiApplication::platformName()), name);
 
-    const bool keysOnly = argc > 1 && QByteArray(argv[1]) == "keys";
-    if (!keysOnly) {
+    QList<QByteArray> runs;
+    for (int i = 1; i < argc; ++i)
+        runs << QByteArray(argv[i]);
+    const auto wanted = [&](const char* run) { return runs.isEmpty() || runs.contains(run); };
+    if (wanted("idle")) {
         const Run idle = measure(w, master, std::nullopt, 10, false);
-            std::printf("idle, port open, 10 s: CPU %.2f %% of one core\n", idle.cpuShare * 100);
+        std::printf("idle, port open, 10 s: CPU %.2f %% of one core\n", idle.cpuShare * 100);
     }
 
-    w.blocks = 0;
-    w.bytes = 0;
-    w.stampsCarryTime = true;
-    const Run keys = measure(w, master, Feed::KeyReports600, 10, false);
-    std::printf("key reports at 600 frames/s, 10 s: CPU %.2f %% of one core; frames shown %lld / sent %lld; "
-                "worst latency to the screen %.1f ms\n",
-                keys.cpuShare * 100, (long long)w.blocks, (long long)(keys.sent / 19), double(w.worstLatencyUs) / 1000.0);
-    w.stampsCarryTime = false;
+    if (wanted("keys")) {
+        w.blocks = 0;
+        w.bytes = 0;
+        w.stampsCarryTime = true;
+        const Run keys = measure(w, master, Feed::KeyReports600, 10, false);
+        std::printf(
+            "key reports at 600 frames/s, 10 s: CPU %.2f %% of one core; frames shown %lld / sent %lld; "
+            "worst latency to the screen %.1f ms\n",
+            keys.cpuShare * 100, (long long)w.blocks, (long long)(keys.sent / 19),
+            double(w.worstLatencyUs) / 1000.0);
+        w.stampsCarryTime = false;
+    }
 
     for (const Feed feed : {Feed::FrameFlood, Feed::TextFlood}) {
-        if (keysOnly)
-            break;
+        if (!wanted(feed == Feed::FrameFlood ? "frames" : "text"))
+            continue;
         w.blocks = 0;
         w.bytes = 0;
         const Run flood = measure(w, master, feed, 5, true);
         std::printf("%s flood, 5 s: bytes shown %lld / sent %lld; %.2f MB/s; CPU %.1f %% of one core; worst "
                     "event-loop stall %lld ms\n",
                     feed == Feed::FrameFlood ? "frame" : "text", (long long)w.bytes, (long long)flood.sent,
-                    double(w.bytes) / flood.seconds / 1e6, flood.cpuShare * 100, (long long)flood.worstStallMs);
+                    double(w.bytes) / flood.seconds / 1e6, flood.cpuShare * 100,
+                    (long long)flood.worstStallMs);
     }
     rusage u{};
     getrusage(RUSAGE_SELF, &u);

@@ -1,5 +1,6 @@
 #include "Monitor.h"
 
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -11,7 +12,6 @@ MonitorView::MonitorView(QWidget* parent) : QPlainTextEdit(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMs);
     connect(&m_batch, &QTimer::timeout, this, &MonitorView::flush);
 }
 
@@ -19,13 +19,15 @@ void MonitorView::appendLine(const QString& line)
 {
     if (m_lineCount > kLineLimit) {
         m_pending.clear();
+        m_pendingChars = 0;
         m_clearPending = true;
         m_lineCount = 0;
     }
     m_pending.append(line);
+    m_pendingChars += line.size();
     ++m_lineCount;
     if (!m_batch.isActive())
-        m_batch.start();
+        m_batch.start(batchInterval());
 }
 
 void MonitorView::flush()
@@ -38,22 +40,43 @@ void MonitorView::flush()
     }
     if (m_pending.isEmpty())
         return;
-    const QString text = m_pending.join(u'\n');
+    qsizetype take = 0;
+    qsizetype chars = 0;
+    while (take < m_pending.size() && (take == 0 || chars + m_pending[take].size() <= kFlushChars))
+        chars += m_pending[take++].size();
+    const QString text = m_pending.mid(0, take).join(u'\n');
     const bool first = m_shownLines == 0;
-    m_shownLines += int(m_pending.size());
-    m_pending.clear();
+    m_shownLines += int(take);
+    m_pending.remove(0, take);
+    m_pendingChars -= chars;
     if (first) {
         setPlainText(text);
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     } else {
         appendPlainText(text);
     }
+    if (!m_pending.isEmpty())
+        m_batch.start(batchInterval());
+}
+
+int MonitorView::batchInterval() const
+{
+    return int(std::clamp<qint64>(m_lastPaintMs * kPaintShare, kBatchMs, kMaxBatchMs));
+}
+
+void MonitorView::paintEvent(QPaintEvent* event)
+{
+    QElapsedTimer t;
+    t.start();
+    QPlainTextEdit::paintEvent(event);
+    m_lastPaintMs = t.elapsed();
 }
 
 void MonitorView::clearLines()
 {
     m_batch.stop();
     m_pending.clear();
+    m_pendingChars = 0;
     m_clearPending = false;
     m_lineCount = 0;
     m_shownLines = 0;

@@ -13,6 +13,14 @@ public:
     static constexpr int kLineLimit = 1000;
     // Within the 50 ms the screen may lag, leaving time to paint.
     static constexpr int kBatchMs = 40;
+    // One flush inserts at most this much and leaves the rest for the next batch, so a flood of
+    // long lines never holds the window for long; lines still pending when the thousand-line
+    // rule empties the monitor are never inserted at all.
+    static constexpr qsizetype kFlushChars = 64 * 1024;
+    // Painting takes at most about a fifth of the time: when it is slow (long lines on screen)
+    // the batches grow further apart.
+    static constexpr int kPaintShare = 5;
+    static constexpr int kMaxBatchMs = 400;
 
     explicit MonitorView(QWidget* parent = nullptr);
 
@@ -25,10 +33,17 @@ public:
     // Shows the pending batch now.
     void flush();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    [[nodiscard]] int batchInterval() const;
+
     QStringList m_pending;
+    qsizetype m_pendingChars = 0;
     bool m_clearPending = false;
     int m_lineCount = 0;  // lines of the monitor, the pending batch included
     int m_shownLines = 0; // lines in the document
     QTimer m_batch;
+    qint64 m_lastPaintMs = 0;
 };

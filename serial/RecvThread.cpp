@@ -24,7 +24,10 @@ constexpr int kStallPauseMs = 5;
 // Passes follow each other at most this often. A lone frame is handled at once; a stream is
 // handled a few frames a pass, since every pass costs two thread switches, which cost more
 // than the bytes themselves.
-constexpr auto kMinPassInterval = std::chrono::milliseconds(4);
+constexpr auto kMinPassInterval = std::chrono::milliseconds(8);
+// A pass that found this much is part of a flood: the next one follows at once, since waiting
+// would only let the driver's queue fill up.
+constexpr int kFloodPassBytes = 1024;
 } // namespace
 
 void RecvSession::blockEnded(std::span<const uint8_t> block)
@@ -138,6 +141,7 @@ void TRecvThread::run()
     const int deviceFd = s.device.fd();
     int waitMs = -1;
     bool stalled = false;
+    bool flooding = false;
     auto lastPass = std::chrono::steady_clock::now() - kMinPassInterval;
     for (;;) {
         if (CommSettings.ErrorFlag)
@@ -155,7 +159,7 @@ void TRecvThread::run()
         }
         if (CommSettings.ErrorFlag)
             break;
-        {
+        if (!flooding) {
             std::unique_lock lock(s.mutex);
             if (s.cv.wait_until(lock, lastPass + kMinPassInterval, [&] { return s.stop; }))
                 break;
@@ -167,6 +171,7 @@ void TRecvThread::run()
             std::lock_guard lock(s.mutex);
             waitMs = s.nextWaitMs;
             stalled = s.bytesLastPass == 0 && (fds[0].revents & POLLIN) != 0;
+            flooding = s.bytesLastPass >= kFloodPassBytes;
         }
     }
 
