@@ -102,7 +102,7 @@ void TfrmMain::ShowPortSettings()
             cmbSendDlmt->setCurrentIndex(cmbSendDlmt->count() - 1);
         }
     }
-    pnlCom->setText(CommSettings.PortName);
+    showFitting(pnlCom, CommSettings.PortName, Qt::AlignCenter);
     pnlBps->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
 }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 template <typename W>
@@ -112,6 +113,11 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
 void TfrmCom::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     FormShow();
 }
 

@@ -39,10 +39,19 @@ QString PanelStatusBar::panelText(int index) const
     return p ? p->text() : QString();
 }
 
+void showFitting(QLabel* label, const QString& text, Qt::Alignment fitting)
+{
+    const int room = label->contentsRect().width() - 2 * label->margin() - label->indent();
+    const bool fits = label->fontMetrics().horizontalAdvance(text) <= room;
+    label->setAlignment(fits ? fitting : (Qt::AlignRight | Qt::AlignVCenter));
+    label->setToolTip(fits ? QString() : text);
+    label->setText(text);
+}
+
 void PanelStatusBar::setPanelText(int index, const QString& text)
 {
     if (QLabel* p = panel(index))
-        p->setText(text);
+        showFitting(p, text, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 bool PanelStatusBar::eventFilter(QObject* watched, QEvent* event)

@@ -18,6 +18,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
+// Shows a text in a fixed-width label; a text too wide for it is right-aligned, so its end (the
+// device name, ":OK") stays in sight, and the whole text is the tooltip.
+void showFitting(QLabel* label, const QString& text, Qt::Alignment fitting);
+
 // A status bar whose panels are labels; a double-click anywhere on it is reported.
 class PanelStatusBar : public QStatusBar {
     Q_OBJECT
