@@ -5,6 +5,7 @@
 #include "D_com.h"
 #include "D_main.h"
 #include "D_rem.h"
+#include "D_survey.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "SettingsFile.h"
@@ -161,6 +162,31 @@ private slots:
                                         "chimes.wav", "chimes.wav", "tada.wav"}));
         QCOMPARE(litAtFanfare, 8);
         QVERIFY(waitUntil([&] { return litLamps() == 0; }, 4000));
+    }
+
+    void aSurveyOfTwelveTransmittersCountsWhatTheModuleSent()
+    {
+        auto& sim = simulator(0, 4);
+        TfrmMain& w = window(sim.linkPath());
+        QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
+        w.mmSurveyClick();
+        QVERIFY(frmSurvey->openFlag());
+        frmSurvey->findChild<QLineEdit*>("edtTout")->setText(QStringLiteral("30"));
+        frmSurvey->findChild<QPushButton*>("btnStart")->click();
+        modsim::SurveyPlan plan;
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) { plan = m.survey(12, now); });
+        QCOMPARE(int(plan.ids.size()), 12);
+        const auto counters = [] {
+            QStringList texts;
+            for (int k = 1; k <= 4; ++k)
+                texts << frmSurvey->findChild<QLabel*>(QStringLiteral("pnlKct%1").arg(k))->text();
+            return texts;
+        };
+        QStringList expected;
+        for (const int total : plan.totals)
+            expected << QString::number(total);
+        QVERIFY2(waitUntil([&] { return counters() == expected; }, 5000),
+                 qPrintable(counters().join(u',') + QStringLiteral(" / ") + expected.join(u',')));
     }
 
     void unpluggingEndsReception()
