@@ -4,6 +4,7 @@
 #include "CommPort.h"
 #include "DeviceSetup.h"
 #include "Fonts.h"
+#include "MakeChild.h"
 #include "ModuleFrame.h"
 #include "Sound.h"
 #include "Tick.h"
@@ -28,13 +29,6 @@ constexpr int kMakerCodeLeft = 140;
 constexpr int kMakerCodeRightGap = 10; // the box keeps this gap to the bar's right edge
 constexpr uint32_t kFanfarePauseMs = 2000;
 
-template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    w->setGeometry(geometry);
-    return w;
-}
 } // namespace
 
 TfrmRem::TfrmRem(QWidget* owner)
@@ -64,7 +58,7 @@ TfrmRem::~TfrmRem()
 
 void TfrmRem::buildKeyArea()
 {
-    pnlKey = make<QFrame>(this, QStringLiteral("pnlKey"), {});
+    pnlKey = makeChild<QFrame>(this, QStringLiteral("pnlKey"), {});
     pnlKey->setFrameShape(QFrame::Panel);
     pnlKey->setFrameShadow(QFrame::Raised);
     pnlKey->setAutoFillBackground(true);
@@ -72,14 +66,14 @@ void TfrmRem::buildKeyArea()
         const int key = i + 1;
         const QString number = QStringLiteral("%1").arg(key, 2, 10, QLatin1Char('0'));
         auto* button =
-            make<QPushButton>(pnlKey, QStringLiteral("btnK") + number, {0, 0, kKeyWidth, kKeyHeight});
+            makeChild<QPushButton>(pnlKey, QStringLiteral("btnK") + number, {0, 0, kKeyWidth, kKeyHeight});
         button->setText(QString::number(key));
         connect(button, &QPushButton::clicked, this, &TfrmRem::btnK01Click);
         btnK[size_t(i)] = button;
 
         // The lamp lies over its button; clicks on it still press the key.
-        auto* lamp =
-            make<QFrame>(pnlKey, QStringLiteral("pnlK") + number, {kLampOffset, QSize(kLampSize, kLampSize)});
+        auto* lamp = makeChild<QFrame>(pnlKey, QStringLiteral("pnlK") + number,
+                                       {kLampOffset, QSize(kLampSize, kLampSize)});
         lamp->setFrameShape(QFrame::Panel);
         lamp->setFrameShadow(QFrame::Sunken);
         lamp->setAutoFillBackground(true);
@@ -92,21 +86,22 @@ void TfrmRem::buildKeyArea()
 
 void TfrmRem::buildControlBar()
 {
-    pnlClear = make<QFrame>(this, QStringLiteral("pnlClear"), {0, 0, 336, kControlBarHeight});
+    pnlClear = makeChild<QFrame>(this, QStringLiteral("pnlClear"), {0, 0, 336, kControlBarHeight});
     pnlClear->setFrameShape(QFrame::Panel);
     pnlClear->setFrameShadow(QFrame::Raised);
-    btnClear = make<QPushButton>(pnlClear, QStringLiteral("btnClear"), {4, 4, 75, 53});
+    btnClear = makeChild<QPushButton>(pnlClear, QStringLiteral("btnClear"), {4, 4, 75, 53});
     btnClear->setText(QStringLiteral("Clear"));
-    ckOnColorPanel = make<QCheckBox>(pnlClear, QStringLiteral("ckOnColorPanel"), {84, 4, 97, 17});
+    ckOnColorPanel = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckOnColorPanel"), {84, 4, 97, 17});
     ckOnColorPanel->setText(QStringLiteral("On ColorPanel"));
-    ckSound = make<QCheckBox>(pnlClear, QStringLiteral("ckSound"), {84, 22, 53, 17});
+    ckSound = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckSound"), {84, 22, 53, 17});
     ckSound->setText(QStringLiteral("Sound"));
-    ckJudge = make<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
+    ckJudge = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
     ckJudge->setText(QStringLiteral("Check"));
     // The captions are wider in the fonts here than the design sizes allow; the boxes grow to fit.
     for (QCheckBox* box : {ckOnColorPanel, ckSound, ckJudge})
         box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
-    edtMakerCode = make<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
+    edtMakerCode =
+        makeChild<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
     connect(btnClear, &QPushButton::clicked, this, &TfrmRem::btnClearClick);
     // Toggled rather than clicked: Sound follows Check however Check changes.
     connect(ckJudge, &QCheckBox::toggled, this, &TfrmRem::ckJudgeClick);

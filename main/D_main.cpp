@@ -8,6 +8,7 @@
 #include "D_survey.h"
 #include "DeviceSetup.h"
 #include "Fonts.h"
+#include "MakeChild.h"
 #include "Monitor.h"
 #include "SendLine.h"
 #include "SettingsFile.h"
@@ -30,18 +31,9 @@ namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
 constexpr int kDesignWidth = 793;
 
-template <typename W>
-W* make(QWidget* parent, const char* name, const QRect& geometry)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
 QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* p = make<QLabel>(parent, name, geometry);
+    auto* p = makeChild<QLabel>(parent, name, geometry);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
     p->setAlignment(Qt::AlignCenter);
@@ -58,7 +50,7 @@ QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 
 QLabel* boldLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text)
 {
-    auto* l = make<QLabel>(parent, name, geometry);
+    auto* l = makeChild<QLabel>(parent, name, geometry);
     l->setText(text);
     l->setAlignment(Qt::AlignCenter);
     QFont f = l->font();
@@ -69,7 +61,7 @@ QLabel* boldLabel(QWidget* parent, const char* name, const QRect& geometry, cons
 
 ClickLabel* sunkenPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* p = make<ClickLabel>(parent, name, geometry);
+    auto* p = makeChild<ClickLabel>(parent, name, geometry);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
     p->setAlignment(Qt::AlignCenter);
@@ -79,7 +71,7 @@ ClickLabel* sunkenPanel(QWidget* parent, const char* name, const QRect& geometry
 
 QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* c = make<QComboBox>(parent, name, geometry);
+    auto* c = makeChild<QComboBox>(parent, name, geometry);
     c->setEditable(true);
     // Enter moves the focus to "Send"; it never adds to the list by itself.
     c->setInsertPolicy(QComboBox::NoInsert);
@@ -145,11 +137,11 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::buildTopBand(QWidget* band)
 {
-    cmbRFch = make<QComboBox>(band, "cmbRFch", {4, 8, 57, 21});
-    cmbRFpw = make<QComboBox>(band, "cmbRFpw", {4, 32, 57, 21});
-    btnRFch = make<QPushButton>(band, "btnRFch", {68, 8, 57, 21});
+    cmbRFch = makeChild<QComboBox>(band, "cmbRFch", {4, 8, 57, 21});
+    cmbRFpw = makeChild<QComboBox>(band, "cmbRFpw", {4, 32, 57, 21});
+    btnRFch = makeChild<QPushButton>(band, "btnRFch", {68, 8, 57, 21});
     btnRFch->setText(QStringLiteral("Set RFch"));
-    btnToRFch = make<QPushButton>(band, "btnToRFch", {68, 32, 57, 21});
+    btnToRFch = makeChild<QPushButton>(band, "btnToRFch", {68, 32, 57, 21});
     btnToRFch->setText(QStringLiteral("To RFch"));
     lblSrcID = boldLabel(band, "lblSrcID", {140, 16, 109, 12}, QStringLiteral("Src. Device ID"));
     pnlSrcID = idPanel(band, "pnlSrcID", {140, 32, 109, 21});
@@ -157,21 +149,22 @@ void TfrmMain::buildTopBand(QWidget* band)
     pnlDstID = idPanel(band, "pnlDstID", {256, 32, 109, 21});
     lblProID = boldLabel(band, "lblProID", {372, 16, 109, 12}, QStringLiteral("Product ID"));
     pnlProID = idPanel(band, "pnlProID", {372, 32, 109, 21});
-    pnlRFBps = make<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
-    rb9600 = make<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 50, 17});
+    pnlRFBps = makeChild<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
+    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 50, 17});
     rb9600->setText(QStringLiteral("9600"));
-    rb100k = make<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 50, 17});
+    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 50, 17});
     rb100k->setText(QStringLiteral("100k"));
-    rb500k = make<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 50, 17});
+    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 50, 17});
     rb500k->setText(QStringLiteral("500k"));
-    cmbDevice = make<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
-    cmbDevice->addItems({QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
-    lblDevice = make<QLabel>(band, "lblDevice", {652, 12, 79, 12});
+    cmbDevice = makeChild<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
+    cmbDevice->addItems(
+        {QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
+    lblDevice = makeChild<QLabel>(band, "lblDevice", {652, 12, 79, 12});
     lblDevice->setText(QStringLiteral("Device Name"));
     QFont bold = lblDevice->font();
     bold.setBold(true);
     lblDevice->setFont(bold);
-    btnInit = make<QPushButton>(band, "btnInit", {kDesignWidth - 45 - 8, 6, 45, 41});
+    btnInit = makeChild<QPushButton>(band, "btnInit", {kDesignWidth - 45 - 8, 6, 45, 41});
     btnInit->setText(QStringLiteral("Init"));
 
     connect(btnRFch, &QPushButton::clicked, this, &TfrmMain::btnRFchClick);
@@ -182,25 +175,25 @@ void TfrmMain::buildTopBand(QWidget* band)
 
 void TfrmMain::buildSendBand(QWidget* band)
 {
-    btnSend = make<QPushButton>(band, "btnSend", {4, 4, 45, 37});
+    btnSend = makeChild<QPushButton>(band, "btnSend", {4, 4, 45, 37});
     btnSend->setText(QStringLiteral("Send"));
     btnSend->setAutoDefault(true);
-    Label1 = make<ClickLabel>(band, "Label1", {56, 6, 30, 14});
+    Label1 = makeChild<ClickLabel>(band, "Label1", {56, 6, 30, 14});
     Label1->setText(QStringLiteral("MsgID"));
-    edtMsgID = make<QLineEdit>(band, "edtMsgID", {56, 20, 29, 20});
+    edtMsgID = makeChild<QLineEdit>(band, "edtMsgID", {56, 20, 29, 20});
     edtMsgID->setText(QStringLiteral("00"));
-    lblSendSrcID = make<ClickLabel>(band, "lblSendSrcID", {96, 6, 40, 14});
+    lblSendSrcID = makeChild<ClickLabel>(band, "lblSendSrcID", {96, 6, 40, 14});
     lblSendSrcID->setText(QStringLiteral("SrcID"));
-    edtSrcID = make<QLineEdit>(band, "edtSrcID", {92, 20, 77, 20});
+    edtSrcID = makeChild<QLineEdit>(band, "edtSrcID", {92, 20, 77, 20});
     edtSrcID->setText(QStringLiteral("FF FF FF FF"));
-    Label4 = make<QLabel>(band, "Label4", {180, 6, 40, 14});
+    Label4 = makeChild<QLabel>(band, "Label4", {180, 6, 40, 14});
     Label4->setText(QStringLiteral("DstID"));
-    edtDstID = make<QLineEdit>(band, "edtDstID", {176, 20, 77, 20});
+    edtDstID = makeChild<QLineEdit>(band, "edtDstID", {176, 20, 77, 20});
     edtDstID->setText(QStringLiteral("FF FF FF FF"));
-    lblSendText = make<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
+    lblSendText = makeChild<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
     lblSendText->setText(QStringLiteral("Text"));
     cmbSend = editableCombo(band, "cmbSend", {260, 20, 460, 20});
-    lblSendDlmt = make<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
+    lblSendDlmt = makeChild<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
     lblSendDlmt->setText(QStringLiteral("Delimit"));
     lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Captions take the width their text needs, as the form's auto-sized labels do.
@@ -222,12 +215,12 @@ void TfrmMain::buildSendBand(QWidget* band)
 
 void TfrmMain::buildRecvBand(QWidget* band)
 {
-    btnClear = make<QPushButton>(band, "btnClear", {4, 4, 85, 22});
+    btnClear = makeChild<QPushButton>(band, "btnClear", {4, 4, 85, 22});
     btnClear->setText(QStringLiteral("Monitor Clear"));
     pnlCom = sunkenPanel(band, "pnlCom", {96, 6, 73, 18});
     pnlBps = sunkenPanel(band, "pnlBps", {172, 6, 73, 18});
     pnlFont = sunkenPanel(band, "pnlFont", {248, 6, 73, 18});
-    pnlClock = make<QLabel>(band, "pnlClock", {kDesignWidth - 125 - 8, 4, 125, 21});
+    pnlClock = makeChild<QLabel>(band, "pnlClock", {kDesignWidth - 125 - 8, 4, 125, 21});
     pnlClock->setAlignment(Qt::AlignCenter);
     pnlClock->setAutoFillBackground(true);
     QPalette pal = pnlClock->palette();
@@ -235,10 +228,11 @@ void TfrmMain::buildRecvBand(QWidget* band)
     pal.setColor(QPalette::WindowText, Qt::yellow);
     pnlClock->setPalette(pal);
     // Fixed-pitch digits: the full date and time fits the panel's 125 pixels.
-    QFont clockFont(installedFamily({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")}));
+    QFont clockFont(installedFamily(
+        {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")}));
     clockFont.setPixelSize(12);
     pnlClock->setFont(clockFont);
-    ckLogTime = make<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
+    ckLogTime = makeChild<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
     ckLogTime->setText(QStringLiteral("LogTime"));
     ckLogTime->setLayoutDirection(Qt::RightToLeft);
     ckLogTime->resize(std::max(61, ckLogTime->sizeHint().width()), 17);
@@ -262,11 +256,11 @@ void TfrmMain::buildMenu()
     mmFile->setObjectName(QStringLiteral("mmFile"));
     connect(named(mmFile->addAction(QStringLiteral("開く (&Open)")), "mmOpen"), &QAction::triggered, this,
             &TfrmMain::mmOpenClick);
-    connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"), &QAction::triggered,
-            this, &TfrmMain::mmSaveClick);
+    connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"),
+            &QAction::triggered, this, &TfrmMain::mmSaveClick);
     named(mmFile->addSeparator(), "N2");
-    connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered, this,
-            &TfrmMain::mmComPortClick);
+    connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered,
+            this, &TfrmMain::mmComPortClick);
     named(mmFile->addSeparator(), "N1");
     connect(named(mmFile->addAction(QStringLiteral("終了 (&Quit)")), "mmQuit"), &QAction::triggered, this,
             &TfrmMain::mmQuitClick);
@@ -293,7 +287,8 @@ QString TfrmMain::captionFor(const QString& executablePath)
     const QDateTime modified = QFileInfo(executablePath).lastModified();
     if (!modified.isValid())
         return kTitle;
-    return kTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(" ]");
+    return kTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) +
+           QStringLiteral(" ]");
 }
 
 void TfrmMain::FormCreate()

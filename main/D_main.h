@@ -141,7 +141,7 @@ private:
     QAction* mmViewInitBtn = nullptr;
 
     QTimer tmClock;
-    int m_sendModeTag = 0; // the tag of lblSendText: 0 Text, 1 "Binary"
+    int m_sendModeTag = 0;  // the tag of lblSendText: 0 Text, 1 "Binary"
     QString m_openFileName; // the file names the open and save dialogs remember
     QString m_saveFileName;
 };

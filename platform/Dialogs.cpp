@@ -1,8 +1,8 @@
 #include "Dialogs.h"
 
-#include <QGuiApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -34,10 +34,18 @@ Dialogs::Answer Dialogs::message(QWidget* parent, const QString& text, const QSt
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -81,5 +89,6 @@ void setDialogs(Dialogs* d)
 
 void showError(QWidget* parent, const QString& text)
 {
-    dialogs().message(parent, text, QGuiApplication::applicationDisplayName(), Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
+    dialogs().message(parent, text, QGuiApplication::applicationDisplayName(), Dialogs::Icon::Critical,
+                      Dialogs::Buttons::Ok);
 }

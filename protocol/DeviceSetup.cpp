@@ -74,10 +74,32 @@ QByteArray RFConfigPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
-        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x01, 0x08, 0x08, 0x01, 0x04, 0x0A, 0x05, 0x03, 0x05,
-                      0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01, 0x51, 0x00, 0x00, 0x83, 0x41});
-    case KindVintaC: return blockC();
-    default: return {};
+        return bytes({uint8_t(RFChannel),
+                      uint8_t(RFPower),
+                      0x01,
+                      0x08,
+                      0x08,
+                      0x01,
+                      0x04,
+                      0x0A,
+                      0x05,
+                      0x03,
+                      0x05,
+                      0xFF,
+                      0xFF,
+                      0x00,
+                      0x00,
+                      0x00,
+                      0x01,
+                      0x51,
+                      0x00,
+                      0x00,
+                      0x83,
+                      0x41});
+    case KindVintaC:
+        return blockC();
+    default:
+        return {};
     }
 }
 
@@ -85,12 +107,35 @@ QByteArray RFInitPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
-        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x01, 0x08, 0x08, 0x01, 0x04, 0x0A, 0x05, 0x03, 0x05,
-                      0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01, 0x51, 0x00, 0x00, 0x00, 0x00});
+        return bytes({uint8_t(RFChannel),
+                      uint8_t(RFPower),
+                      0x01,
+                      0x08,
+                      0x08,
+                      0x01,
+                      0x04,
+                      0x0A,
+                      0x05,
+                      0x03,
+                      0x05,
+                      0x00,
+                      0xFF,
+                      0xFF,
+                      0x00,
+                      0x00,
+                      0x00,
+                      0x01,
+                      0x51,
+                      0x00,
+                      0x00,
+                      0x00,
+                      0x00});
     case KindVinta24B:
         return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x1E, 0x01, 0x00, 0x04, 0x00, 0x0A, 0x1E});
-    case KindVintaC: return blockC();
-    default: return {};
+    case KindVintaC:
+        return blockC();
+    default:
+        return {};
     }
 }
 
@@ -100,14 +145,19 @@ void SendRFConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
     RFPower = powerIndex;
     RFRateCode = rateCode;
     switch (kind) {
-    case KindVinta24A: sendPayload(CmdRFParameters, RFConfigPayload(kind)); break;
+    case KindVinta24A:
+        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        break;
     case KindVinta24B:
         sendPayload(CmdRFChannel, bytes({uint8_t(RFChannel)}));
         PumpWait(100);
         sendPayload(CmdRFPower, bytes({uint8_t(RFPower)}));
         break;
-    case KindVintaC: sendPayload(CmdRFParameters, RFConfigPayload(kind)); break;
-    default: break;
+    case KindVintaC:
+        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        break;
+    default:
+        break;
     }
 }
 
@@ -115,10 +165,17 @@ void SendRFInit(int kind, int channelIndex)
 {
     RFChannel = ChannelForItem(kind, channelIndex);
     switch (kind) {
-    case KindVinta24A: sendPayload(CmdInit, RFInitPayload(kind)); break;
-    case KindVinta24B: sendPayload(CmdInitKindB, RFInitPayload(kind)); break;
-    case KindVintaC: sendPayload(CmdInit, RFInitPayload(kind)); break;
-    default: break;
+    case KindVinta24A:
+        sendPayload(CmdInit, RFInitPayload(kind));
+        break;
+    case KindVinta24B:
+        sendPayload(CmdInitKindB, RFInitPayload(kind));
+        break;
+    case KindVintaC:
+        sendPayload(CmdInit, RFInitPayload(kind));
+        break;
+    default:
+        break;
     }
 }
 
@@ -140,13 +197,15 @@ QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t r
         command = CmdRemoteRF;
         payload = bytes({0x21, uint8_t(powerIndex), uint8_t(channelIndex + 24), uint8_t(rateCode)});
         break;
-    default: return {};
+    default:
+        return {};
     }
     const QByteArray src(reinterpret_cast<const char*>(id.data()), 4);
     return ModuleHeader(command, int(payload.size()), sequence, src) + payload;
 }
 
-void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode, const std::array<uint8_t, 4>& id)
+void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                    const std::array<uint8_t, 4>& id)
 {
     if (kind < KindVinta24A || kind > KindVintaC)
         return;

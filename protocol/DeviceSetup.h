@@ -49,4 +49,5 @@ void SendRFInit(int kind, int channelIndex);
 // The "To RFch" frame, addressed with the given ID in its source field, written in one block.
 [[nodiscard]] QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
                                          const std::array<uint8_t, 4>& id, uint8_t sequence);
-void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode, const std::array<uint8_t, 4>& id);
+void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                    const std::array<uint8_t, 4>& id);

@@ -98,7 +98,8 @@ void SendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind)
     SendModuleCommand(CmdKeyReport, int(payload->size()));
 }
 
-QString SendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId, const QString& payload)
+QString SendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,
+                      const QString& payload)
 {
     const uint8_t command = uint8_t(HexValue(msgId).value_or(0) & 0xFF);
     const uint8_t seq = FrameSeq++;

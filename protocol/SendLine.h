@@ -5,9 +5,9 @@
 #include <QStringList>
 
 // The delimiter names of the send line's list, by position.
-inline const QStringList kDelimiterNames = {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"),
-                                            QStringLiteral("LF"),   QStringLiteral("CRLF"), QStringLiteral("ACK"),
-                                            QStringLiteral("NAK")};
+inline const QStringList kDelimiterNames = {
+    QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
+    QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")};
 
 // Bytes put before a line sent as text: "SOH" 01, "STX" 02, anything else none.
 [[nodiscard]] QByteArray SendHeaderBytes(const QString& sendHead);

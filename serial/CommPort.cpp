@@ -53,8 +53,10 @@ int bitRateFor(int32_t setting)
     case 56000:
     case 57600:
     case 76800:
-    case 115200: return setting;
-    default: return 9600;
+    case 115200:
+        return setting;
+    default:
+        return 9600;
     }
 }
 
@@ -160,7 +162,8 @@ void CommWrite(const uint8_t* bytes, int32_t count)
         return;
     if (device().checkStatus().lineError) {
         dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
-                          QGuiApplication::applicationDisplayName(), Dialogs::Icon::None, Dialogs::Buttons::Ok);
+                          QGuiApplication::applicationDisplayName(), Dialogs::Icon::None,
+                          Dialogs::Buttons::Ok);
         CommSettings.ErrorFlag = 1;
         if (worker())
             worker()->wake();

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Fonts.h"
 #include "FrameAssembler.h"
+#include "MakeChild.h"
 #include "PortSearch.h"
 
 #include <QComboBox>
@@ -15,18 +16,9 @@
 #include <QScreen>
 
 namespace {
-template <typename W>
-W* make(QWidget* parent, const char* name, const QRect& geometry)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
 QComboBox* combo(QWidget* parent, const char* name, QPoint at, int width, const QStringList& items)
 {
-    auto* c = make<QComboBox>(parent, name, {at, QSize(width, 20)});
+    auto* c = makeChild<QComboBox>(parent, name, {at, QSize(width, 20)});
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->addItems(items);
@@ -55,14 +47,14 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
 {
     setObjectName(QStringLiteral("frmCom"));
     setWindowTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(368, 208);
     setFont(uiFont());
 
-    auto* gbxParam = make<QGroupBox>(this, "gbxParam", {8, 8, 201, 145});
+    auto* gbxParam = makeChild<QGroupBox>(this, "gbxParam", {8, 8, 201, 145});
     gbxParam->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
-    btnPort = make<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
+    btnPort = makeChild<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
     btnPort->setText(QStringLiteral("接続ポート"));
     cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, PortCandidates());
     label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
@@ -75,33 +67,35 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
     label(gbxParam, "lblStopBit", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
     cmbStopBit = combo(gbxParam, "cmbStopBit", {80, 116}, 109, {"1", "2"});
 
-    auto* gbxSend = make<QGroupBox>(this, "gbxSend", {216, 8, 145, 70});
+    auto* gbxSend = makeChild<QGroupBox>(this, "gbxSend", {216, 8, 145, 70});
     gbxSend->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
     label(gbxSend, "lblSendHead", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
     cmbSendHead = combo(gbxSend, "cmbSendHead", {64, 20}, 65,
                         {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
     label(gbxSend, "lblSendDlmt", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbSendDlmt = combo(gbxSend, "cmbSendDlmt", {64, 44}, 65,
-                        {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
-                         QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")});
+    cmbSendDlmt =
+        combo(gbxSend, "cmbSendDlmt", {64, 44}, 65,
+              {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
+               QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")});
 
-    auto* gbxRecv = make<QGroupBox>(this, "gbxRecv", {216, 83, 145, 70});
+    auto* gbxRecv = makeChild<QGroupBox>(this, "gbxRecv", {216, 83, 145, 70});
     gbxRecv->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
     label(gbxRecv, "lblRecvDlmt", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbRecvDlmt = combo(gbxRecv, "cmbRecvDlmt", {64, 20}, 65,
-                        {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
-                         QStringLiteral("CRLF"), QStringLiteral("ALL(制御コード全般)")});
+    cmbRecvDlmt =
+        combo(gbxRecv, "cmbRecvDlmt", {64, 20}, 65,
+              {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
+               QStringLiteral("CRLF"), QStringLiteral("ALL(制御コード全般)")});
     label(gbxRecv, "lblRecvTout", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
-    edtRecvTout = make<QLineEdit>(gbxRecv, "edtRecvTout", {64, 44, 49, 20});
+    edtRecvTout = makeChild<QLineEdit>(gbxRecv, "edtRecvTout", {64, 44, 49, 20});
     label(gbxRecv, "lblRecvToutUnit", {120, 48}, QStringLiteral("mS"));
 
-    prgBar = make<QProgressBar>(this, "prgBar", {8, 172, 201, 17});
+    prgBar = makeChild<QProgressBar>(this, "prgBar", {8, 172, 201, 17});
     prgBar->setTextVisible(false);
-    btnOK = make<QPushButton>(this, "btnOK", {216, 160, 57, 41});
+    btnOK = makeChild<QPushButton>(this, "btnOK", {216, 160, 57, 41});
     btnOK->setText(QStringLiteral("OK"));
     btnOK->setToolTip(QStringLiteral("設定の確定"));
     btnOK->setDefault(true);
-    btnCancel = make<QPushButton>(this, "btnCancel", {304, 160, 57, 41});
+    btnCancel = makeChild<QPushButton>(this, "btnCancel", {304, 160, 57, 41});
     btnCancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
     btnCancel->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
 
@@ -198,8 +192,9 @@ void TfrmCom::setSearching(bool searching)
 
 void TfrmCom::btnPortClick()
 {
-    if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"), QStringLiteral("COM Port Search"),
-                          Dialogs::Icon::Warning, Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+    if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"),
+                          QStringLiteral("COM Port Search"), Dialogs::Icon::Warning,
+                          Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     if (m_hooks.clearMonitor)
         m_hooks.clearMonitor();

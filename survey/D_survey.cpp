@@ -3,6 +3,7 @@
 #include "ClickLabel.h"
 #include "Dialogs.h"
 #include "Fonts.h"
+#include "MakeChild.h"
 #include "Sound.h"
 
 #include <QCheckBox>
@@ -67,12 +68,6 @@ void fitLeftOfCounter(QLabel* row)
     row->setFont(f);
 }
 
-template <typename W> W* make(QWidget* parent, const char* name)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 } // namespace
 
 TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
@@ -82,7 +77,7 @@ TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowS
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
 
-    pnlTop = make<QFrame>(this, "pnlTop");
+    pnlTop = makeChild<QFrame>(this, "pnlTop");
     pnlTop->setFrameShape(QFrame::Panel);
     pnlTop->setFrameShadow(QFrame::Raised);
     pnlTop->installEventFilter(this);
@@ -113,26 +108,26 @@ TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowS
         pnlKct[size_t(i)] = box;
     }
 
-    btnStart = make<QPushButton>(pnlTop, "btnStart");
+    btnStart = makeChild<QPushButton>(pnlTop, "btnStart");
     btnStart->setCheckable(true);
     btnStart->setText(QStringLiteral("Start"));
     btnStart->resize(75, 41);
-    ckKeyChange = make<QCheckBox>(pnlTop, "ckKeyChange");
+    ckKeyChange = makeChild<QCheckBox>(pnlTop, "ckKeyChange");
     ckKeyChange->setText(QStringLiteral("Key Change Enabled"));
     ckKeyChange->resize(std::max(129, ckKeyChange->sizeHint().width()), 17);
-    edtTout = make<QLineEdit>(pnlTop, "edtTout");
+    edtTout = makeChild<QLineEdit>(pnlTop, "edtTout");
     edtTout->resize(29, 20);
-    Label1 = make<QLabel>(pnlTop, "Label1");
+    Label1 = makeChild<QLabel>(pnlTop, "Label1");
     Label1->setText(QStringLiteral("秒"));
     Label1->adjustSize();
-    prgBar = make<QProgressBar>(pnlTop, "prgBar");
+    prgBar = makeChild<QProgressBar>(pnlTop, "prgBar");
     prgBar->setTextVisible(false);
     prgBar->resize(361, 17);
-    btnClose = make<QPushButton>(pnlTop, "btnClose");
+    btnClose = makeChild<QPushButton>(pnlTop, "btnClose");
     btnClose->setText(QStringLiteral("Close"));
     btnClose->resize(75, 25);
 
-    sGrid = make<QTableWidget>(this, "sGrid");
+    sGrid = makeChild<QTableWidget>(this, "sGrid");
     sGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     sGrid->setSelectionMode(QAbstractItemView::SingleSelection);

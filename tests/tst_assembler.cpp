@@ -204,7 +204,8 @@ private slots:
     {
         QCOMPARE(RenderBinary(std::span<const uint8_t>()), QString());
         const QByteArray b = hex("0F 5A 00 FF");
-        QCOMPARE(RenderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}), QStringLiteral(" 0Fh 5Ah 00h FFh"));
+        QCOMPARE(RenderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}),
+                 QStringLiteral(" 0Fh 5Ah 00h FFh"));
     }
 
     void renderText_data()

@@ -64,19 +64,6 @@ private:
 
 const QByteArray kAnswer = hex("0F 5A 0F 2A 00 11 22 33 44 FF FF FF FF 00 00");
 
-// Runs `act` on the settings dialog once it is shown modally.
-void whenDialogShown(std::function<void(QWidget*)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* dialog = qobject_cast<TfrmCom*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(dialog);
-        }
-    });
-    poll->start(10);
-}
 } // namespace
 
 class ComDialogTest : public QObject {
@@ -84,8 +71,7 @@ class ComDialogTest : public QObject {
 
     QTemporaryDir m_dir;
 
-    template <typename T>
-    static T* child(QWidget* w, const char* name)
+    template <typename T> static T* child(QWidget* w, const char* name)
     {
         return w->findChild<T*>(QLatin1String(name));
     }
@@ -199,10 +185,14 @@ private slots:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("bit rate") << "cmbBound" << "abc";
-        QTest::newRow("data bits") << "cmbDatBit" << "";
-        QTest::newRow("stop bits") << "cmbStopBit" << "１";
-        QTest::newRow("huge") << "cmbBound" << "99999999999999999999";
+        QTest::newRow("bit rate") << "cmbBound"
+                                  << "abc";
+        QTest::newRow("data bits") << "cmbDatBit"
+                                   << "";
+        QTest::newRow("stop bits") << "cmbStopBit"
+                                   << "１";
+        QTest::newRow("huge") << "cmbBound"
+                              << "99999999999999999999";
     }
     void aNumberBoxThatHoldsNoNumberAppliesNothing()
     {
@@ -343,7 +333,8 @@ private slots:
         QCOMPARE(items(&dialog, "cmbPort"), QStringList({silent.slavePath(), module.slavePath()}));
         QCOMPARE(CommSettings.PortName, module.slavePath());
         QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
-        QCOMPARE(dialogs.messages.last().text, QStringLiteral("A connection has been found on ") + module.slavePath());
+        QCOMPARE(dialogs.messages.last().text,
+                 QStringLiteral("A connection has been found on ") + module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
         QCOMPARE(silentPeer.probes, 1);
         QCOMPARE(modulePeer.probes, 1);
@@ -362,8 +353,9 @@ private slots:
         ModulePeer silentPeer(silent, {});
         ModulePeer textPeer(texting, "OK\r\n");
         ModulePeer partialPeer(partial, hex("0F 5A 0F 2A 00 11 22"));
-        setPortCandidateSource(
-            [&] { return QStringList({silent.slavePath(), texting.slavePath(), partial.slavePath()}); });
+        setPortCandidateSource([&] {
+            return QStringList({silent.slavePath(), texting.slavePath(), partial.slavePath()});
+        });
         TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
         dialog.btnPortClick();

@@ -23,21 +23,6 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-void whenDialogShown(std::function<void(QWidget*)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* dialog = qobject_cast<TfrmCom*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(dialog);
-        }
-    });
-    poll->start(10);
-}
-} // namespace
-
 class EndToEndTest : public QObject {
     Q_OBJECT
 
@@ -52,8 +37,9 @@ class EndToEndTest : public QObject {
         modsim::Scenario scenario;
         scenario.transmitters = transmitters;
         scenario.keys = keys;
-        m_sim = std::make_unique<modsim::PtyRunner>(modsim::ModuleOptions{}, scenario,
-                                                    modsim::RunnerOptions{m_dir.filePath(QStringLiteral("module")), -1});
+        m_sim = std::make_unique<modsim::PtyRunner>(
+            modsim::ModuleOptions{}, scenario,
+            modsim::RunnerOptions{m_dir.filePath(QStringLiteral("module")), -1});
         QString error;
         if (!m_sim->open(&error))
             qFatal("simulator: %s", qPrintable(error));
@@ -98,14 +84,17 @@ private slots:
         Pty silent1;
         Pty silent2;
         auto& sim = simulator();
-        setPortCandidateSource([&] { return QStringList({silent1.slavePath(), silent2.slavePath(), sim.linkPath()}); });
+        setPortCandidateSource([&] {
+            return QStringList({silent1.slavePath(), silent2.slavePath(), sim.linkPath()});
+        });
         TfrmMain& w = window(QStringLiteral("/dev/no-such-port"));
         whenDialogShown([](QWidget* dialog) {
             dialog->findChild<QPushButton*>("btnPort")->click();
             dialog->findChild<QPushButton*>("btnOK")->click();
         });
         w.mmComPortClick();
-        QCOMPARE(dialogs.messages.last().text, QStringLiteral("A connection has been found on ") + sim.linkPath());
+        QCOMPARE(dialogs.messages.last().text,
+                 QStringLiteral("A connection has been found on ") + sim.linkPath());
         QCOMPARE(CommSettings.PortName, sim.linkPath());
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
     }

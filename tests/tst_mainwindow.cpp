@@ -93,7 +93,8 @@ private slots:
         QVERIFY(f.setFileTime(QDateTime(QDate(2008, 6, 5), QTime(12, 0)), QFileDevice::FileModificationTime));
         f.close();
         QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
-        QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))), QStringLiteral("ZelvoTerm for 920MHz"));
+        QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))),
+                 QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()
@@ -111,8 +112,8 @@ private slots:
         QFETCH(int, stored);
         QFETCH(QString, button);
         QFETCH(int, saved);
-        writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n[Dev.920M]\r\nRFbp____=" + QByteArray::number(stored) +
-                 "\r\n");
+        writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n[Dev.920M]\r\nRFbp____=" +
+                 QByteArray::number(stored) + "\r\n");
         {
             TfrmMain w;
             QVERIFY(w.findChild<QRadioButton*>(button)->isChecked());
@@ -152,7 +153,9 @@ private slots:
             }
         }
         QVERIFY(changes.size() >= 2);
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$")).match(last).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(last)
+                    .hasMatch());
         for (qsizetype i = 1; i < changes.size(); ++i)
             QVERIFY(changes[i] - changes[i - 1] > 800);
     }

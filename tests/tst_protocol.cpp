@@ -107,7 +107,8 @@ private slots:
 
     void textLinesTravelInTheCodePage()
     {
-        QCOMPARE(TextLineBytes(QStringLiteral("ABC"), QStringLiteral("STX"), QStringLiteral("ETX")), hex("02 41 42 43 03"));
+        QCOMPARE(TextLineBytes(QStringLiteral("ABC"), QStringLiteral("STX"), QStringLiteral("ETX")),
+                 hex("02 41 42 43 03"));
         QCOMPARE(TextLineBytes(QStringLiteral("無し"), QStringLiteral("無し"), QStringLiteral("CRLF")),
                  hex("96 B3 82 B5 0D 0A"));
     }
@@ -168,7 +169,8 @@ private slots:
         QCOMPARE(RemoteRFchFrame(KindVintaC, 6, 2, 10, id, 0x42),
                  hex("0F 5A 11 17 42 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
         QCOMPARE(RemoteRFchFrame(KindVinta24A, 6, 2, 10, id, 0).size(), 21);
-        QCOMPARE(RemoteRFchFrame(KindVinta24B, 6, 2, 10, id, 0), hex("0F 5A 0E 20 00 12 34 56 78 FF FF FF FF 06"));
+        QCOMPARE(RemoteRFchFrame(KindVinta24B, 6, 2, 10, id, 0),
+                 hex("0F 5A 0E 20 00 12 34 56 78 FF FF FF FF 06"));
         QVERIFY(RemoteRFchFrame(7, 6, 2, 10, id, 0).isEmpty());
     }
 };

@@ -58,7 +58,8 @@ private slots:
         QVERIFY(WaitForAnswer(2000));
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
-        QCOMPARE(monitorLines(), QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
+        QCOMPARE(monitorLines(),
+                 QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
         QCOMPARE(w.findChild<QLabel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
         QCOMPARE(w.findChild<QLabel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
     }
@@ -66,7 +67,7 @@ private slots:
     void textRepliesAreShownInTextModeAsOneLine()
     {
         TfrmMain& w = window();
-        w.lblSendTextClick(); // Text
+        w.lblSendTextClick();                                     // Text
         m_pty->write(hex("82 B1 82 F1 82 C9 82 BF 82 CD 0D 0A")); // こんにちは CR LF
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(), QStringList(QStringLiteral("こんにちは 0Dh 0Ah")));
@@ -96,7 +97,8 @@ private slots:
         const uint8_t block[] = {0x0F, 0x5A};
         w.DisplayRecvFrame(block);
         const QString line = w.monitor()->lines().value(0);
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} => 0Fh 5Ah$"))
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} => 0Fh 5Ah$"))
                      .match(line)
                      .hasMatch(),
                  qPrintable(line));

@@ -43,11 +43,7 @@ class SendingTest : public QObject {
         FrameSeq = 0x10;
         return *m_w;
     }
-    template <typename T>
-    T* child(const char* name)
-    {
-        return m_w->findChild<T*>(QLatin1String(name));
-    }
+    template <typename T> T* child(const char* name) { return m_w->findChild<T*>(QLatin1String(name)); }
     void setSendLine(const QString& msgId, const QString& src, const QString& dst, const QString& text)
     {
         child<QLineEdit>("edtMsgID")->setText(msgId);
@@ -88,7 +84,8 @@ private slots:
         QCOMPARE(sent(36), expected);
         SendModuleCommand(0x20, 0);
         SendModuleCommand(0x20, 0);
-        QCOMPARE(sent(26), hex("0F 5A 0D 20 FF FF FF FF FF FF FF FF FF 0F 5A 0D 20 00 FF FF FF FF FF FF FF FF"));
+        QCOMPARE(sent(26),
+                 hex("0F 5A 0D 20 FF FF FF FF FF FF FF FF FF 0F 5A 0D 20 00 FF FF FF FF FF FF FF FF"));
     }
 
     void keyReportsAndTheClearCode()
@@ -159,8 +156,8 @@ private slots:
 
         CommSettings.SendHead = QStringLiteral("無し");
         auto* dlmt = child<QComboBox>("cmbSendDlmt");
-        const QStringList cases[] = {{"CRLF", "AT", "41540D0A"}, {"ACK", "x", "7806"}, {"NAK", "x", "7815"},
-                                     {"CR", "", "0D"}};
+        const QStringList cases[] = {
+            {"CRLF", "AT", "41540D0A"}, {"ACK", "x", "7806"}, {"NAK", "x", "7815"}, {"CR", "", "0D"}};
         for (const QStringList& c : cases) {
             dlmt->setEditText(c[0]);
             child<QComboBox>("cmbSend")->setEditText(c[1]);
@@ -312,7 +309,8 @@ private slots:
         t.start();
         w.btnRFchClick();
         QVERIFY(t.elapsed() >= 100);
-        QCOMPARE(sent(28), hex("0F 5A 0E 20 10 FF FF FF FF FF FF FF FF 05 0F 5A 0E 21 11 FF FF FF FF FF FF FF FF 07"));
+        QCOMPARE(sent(28),
+                 hex("0F 5A 0E 20 10 FF FF FF FF FF FF FF FF 05 0F 5A 0E 21 11 FF FF FF FF FF FF FF FF 07"));
         QCOMPARE(RFChannel, 5);
     }
 

@@ -35,14 +35,22 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("path");
-        QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
-        QTest::newRow("COM9") << "COM9" << "/dev/ttyS8";
-        QTest::newRow("COM10") << "COM10" << "/dev/ttyS9";
-        QTest::newRow("COM99") << "COM99" << "/dev/ttyS98";
-        QTest::newRow("COM100 is a name") << "COM100" << "/dev/COM100";
-        QTest::newRow("adapter") << "ttyUSB0" << "/dev/ttyUSB0";
-        QTest::newRow("path") << "/dev/pts/7" << "/dev/pts/7";
-        QTest::newRow("empty") << "" << "/dev/";
+        QTest::newRow("COM1") << "COM1"
+                              << "/dev/ttyS0";
+        QTest::newRow("COM9") << "COM9"
+                              << "/dev/ttyS8";
+        QTest::newRow("COM10") << "COM10"
+                               << "/dev/ttyS9";
+        QTest::newRow("COM99") << "COM99"
+                               << "/dev/ttyS98";
+        QTest::newRow("COM100 is a name") << "COM100"
+                                          << "/dev/COM100";
+        QTest::newRow("adapter") << "ttyUSB0"
+                                 << "/dev/ttyUSB0";
+        QTest::newRow("path") << "/dev/pts/7"
+                              << "/dev/pts/7";
+        QTest::newRow("empty") << ""
+                               << "/dev/";
     }
     void devicePathRule()
     {
@@ -107,15 +115,19 @@ private slots:
         QTest::addColumn<int>("expectedStop");
         QTest::newRow("defaults") << 38400 << 8 << "NONE" << 1 << 38400 << 8 << int(Parity::None) << 1;
         QTest::newRow("300 runs at 9600") << 300 << 8 << "NONE" << 1 << 9600 << 8 << int(Parity::None) << 1;
-        QTest::newRow("230400 runs at 9600") << 230400 << 8 << "NONE" << 1 << 9600 << 8 << int(Parity::None) << 1;
+        QTest::newRow("230400 runs at 9600")
+            << 230400 << 8 << "NONE" << 1 << 9600 << 8 << int(Parity::None) << 1;
         QTest::newRow("56000") << 56000 << 8 << "NONE" << 1 << 56000 << 8 << int(Parity::None) << 1;
         QTest::newRow("5 bits give 7") << 9600 << 5 << "NONE" << 1 << 9600 << 7 << int(Parity::None) << 1;
         QTest::newRow("9 bits give 7") << 9600 << 9 << "NONE" << 1 << 9600 << 7 << int(Parity::None) << 1;
         QTest::newRow("odd") << 9600 << 7 << "ODD" << 1 << 9600 << 7 << int(Parity::Odd) << 1;
         QTest::newRow("even") << 9600 << 7 << "EVEN" << 1 << 9600 << 7 << int(Parity::Even) << 1;
-        QTest::newRow("lower-case odd is none") << 9600 << 8 << "odd" << 1 << 9600 << 8 << int(Parity::None) << 1;
-        QTest::newRow("0 stop bits give two") << 9600 << 8 << "NONE" << 0 << 9600 << 8 << int(Parity::None) << 2;
-        QTest::newRow("3 stop bits give two") << 9600 << 8 << "NONE" << 3 << 9600 << 8 << int(Parity::None) << 2;
+        QTest::newRow("lower-case odd is none")
+            << 9600 << 8 << "odd" << 1 << 9600 << 8 << int(Parity::None) << 1;
+        QTest::newRow("0 stop bits give two")
+            << 9600 << 8 << "NONE" << 0 << 9600 << 8 << int(Parity::None) << 2;
+        QTest::newRow("3 stop bits give two")
+            << 9600 << 8 << "NONE" << 3 << 9600 << 8 << int(Parity::None) << 2;
     }
     void lineSettingsFollowTheTable()
     {

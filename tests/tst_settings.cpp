@@ -63,11 +63,12 @@ private slots:
         QCOMPARE(RFRateCode, 7);
 
         QVERIFY(SaveSettings());
-        const QByteArray expected = QByteArray("[COMPORT]\r\nPortName=COM1\r\nBaudRate=38400\r\nByteSize=8\r\n"
-                                               "StopBits=1\r\nParity__=NONE\r\nSendHead=") +
-                                    hex("96B382B5") + "\r\nSendDlmt=" + hex("96B382B5") + "\r\nRecvHead=" +
-                                    hex("96B382B5") + "\r\nRecvDlmt=" + hex("96B382B5") +
-                                    "\r\nRecvTout=100\r\n[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
+        const QByteArray expected =
+            QByteArray("[COMPORT]\r\nPortName=COM1\r\nBaudRate=38400\r\nByteSize=8\r\n"
+                       "StopBits=1\r\nParity__=NONE\r\nSendHead=") +
+            hex("96B382B5") + "\r\nSendDlmt=" + hex("96B382B5") + "\r\nRecvHead=" + hex("96B382B5") +
+            "\r\nRecvDlmt=" + hex("96B382B5") +
+            "\r\nRecvTout=100\r\n[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         QCOMPARE(fileBytes(), expected);
     }
 
@@ -79,7 +80,7 @@ private slots:
         QCOMPARE(CommSettings.BaudRate, 38400);
         QCOMPARE(CommSettings.RecvTout, 100);
         QCOMPARE(CommSettings.PortName, QString()); // present but empty: empty, not the default
-        QCOMPARE(CommSettings.StopBits, 2);          // names compare case-insensitively, blanks trimmed
+        QCOMPARE(CommSettings.StopBits, 2);         // names compare case-insensitively, blanks trimmed
         QCOMPARE(CommSettings.ByteSize, 8);
         QCOMPARE(RFChannel, -5);
         QCOMPARE(RFPower, 3);
@@ -112,7 +113,8 @@ private slots:
         QCOMPARE(CommSettings.BaudRate, 9600);
         QVERIFY(SaveSettings());
         const QByteArray bytes = fileBytes();
-        QVERIFY(bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
+        QVERIFY(
+            bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
         QVERIFY(bytes.contains("[Tail]\r\nx=y\r\n"));
         QCOMPARE(bytes.toLower().count("baudrate"), 1); // the key is rewritten in place, not added again
     }
@@ -172,11 +174,12 @@ private slots:
         QVERIFY(!SaveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + impossible);
 
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setSettingsFilePath(locked);
         const bool saved = SaveSettings();
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                      QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (getuid() != 0) {
             QVERIFY(!saved);
             QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + locked);

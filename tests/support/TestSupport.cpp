@@ -5,9 +5,11 @@
 #include "FrameAssembler.h"
 #include "Tick.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -173,4 +175,18 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+void whenDialogShown(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->objectName() == QLatin1String("frmCom")) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start(10);
 }

@@ -59,13 +59,14 @@ public:
         QString caption;
         Icon icon;
     };
-    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
+    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon,
+                   Buttons buttons) override;
     QString openFileName(QWidget*, const FileRequest& request) override;
     QString saveFileName(QWidget*, const FileRequest& request) override;
     std::optional<QFont> font(QWidget*, const QFont& initial) override;
 
     QList<Message> messages;
-    std::deque<Answer> answers;   // Yes/No answers; Yes when the script has none left
+    std::deque<Answer> answers;    // Yes/No answers; Yes when the script has none left
     std::deque<QString> fileNames; // empty entries cancel
     std::optional<QFont> fontAnswer;
     QList<FileRequest> fileRequests;
@@ -98,3 +99,8 @@ void resetLink();
 [[nodiscard]] bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
 
 [[nodiscard]] QByteArray hex(const char* text);
+
+class QWidget;
+// Runs `act` on the communication settings dialog once it is shown modally (its exec() runs
+// after the caller has handed control to it).
+void whenDialogShown(std::function<void(QWidget*)> act);
