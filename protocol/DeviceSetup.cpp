@@ -25,13 +25,16 @@ QByteArray bytes(std::initializer_list<uint8_t> list)
     return b;
 }
 
+// The kind-2 block of the RF parameters and of the initialisation; the power is at most 3.
 QByteArray blockC()
 {
-    QByteArray b = bytes({uint8_t(std::min(RFPower, 3)), uint8_t(RFChannel), uint8_t(RFRateCode)});
-    b += bytes({0x05, 0x01, 0x01, 0x04, 0x05, 0x00});
-    b += QByteArray(10, char(0xFF));
-    b += QByteArray(4, char(0x00));
-    return b;
+    return bytes({uint8_t(std::min(RFPower, 3)), uint8_t(RFChannel), uint8_t(RFRateCode)}) +
+           QByteArray::fromHex("05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
+}
+
+QByteArray channelAndPower()
+{
+    return bytes({uint8_t(RFChannel), uint8_t(RFPower)});
 }
 
 void sendPayload(uint8_t command, const QByteArray& payload)
@@ -74,28 +77,8 @@ QByteArray RFConfigPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
-        return bytes({uint8_t(RFChannel),
-                      uint8_t(RFPower),
-                      0x01,
-                      0x08,
-                      0x08,
-                      0x01,
-                      0x04,
-                      0x0A,
-                      0x05,
-                      0x03,
-                      0x05,
-                      0xFF,
-                      0xFF,
-                      0x00,
-                      0x00,
-                      0x00,
-                      0x01,
-                      0x51,
-                      0x00,
-                      0x00,
-                      0x83,
-                      0x41});
+        return channelAndPower() +
+               QByteArray::fromHex("01 08 08 01 04 0A 05 03 05 FF FF 00 00 00 01 51 00 00 83 41");
     case KindVintaC:
         return blockC();
     default:
@@ -107,31 +90,10 @@ QByteArray RFInitPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
-        return bytes({uint8_t(RFChannel),
-                      uint8_t(RFPower),
-                      0x01,
-                      0x08,
-                      0x08,
-                      0x01,
-                      0x04,
-                      0x0A,
-                      0x05,
-                      0x03,
-                      0x05,
-                      0x00,
-                      0xFF,
-                      0xFF,
-                      0x00,
-                      0x00,
-                      0x00,
-                      0x01,
-                      0x51,
-                      0x00,
-                      0x00,
-                      0x00,
-                      0x00});
+        return channelAndPower() +
+               QByteArray::fromHex("01 08 08 01 04 0A 05 03 05 00 FF FF 00 00 00 01 51 00 00 00 00");
     case KindVinta24B:
-        return bytes({uint8_t(RFChannel), uint8_t(RFPower), 0x1E, 0x01, 0x00, 0x04, 0x00, 0x0A, 0x1E});
+        return channelAndPower() + QByteArray::fromHex("1E 01 00 04 00 0A 1E");
     case KindVintaC:
         return blockC();
     default:
