@@ -32,7 +32,9 @@ namespace {
 // frame it sees with `reply`, and notes the line speed at that moment.
 class ModulePeer : public QObject {
 public:
-    ModulePeer(Pty& pty, QByteArray reply) : m_pty(pty), m_reply(std::move(reply))
+    // An empty reply leaves the port silent; `vanish` pulls the cable instead of answering.
+    ModulePeer(Pty& pty, QByteArray reply, bool vanish = false)
+        : m_pty(pty), m_reply(std::move(reply)), m_vanish(vanish)
     {
         connect(&m_poll, &QTimer::timeout, this, [this] {
             char buf[512];
@@ -48,6 +50,10 @@ public:
                     m_pty.write(m_reply);
                 received.clear();
                 ++probes;
+                if (m_vanish) {
+                    m_pty.closeMaster();
+                    m_poll.stop();
+                }
             }
         });
         m_poll.start(5);
@@ -59,6 +65,7 @@ public:
 private:
     Pty& m_pty;
     QByteArray m_reply;
+    bool m_vanish = false;
     QTimer m_poll;
 };
 
@@ -342,6 +349,24 @@ private slots:
         QCOMPARE(laterPeer.probes, 0);
         QVERIFY(!CommSettings.OpenFlag);
         QCOMPARE(CommSettings.BaudRate, 19200);
+    }
+
+    void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()
+    {
+        ScriptedDialogs dialogs;
+        Pty vanishing;
+        Pty module;
+        ModulePeer vanishingPeer(vanishing, {}, true);
+        ModulePeer modulePeer(module, kAnswer);
+        setPortCandidateSource([&] { return QStringList({vanishing.slavePath(), module.slavePath()}); });
+        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        dialog.show();
+        dialog.btnPortClick();
+        QCOMPARE(vanishingPeer.probes, 1);
+        QCOMPARE(items(&dialog, "cmbPort"), QStringList({vanishing.slavePath(), module.slavePath()}));
+        QCOMPARE(CommSettings.PortName, module.slavePath());
+        QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
+        QVERIFY(!CommSettings.OpenFlag);
     }
 
     void aSilentPortBecomesThePortAlthoughNothingWasFound()

@@ -4,6 +4,8 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "D_main.h"
+#include "D_rem.h"
+#include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "Monitor.h"
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -102,6 +105,33 @@ private slots:
                      .match(line)
                      .hasMatch(),
                  qPrintable(line));
+    }
+
+    void keyReportsGoToTheKeyPanelFirstAndShortBlocksToNobody()
+    {
+        TfrmMain& w = window();
+        w.createToolWindows();
+        w.mmPadClick(4);
+        w.mmSurveyClick();
+        frmSurvey->findChild<QPushButton*>("btnStart")->click();
+        auto* remStatus = frmRem->findChild<PanelStatusBar*>("sBar");
+        auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("sBar");
+        const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
+        const auto feed = [&](const QByteArray& b) {
+            w.DisplayRecvFrame({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
+        };
+        feed(report);
+        QCOMPARE(remStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
+        QCOMPARE(surveyStatus->panelText(1), QString());
+
+        remStatus->setPanelText(1, QStringLiteral("untouched"));
+        for (int n = 1; n <= 3; ++n)
+            feed(hex("13 13 13").left(n));
+        QCOMPARE(remStatus->panelText(1), QStringLiteral("untouched"));
+
+        frmRem->close();
+        feed(report);
+        QCOMPARE(surveyStatus->panelText(1), QStringLiteral("83h 41h"));
     }
 
     void monitorClearAndTheMsgIdLabelBlankThePortState()
