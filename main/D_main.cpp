@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 TfrmMain* frmMain = nullptr;
@@ -123,6 +124,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
 
     buildMenu();
     resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
+    if (const QScreen* screen = this->screen()) {
+        QRect placed = frameGeometry();
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
     setCommView(this);
     FormCreate();
 }
