@@ -57,21 +57,30 @@ QString refusal(const Module& m, int transmitter, int key)
         .arg(keysText(m.transmitter(transmitter)));
 }
 
-} // namespace
-
-std::optional<Millis> parseDuration(QStringView text)
+// A number and its unit (lower case, empty when none) as the form captures them.
+std::optional<std::pair<double, QString>> parseQuantity(const QRegularExpression& form, QStringView text)
 {
-    static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)\\s*(ms|s|min|m)?$"),
-                                         QRegularExpression::CaseInsensitiveOption);
     const auto match = form.match(text.trimmed().toString());
     if (!match.hasMatch())
         return std::nullopt;
     const auto value = parseNumber(QStringView(match.captured(1)));
     if (!value)
         return std::nullopt;
-    const QString unit = match.captured(2).toLower();
+    return std::pair{*value, match.captured(2).toLower()};
+}
+
+} // namespace
+
+std::optional<Millis> parseDuration(QStringView text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)\\s*(ms|s|min|m)?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto quantity = parseQuantity(form, text);
+    if (!quantity)
+        return std::nullopt;
+    const auto& [value, unit] = *quantity;
     const double scale = unit == u"ms" ? 1.0 : (unit == u"min" || unit == u"m") ? 60'000.0 : 1000.0;
-    const double ms = *value * scale;
+    const double ms = value * scale;
     if (ms > 1e12)
         return std::nullopt;
     return Millis(std::llround(ms));
@@ -81,14 +90,11 @@ std::optional<double> parseRate(QStringView text)
 {
     static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)\\s*(?:/\\s*(s|min|m))?$"),
                                          QRegularExpression::CaseInsensitiveOption);
-    const auto match = form.match(text.trimmed().toString());
-    if (!match.hasMatch())
+    const auto quantity = parseQuantity(form, text);
+    if (!quantity)
         return std::nullopt;
-    const auto value = parseNumber(QStringView(match.captured(1)));
-    if (!value)
-        return std::nullopt;
-    const QString unit = match.captured(2).toLower();
-    return (unit == u"min" || unit == u"m") ? *value / 60.0 : *value;
+    const auto& [value, unit] = *quantity;
+    return (unit == u"min" || unit == u"m") ? value / 60.0 : value;
 }
 
 std::optional<int> parsePadType(QStringView text)
