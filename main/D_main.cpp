@@ -81,7 +81,7 @@ QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometr
 }
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+TfrmMain::TfrmMain(QWidget* parent, const SettingsOverrides& overrides) : QMainWindow(parent)
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
@@ -130,7 +130,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
         move(placed.topLeft());
     }
     setCommView(this);
-    FormCreate();
+    FormCreate(overrides);
 }
 
 TfrmMain::~TfrmMain()
@@ -297,10 +297,11 @@ QString TfrmMain::captionFor(const QString& executablePath)
            QStringLiteral(" ]");
 }
 
-void TfrmMain::FormCreate()
+void TfrmMain::FormCreate(const SettingsOverrides& overrides)
 {
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
     LoadSettings();
+    ApplySettingsOverrides(overrides);
     CommOpen();
     memoRecv->clearLines();
     cmbSend->clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommView.h"
+#include "SettingsFile.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -25,7 +26,8 @@ class TfrmMain : public QMainWindow, public CommView {
 public:
     static inline const QString kTitle = QStringLiteral("ZelvoTerm for 920MHz");
 
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // The overrides (from the command line) are applied to the settings as they are loaded.
+    explicit TfrmMain(QWidget* parent = nullptr, const SettingsOverrides& overrides = {});
     ~TfrmMain() override;
 
     // What the link shows here.
@@ -81,7 +83,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
+    void FormCreate(const SettingsOverrides& overrides);
     void buildTopBand(QWidget* band);
     void buildSendBand(QWidget* band);
     void buildRecvBand(QWidget* band);

@@ -1,14 +1,59 @@
+#include "CommandLine.h"
 #include "D_main.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <optional>
+
+namespace {
+QStringList argumentList(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Help, version and refusals end the program here, before any window exists.
+int answer(const CommandLine& commandLine, int argc, char* argv[])
+{
+    if (commandLine.action == CommandLine::Action::Error) {
+        std::fprintf(stderr, "zelvoterm: %s\n", qPrintable(commandLine.error));
+        return 2;
+    }
+    if (commandLine.action == CommandLine::Action::Version) {
+        std::printf("zelvoterm %s\n", ZELVOTERM_VERSION);
+        return 0;
+    }
+    // The help text names the program and the settings file, which need an application object,
+    // but not a display.
+    std::optional<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app.emplace(argc, argv);
+    std::fputs(qPrintable(CommandLineHelp()), stdout);
+    return 0;
+}
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (const CommandLine early = ParseCommandLine(argumentList(argc, argv), true);
+        early.action != CommandLine::Action::Run)
+        return answer(early, argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELVOTERM_VERSION));
     QApplication::setApplicationDisplayName(TfrmMain::kTitle);
+    // Qt's own options are gone now; anything still unknown is refused.
+    const CommandLine commandLine = ParseCommandLine(QApplication::arguments());
+    if (commandLine.action != CommandLine::Action::Run)
+        return answer(commandLine, argc, argv);
+    if (!commandLine.settingsFile.isEmpty())
+        setSettingsFilePath(commandLine.settingsFile);
 
-    TfrmMain mainWindow;
+    TfrmMain mainWindow(nullptr, commandLine.overrides);
     mainWindow.createToolWindows();
     mainWindow.show();
     return app.exec();

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 
+#include <algorithm>
 #include <mutex>
 
 PortFlag AnswerFlag;
@@ -43,21 +44,7 @@ uint64_t currentGeneration = 0;
 
 int bitRateFor(int32_t setting)
 {
-    switch (setting) {
-    case 1200:
-    case 2400:
-    case 4800:
-    case 9600:
-    case 19200:
-    case 38400:
-    case 56000:
-    case 57600:
-    case 76800:
-    case 115200:
-        return setting;
-    default:
-        return 9600;
-    }
+    return std::find(kBitRates.begin(), kBitRates.end(), setting) != kBitRates.end() ? setting : 9600;
 }
 
 } // namespace

@@ -4,12 +4,17 @@
 
 #include <QByteArrayView>
 
+#include <array>
 #include <cstdint>
 
 // A complete module frame has arrived since the last write.
 extern PortFlag AnswerFlag;
 // A failed open is reported in a message box.
 extern PortFlag OpenErrorReport;
+
+// The bit rates the port runs at; any other setting runs at 9600.
+inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  19200,
+                                                   38400, 56000, 57600, 76800, 115200};
 
 struct LineSettings;
 // The line settings a record stands for: bit rates outside the table run at 9600, data bits

@@ -58,8 +58,10 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
     btnPort->setText(QStringLiteral("接続ポート"));
     cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, PortCandidates());
     label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
-    cmbBound = combo(gbxParam, "cmbBound", {80, 44}, 109,
-                     {"1200", "2400", "4800", "9600", "19200", "38400", "56000", "57600", "76800", "115200"});
+    QStringList rates;
+    for (const int32_t rate : kBitRates)
+        rates << QString::number(rate);
+    cmbBound = combo(gbxParam, "cmbBound", {80, 44}, 109, rates);
     label(gbxParam, "lblDatBit", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
     cmbDatBit = combo(gbxParam, "cmbDatBit", {80, 68}, 109, {"7", "8"});
     label(gbxParam, "lblParity", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));

@@ -7,7 +7,9 @@
 #include "ProfileFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 QString& overridePath()
@@ -36,12 +38,25 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
 }
 } // namespace
 
+QString DefaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
+                            const QString& configFolder)
+{
+    const QFileInfo exe(executablePath);
+    if (executableFolderWritable)
+        return exe.absolutePath() + u'/' + exe.completeBaseName() + QStringLiteral(".ini");
+    return configFolder + QStringLiteral("/zelvoterm/zelvoterm.ini");
+}
+
 QString SettingsFilePath()
 {
     if (!overridePath().isEmpty())
         return overridePath();
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.absolutePath() + u'/' + exe.completeBaseName() + QStringLiteral(".ini");
+    const QString exe = QCoreApplication::applicationFilePath();
+    const QString folder = QFileInfo(exe).absolutePath();
+    // Root may write anywhere; an installed program's folder still takes no settings file.
+    const bool systemFolder = folder.startsWith(QLatin1String("/usr/"));
+    return DefaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
+                               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
 void setSettingsFilePath(const QString& path)
@@ -73,9 +88,21 @@ void LoadSettings()
     s.RunningFlag = 0;
 }
 
+void ApplySettingsOverrides(const SettingsOverrides& overrides)
+{
+    if (overrides.portName)
+        CommSettings.PortName = *overrides.portName;
+    if (overrides.baudRate)
+        CommSettings.BaudRate = *overrides.baudRate;
+    if (overrides.portName || overrides.baudRate)
+        OpenErrorReport = 1;
+}
+
 bool SaveSettings()
 {
     const QString path = SettingsFilePath();
+    // The configuration folder is made on the first save.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     ProfileFile f;
     f.load(path);
     const TCommSettings& s = CommSettings;

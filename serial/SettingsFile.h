@@ -2,14 +2,31 @@
 
 #include <QString>
 
-// The settings file: the executable's path with the extension ".ini".
+#include <cstdint>
+#include <optional>
+
+// Where the settings file is: beside the executable, with its name and the extension ".ini", when
+// that folder is writable (a portable copy keeps working, and the files users already have are
+// found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder, which an
+// installed program can always write. A folder under /usr/ counts as not writable, even for root.
+[[nodiscard]] QString DefaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
+                                          const QString& configFolder);
+// The settings file in use: the one set below, or the default place.
 [[nodiscard]] QString SettingsFilePath();
-// Points the settings file elsewhere (tests, the demo); an empty path restores the default.
+// Points the settings file elsewhere (--settings, tests); an empty path restores the default.
 void setSettingsFilePath(const QString& path);
 
 // Fills CommSettings and the radio settings from the file, key by key, defaults for whatever is
 // missing or not a whole number; clears the open-error reporting, open and running flags.
 void LoadSettings();
+
+// Settings given for one run (on the command line), taken as if confirmed in the settings dialog:
+// they are saved at close, and a port that fails to open is reported.
+struct SettingsOverrides {
+    std::optional<QString> portName;
+    std::optional<int32_t> baudRate;
+};
+void ApplySettingsOverrides(const SettingsOverrides& overrides);
 
 // Writes all 13 keys at once. A failure shows "NG ... " and the path in the settings status and
 // leaves the old file as it was.

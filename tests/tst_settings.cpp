@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,10 +37,35 @@ private slots:
     }
     void cleanupTestCase() { setSettingsFilePath({}); }
 
-    void settingsFileSitsBesideTheExecutable()
+    void settingsFileLocation_data()
     {
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("writable folder: beside the program")
+            << true << QStringLiteral("/opt/zt/bin/zelvoterm.ini");
+        QTest::newRow("read-only folder: the configuration folder")
+            << false << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
+    }
+    void settingsFileLocation()
+    {
+        QFETCH(bool, folderWritable);
+        QFETCH(QString, expected);
+        QCOMPARE(DefaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
+                                     QStringLiteral("/home/u/.config")),
+                 expected);
+        // The test program's folder is writable; a file named on the command line takes precedence.
         setSettingsFilePath({});
         QVERIFY(SettingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
+        setSettingsFilePath(path());
+        QCOMPARE(SettingsFilePath(), path());
+    }
+
+    void theConfigurationFolderIsMadeAtTheFirstSave()
+    {
+        const QString nested = m_dir.filePath(QStringLiteral("config/zelvoterm/zelvoterm.ini"));
+        setSettingsFilePath(nested);
+        QVERIFY(SaveSettings());
+        QVERIFY(QFileInfo(nested).isFile());
     }
 
     void missingFileGivesDefaultsAndSavingWritesAllThirteenKeys()

@@ -1,0 +1,109 @@
+#include "CommandLine.h"
+
+#include "CommPort.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+namespace {
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Open this serial port, e.g. /dev/ttyUSB0 or ttyUSB0 (saved at "
+                                           "close like a port chosen in the settings dialog)."),
+                            QStringLiteral("port")};
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Bit rate of the port (saved at close)."),
+                            QStringLiteral("rate")};
+    QCommandLineOption settings{QStringLiteral("settings"), QStringLiteral("Settings file to use instead."),
+                                QStringLiteral("file")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Test terminal for 920 MHz radio modules on a serial port."));
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOptions({port, baud, settings});
+    }
+};
+
+// The options QApplication takes out of the arguments (its documented ones).
+bool isQtOption(const QString& name)
+{
+    static const QStringList names =
+        QStringLiteral("platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
+                       "qwindowtitle reverse session display geometry style stylesheet widgetcount nograb "
+                       "dograb sync name title visual fn font bg fg btn im inputstyle")
+            .split(u' ');
+    return names.contains(name);
+}
+
+QString rateList()
+{
+    QStringList rates;
+    for (const int32_t rate : kBitRates)
+        rates << QString::number(rate);
+    return rates.join(u' ');
+}
+
+CommandLine only(CommandLine::Action action, const QString& error = {})
+{
+    CommandLine c;
+    c.action = action;
+    c.error = error;
+    return c;
+}
+
+CommandLine refused(const QString& text)
+{
+    return only(CommandLine::Action::Error, text);
+}
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& arguments, bool qtOptionsPresent)
+{
+    Parser p;
+    const bool parsed = p.parser.parse(arguments);
+    const QStringList unknown = p.parser.unknownOptionNames();
+    const bool onlyQtOptions = !unknown.isEmpty() && std::all_of(unknown.begin(), unknown.end(), isQtOption);
+    // Qt's options and their values are checked again once QApplication has taken them out.
+    const bool qtOptionsLeft = qtOptionsPresent && onlyQtOptions;
+    if (!parsed && !qtOptionsLeft)
+        return refused(p.parser.errorText().simplified());
+    if (p.parser.isSet(p.help))
+        return only(CommandLine::Action::Help);
+    if (p.parser.isSet(p.version))
+        return only(CommandLine::Action::Version);
+    if (!qtOptionsLeft && !p.parser.positionalArguments().isEmpty())
+        return refused(QStringLiteral("unexpected argument '%1'; see --help")
+                           .arg(p.parser.positionalArguments().constFirst()));
+
+    CommandLine c;
+    if (p.parser.isSet(p.port)) {
+        const QString port = p.parser.value(p.port);
+        if (port.isEmpty())
+            return refused(QStringLiteral("--port wants a port name, e.g. /dev/ttyUSB0"));
+        c.overrides.portName = port;
+    }
+    if (p.parser.isSet(p.baud)) {
+        const QString text = p.parser.value(p.baud);
+        bool ok = false;
+        const int rate = text.toInt(&ok);
+        // A rate outside the table would silently run at 9600; on the command line it is refused.
+        if (!ok || std::find(kBitRates.begin(), kBitRates.end(), rate) == kBitRates.end())
+            return refused(QStringLiteral("--baud wants one of %1, not '%2'").arg(rateList(), text));
+        c.overrides.baudRate = rate;
+    }
+    if (p.parser.isSet(p.settings)) {
+        c.settingsFile = p.parser.value(p.settings);
+        if (c.settingsFile.isEmpty() || QFileInfo(c.settingsFile).isDir())
+            return refused(QStringLiteral("--settings wants a file, not '%1'").arg(c.settingsFile));
+    }
+    return c;
+}
+
+QString CommandLineHelp()
+{
+    return Parser().parser.helpText() + QStringLiteral("\nSettings file: %1\n").arg(SettingsFilePath());
+}

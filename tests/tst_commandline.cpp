@@ -1,0 +1,147 @@
+// The command line: what it accepts, what it refuses, and what --port and --baud do to a run.
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "CommandLine.h"
+#include "D_main.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void arguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("error");
+        const int run = int(CommandLine::Action::Run);
+        const int refused = int(CommandLine::Action::Error);
+        QTest::newRow("nothing") << QStringList{} << run << QString() << 0 << QString() << QString();
+        QTest::newRow("all three") << QStringList{"--port", "/dev/ttyUSB0", "--baud",
+                                                  "115200", "--settings",   "/tmp/z.ini"}
+                                   << run << "/dev/ttyUSB0" << 115200 << "/tmp/z.ini" << QString();
+        QTest::newRow("--port=value")
+            << QStringList{"--port=ttyACM0"} << run << "ttyACM0" << 0 << QString() << QString();
+        QTest::newRow("help") << QStringList{"--help"} << int(CommandLine::Action::Help) << QString() << 0
+                              << QString() << QString();
+        QTest::newRow("version") << QStringList{"-v"} << int(CommandLine::Action::Version) << QString() << 0
+                                 << QString() << QString();
+        QTest::newRow("rate outside the table") << QStringList{"--baud", "300"} << refused << QString() << 0
+                                                << QString() << "--baud wants one of";
+        QTest::newRow("rate that is no number")
+            << QStringList{"--baud", "fast"} << refused << QString() << 0 << QString() << "not 'fast'";
+        QTest::newRow("empty port") << QStringList{"--port", ""} << refused << QString() << 0 << QString()
+                                    << "--port wants";
+        QTest::newRow("missing value")
+            << QStringList{"--port"} << refused << QString() << 0 << QString() << "Missing value";
+        QTest::newRow("folder as settings") << QStringList{"--settings", "/tmp"} << refused << QString() << 0
+                                            << QString() << "--settings wants";
+        QTest::newRow("unknown option")
+            << QStringList{"--speed", "9600"} << refused << QString() << 0 << QString() << "Unknown option";
+        QTest::newRow("stray argument")
+            << QStringList{"ttyUSB0"} << refused << QString() << 0 << QString() << "unexpected argument";
+    }
+    void arguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, port);
+        QFETCH(int, baud);
+        QFETCH(QString, settings);
+        QFETCH(QString, error);
+        const CommandLine c = ParseCommandLine(QStringList{"zelvoterm"} + arguments);
+        QCOMPARE(int(c.action), action);
+        QCOMPARE(c.overrides.portName.value_or(QString()), port);
+        QCOMPARE(c.overrides.baudRate.value_or(0), baud);
+        QCOMPARE(c.settingsFile, settings);
+        QVERIFY2(c.error.contains(error), qPrintable(c.error));
+    }
+
+    void qtOptionsWaitForQApplication()
+    {
+        const QStringList args{"zelvoterm", "-platform", "offscreen", "--baud", "9600"};
+        QCOMPARE(ParseCommandLine(args, true).action, CommandLine::Action::Run);
+        QCOMPARE(ParseCommandLine(args).action, CommandLine::Action::Error);
+        // A bad value is refused at once, Qt's options or not.
+        QCOMPARE(ParseCommandLine(args + QStringList{"--baud", "1"}, true).action,
+                 CommandLine::Action::Error);
+    }
+
+    // The program answers these before it connects to any display: no window, one line, status 2.
+    void theProgramAnswersWithoutADisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "zelvoterm " ZELVOTERM_VERSION "\n"
+                                 << QString();
+        QTest::newRow("bad rate") << QStringList{"--baud", "abc"} << 2 << QString()
+                                  << "zelvoterm: --baud wants one of 1200 2400 4800 9600 19200 38400 56000 "
+                                     "57600 76800 115200, not 'abc'\n";
+    }
+    void theProgramAnswersWithoutADisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZELVOTERM_BINARY), arguments);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), status);
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), out);
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), err);
+    }
+
+    void portAndRateAreTakenAsIfConfirmedInTheDialog()
+    {
+        resetLink();
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("zelvoterm.ini"));
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[COMPORT]\r\nPortName=/dev/no-such-port\r\nBaudRate=9600\r\n");
+        }
+        setSettingsFilePath(ini);
+        Pty pty;
+        {
+            TfrmMain w(nullptr, {.portName = pty.slavePath(), .baudRate = 115200});
+            QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
+            w.close();
+        }
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        QVERIFY(saved.contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
+        QVERIFY(saved.contains("BaudRate=115200\r\n"));
+
+        // A port asked for on the command line that does not open is reported, not passed over.
+        resetLink();
+        ScriptedDialogs dialogs;
+        TfrmMain w(nullptr, {.portName = QStringLiteral("/dev/no-such-port"), .baudRate = {}});
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
+        w.close();
+        setSettingsFilePath({});
+        resetLink();
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
