@@ -1,35 +1,10 @@
 // The link statistics' counting, fed with blocks and ticks, without a window.
 #include "LinkStats.h"
+#include "TestSupport.h"
 
 #include <QTest>
 
-#include <vector>
-
 namespace {
-// A key report of transmitter `id` (the destination-ID field) with its sequence number and key.
-std::vector<uint8_t> keyReport(uint32_t id, uint8_t sequence, uint8_t key = 1)
-{
-    return {0x0F,
-            0x5A,
-            0x13,
-            0x13,
-            sequence,
-            0x4D,
-            0x53,
-            0x00,
-            0x01,
-            uint8_t(id >> 24),
-            uint8_t(id >> 16),
-            uint8_t(id >> 8),
-            uint8_t(id),
-            0x83,
-            0x41,
-            0x00,
-            0x00,
-            key,
-            uint8_t(~key)};
-}
-
 const LinkRow* transmitter(const LinkStats& s, uint32_t id)
 {
     for (const LinkRow& r : s.rows())
@@ -84,7 +59,7 @@ private slots:
         LinkStats s;
         for (const QString& r : reports.split(u' ')) {
             const uint32_t id = 0x10203000u + uint32_t(r[0].unicode());
-            s.count(keyReport(id, uint8_t(r.mid(1).toInt())), 0);
+            s.count(asBlock(transmitterReport(id, uint8_t(r.mid(1).toInt()))), 0);
         }
         QStringList got;
         for (const char letter : {'A', 'B'}) {
@@ -104,7 +79,7 @@ private slots:
     {
         LinkStats s;
         for (const uint8_t seq : {0, 1, 1, 5}) // 3 transmissions arrived (one twice), 3 lost
-            s.count(keyReport(1, seq), 0);
+            s.count(asBlock(transmitterReport(1, seq)), 0);
         QCOMPARE(transmitter(s, 1)->lossPercent(), 50.0);
         QCOMPARE(LinkRow{}.lossPercent(), 0.0);
     }
@@ -114,10 +89,10 @@ private slots:
     void shortReportsAndOtherBlocks()
     {
         LinkStats s;
-        const std::vector<uint8_t> full = keyReport(7, 1, 0x05);
-        s.count(full, 0);
-        s.count(std::span(full).first(17), 0); // sequence 1 again: a duplicate
-        s.count(std::span(full).first(12), 0);
+        const QByteArray full = transmitterReport(7, 1, 0x05);
+        s.count(asBlock(full), 0);
+        s.count(asBlock(full).first(17), 0); // sequence 1 again: a duplicate
+        s.count(asBlock(full).first(12), 0);
         const LinkRow* t = transmitter(s, 7);
         QVERIFY(t);
         QCOMPARE(t->frames, uint64_t(2));
@@ -129,13 +104,11 @@ private slots:
         QCOMPARE(cut->frames, uint64_t(1));
         QCOMPARE(cut->bytes, uint64_t(12));
 
-        const std::vector<uint8_t> answer = {0x0F, 0x5A, 0x0F, 0x2A, 0x05, 0,    0,   0,
-                                             0,    0,    0,    0,    0,    0x2A, 0x00};
-        s.count(answer, 0);
-        s.count(answer, 0);
-        const std::vector<uint8_t> text = {'O', 'K', '\r', '\n'};
-        s.count(text, 0);
-        s.count(std::span(answer).first(3), 0); // no command byte yet
+        const QByteArray answer = hex("0F 5A 0F 2A 05 4D 53 00 01 FF FF FF FF 2A 00");
+        s.count(asBlock(answer), 0);
+        s.count(asBlock(answer), 0);
+        s.count(asBlock("OK\r\n"), 0);
+        s.count(asBlock(answer).first(3), 0); // no command byte yet
         const LinkRow* rf = summary(s, LinkRow::Kind::Command, 0x2A);
         QVERIFY(rf);
         QCOMPARE(rf->frames, uint64_t(2));
@@ -157,11 +130,12 @@ private slots:
         LinkStats s;
         uint32_t tick = 0;
         for (uint32_t id = 1; id <= LinkStats::kMaxTransmitters; ++id)
-            s.count(keyReport(id, 0), tick++);
-        s.count(keyReport(1, 1), tick++); // transmitter 1 is heard again: 2 is now the oldest
-        s.count(std::vector<uint8_t>{'x'}, tick++);
+            s.count(asBlock(transmitterReport(id, 0)), tick++);
+        s.count(asBlock(transmitterReport(1, 1)),
+                tick++); // transmitter 1 is heard again: 2 is now the oldest
+        s.count(asBlock("x"), tick++);
         const size_t rowOf2 = size_t(transmitter(s, 2) - s.rows().data());
-        s.count(keyReport(5000, 0), tick++);
+        s.count(asBlock(transmitterReport(5000, 0)), tick++);
         QCOMPARE(s.transmitterCount(), LinkStats::kMaxTransmitters);
         QCOMPARE(s.rows().size(), LinkStats::kMaxTransmitters + 1);
         QVERIFY(!transmitter(s, 2));
@@ -171,7 +145,7 @@ private slots:
         const LinkRow* newcomer = transmitter(s, 5000);
         QCOMPARE(size_t(newcomer - s.rows().data()), rowOf2);
         QCOMPARE(newcomer->frames, uint64_t(1));
-        s.count(keyReport(6000, 0), tick++);
+        s.count(asBlock(transmitterReport(6000, 0)), tick++);
         QVERIFY(!transmitter(s, 3));
     }
 
@@ -181,7 +155,7 @@ private slots:
         const uint32_t start = 0xFFFFFFFFu - 4'000; // the tick wraps 4 s into the stream
         double worst = 0; // the rate's largest distance from 10/s once the window is full
         for (uint32_t ms = 0; ms < 20'000; ms += 100) {
-            s.count(keyReport(1, uint8_t(ms / 100)), start + ms);
+            s.count(asBlock(transmitterReport(1, uint8_t(ms / 100))), start + ms);
             if (ms >= 10'000)
                 worst = std::max(worst, qAbs(transmitter(s, 1)->rate.perSecond(s.nowMs()) - 10.0));
         }

@@ -10,24 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-QByteArray keyReport(uint8_t idLow, uint8_t sequence, uint8_t key = 1)
-{
-    return hex("0F 5A 13 13") + char(sequence) + hex("4D 53 00 01 12 34 56") + char(idLow) +
-           hex("83 41 00 00") + char(key) + char(~key);
-}
-} // namespace
-
 class LinkStatsWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeTick> m_tick;
     std::unique_ptr<TfrmLinkStats> m_window;
 
-    void feed(const QByteArray& block)
-    {
-        m_window->CountRecvBlock({reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
-    }
+    void feed(const QByteArray& block) { m_window->CountRecvBlock(asBlock(block)); }
     QTableView* grid() { return m_window->findChild<QTableView*>("sGrid"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
     QStringList column(int c)
@@ -57,11 +46,11 @@ private slots:
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Link Statistics"));
         // A: 10 reports in order; B: 2 reports with 4 lost between; C: 9 reports.
         for (int i = 0; i < 10; ++i)
-            feed(keyReport(0xA0, uint8_t(i), 0x46));
-        feed(keyReport(0xB0, 0));
-        feed(keyReport(0xB0, 5));
+            feed(transmitterReport(0x123456A0, uint8_t(i), 0x46));
+        feed(transmitterReport(0x123456B0, 0));
+        feed(transmitterReport(0x123456B0, 5));
         for (int i = 0; i < 9; ++i)
-            feed(keyReport(0xC0, uint8_t(i)));
+            feed(transmitterReport(0x123456C0, uint8_t(i)));
         feed(hex("0F 5A 0F 2A 05 4D 53 00 01 FF FF FF FF 2A 00"));
         feed("OK\r\n");
         m_window->show();
@@ -94,7 +83,7 @@ private slots:
 
         // Five minutes of silence are allowed; a moment more greys the row.
         m_tick->advance(5 * 60 * 1000);
-        feed(keyReport(0xA0, 10));
+        feed(transmitterReport(0x123456A0, 10));
         m_tick->advance(1);
         m_window->refresh();
         const auto foreground = [&](const QString& id) {
@@ -107,7 +96,7 @@ private slots:
 
         m_window->findChild<QPushButton*>("btnReset")->click();
         QCOMPARE(grid()->model()->rowCount(), 0);
-        feed(keyReport(0xB0, 7));
+        feed(transmitterReport(0x123456B0, 7));
         m_window->refresh();
         QCOMPARE(column(LinkStatsModel::Lost), QStringList({"0"}));
     }
@@ -115,11 +104,11 @@ private slots:
     void theTableRefreshesOnlyWhileShown()
     {
         m_window->show();
-        feed(keyReport(0xA0, 0));
+        feed(transmitterReport(0x123456A0, 0));
         QVERIFY(waitUntil([&] { return grid()->model()->rowCount() == 1; }, 2 * TfrmLinkStats::kRefreshMs));
         m_window->close();
         QVERIFY(m_window->isHidden());
-        feed(keyReport(0xB0, 0));
+        feed(transmitterReport(0x123456B0, 0));
         QTest::qWait(2 * TfrmLinkStats::kRefreshMs);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(m_window->stats().transmitterCount(), size_t(2)); // counted all the same
@@ -129,9 +118,9 @@ private slots:
     {
         QTemporaryDir dir;
         ScriptedDialogs dialogs;
-        feed(keyReport(0xA0, 0, 0x05));
-        feed(keyReport(0xA0, 3, 0x05));
-        feed(keyReport(0xB0, 9));
+        feed(transmitterReport(0x123456A0, 0, 0x05));
+        feed(transmitterReport(0x123456A0, 3, 0x05));
+        feed(transmitterReport(0x123456B0, 9));
         feed("\x02");
         m_window->show();
         grid()->sortByColumn(LinkStatsModel::Lost, Qt::DescendingOrder);
