@@ -4,6 +4,7 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "D_com.h"
+#include "D_linkstats.h"
 #include "D_rem.h"
 #include "D_survey.h"
 #include "DeviceSetup.h"
@@ -283,6 +284,11 @@ void TfrmMain::buildMenu()
     }
     connect(named(mmOption->addAction(QStringLiteral("Survey Panel")), "mmSurvey"), &QAction::triggered, this,
             &TfrmMain::mmSurveyClick);
+    connect(named(mmOption->addAction(QStringLiteral("Link Statistics")), "mmLinkStats"), &QAction::triggered,
+            this, [] {
+                if (frmLinkStats)
+                    frmLinkStats->showInFront();
+            });
     mmViewInitBtn = named(mmOption->addAction(QStringLiteral("View Initilize Button")), "mmViewInitBtn");
     mmViewInitBtn->setCheckable(true);
     connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
@@ -343,6 +349,7 @@ void TfrmMain::createToolWindows()
     new TfrmRem(this);
     auto* survey = new TfrmSurvey(this);
     survey->clearMainMonitor = [this] { memoRecv->clearLines(); };
+    new TfrmLinkStats(this);
 }
 
 void TfrmMain::placeRightAnchored()

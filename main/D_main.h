@@ -38,7 +38,7 @@ public:
     void ShowDstID() override;
     QWidget* dialogParent() override { return this; }
 
-    // Creates the key panel and the survey panel, hidden, owned by this window.
+    // Creates the tool windows (key panel, survey panel, link statistics), hidden, owned by this window.
     void createToolWindows();
 
     // Shows the delimiter setting in the delimiter box, the port name and the bit rate.

@@ -4,6 +4,7 @@
 #include "BlockText.h"
 #include "ClickLabel.h"
 #include "CodePage.h"
+#include "D_linkstats.h"
 #include "D_rem.h"
 #include "D_survey.h"
 #include "Dialogs.h"
@@ -40,6 +41,8 @@ QString fileToOpen(const QString& chosen)
 
 void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
 {
+    if (frmLinkStats)
+        frmLinkStats->CountRecvBlock(block);
     const QString line = binaryMode() ? RenderBinary(block) : RenderText(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.

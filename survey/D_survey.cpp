@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Fonts.h"
 #include "MakeChild.h"
+#include "Placement.h"
 #include "Sound.h"
 
 #include <QCheckBox>
@@ -372,18 +373,7 @@ void TfrmSurvey::FormShow()
 {
     if (!m_placed) {
         m_placed = true;
-        if (const QWidget* owner = parentWidget()) {
-            const QPoint centre = owner->frameGeometry().center();
-            QRect r(centre.x() - width() / 2, centre.y() - height() / 2, width(), height());
-            // Over a small main window near the screen's edge the centred panel would put its
-            // title bar out of reach.
-            if (const QScreen* s = owner->screen()) {
-                const QRect area = s->availableGeometry();
-                r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width())));
-                r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height())));
-            }
-            move(r.topLeft());
-        }
+        centreOverOwner(this);
     }
     if (m_openFlag != 0)
         return;

@@ -3,6 +3,7 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
+#include "D_linkstats.h"
 #include "D_main.h"
 #include "D_rem.h"
 #include "D_survey.h"
@@ -107,7 +108,7 @@ private slots:
                  qPrintable(line));
     }
 
-    void keyReportsGoToTheKeyPanelFirstAndShortBlocksToNobody()
+    void keyReportsGoToTheKeyPanelFirstShortBlocksToNobodyAndAllToTheLinkStatistics()
     {
         TfrmMain& w = window();
         w.createToolWindows();
@@ -132,6 +133,17 @@ private slots:
         frmRem->close();
         feed(report);
         QCOMPARE(surveyStatus->panelText(1), QStringLiteral("83h 41h"));
+
+        // The link statistics count every block, whichever panel took it, in either send mode.
+        w.lblSendTextClick();
+        QVERIFY(!w.binaryMode());
+        feed(report);
+        const std::vector<LinkRow>& rows = frmLinkStats->stats().rows();
+        QCOMPARE(rows.size(), size_t(2));
+        QCOMPARE(rows[0].frames, uint64_t(3));
+        QCOMPARE(rows[0].duplicates, uint64_t(2));
+        QCOMPARE(rows[1].kind, LinkRow::Kind::NotAFrame);
+        QCOMPARE(rows[1].bytes, uint64_t(1 + 2 + 3));
     }
 
     void monitorClearAndTheMsgIdLabelBlankThePortState()

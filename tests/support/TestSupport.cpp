@@ -177,6 +177,20 @@ QByteArray hex(const char* text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
+QByteArray transmitterReport(uint32_t id, uint8_t sequence, uint8_t key)
+{
+    QByteArray r = hex("0F 5A 13 13 00 4D 53 00 01 00 00 00 00 83 41 00 00");
+    r[4] = char(sequence);
+    for (int i = 0; i < 4; ++i)
+        r[9 + i] = char(id >> (24 - 8 * i));
+    return r + char(key) + char(~key);
+}
+
+std::span<const uint8_t> asBlock(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
+
 void whenDialogShown(std::function<void(QWidget*)> act)
 {
     auto* poll = new QTimer;

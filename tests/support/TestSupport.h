@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <span>
 #include <vector>
 
 // A pseudo-terminal pair standing in for the cable: the test holds the master side and plays the
@@ -99,6 +100,11 @@ void resetLink();
 [[nodiscard]] bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
 
 [[nodiscard]] QByteArray hex(const char* text);
+// A key report as the module forwards it: the module's ID as source, transmitter `id` as
+// destination, the transmitter's sequence number, maker code 83 41 00 00, the key and its complement.
+[[nodiscard]] QByteArray transmitterReport(uint32_t id, uint8_t sequence, uint8_t key = 1);
+// The bytes as a received block.
+[[nodiscard]] std::span<const uint8_t> asBlock(const QByteArray& bytes);
 
 class QWidget;
 // Runs `act` on the communication settings dialog once it is shown modally (its exec() runs

@@ -113,6 +113,29 @@ QString padTypeName(int keys)
     return QStringLiteral("Pad%1").arg(keys, 2, 10, QLatin1Char('0'));
 }
 
+std::optional<double> parsePercent(QStringView text)
+{
+    QStringView t = text.trimmed();
+    if (t.endsWith(u'%'))
+        t.chop(1);
+    const auto v = parseNumber(t);
+    if (!v || *v > 100)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<std::pair<int, double>> parseDrop(QStringView text)
+{
+    const qsizetype colon = text.indexOf(u':');
+    if (colon < 0)
+        return std::nullopt;
+    const auto transmitter = parseCount(text.first(colon).trimmed(), 1, 1'000'000);
+    const auto percent = parsePercent(text.sliced(colon + 1));
+    if (!transmitter || !percent)
+        return std::nullopt;
+    return std::pair{*transmitter, *percent};
+}
+
 ParsedCommand parseCommand(QStringView line)
 {
     const QString trimmed = line.trimmed().toString();
@@ -188,6 +211,14 @@ ParsedCommand parseCommand(QStringView line)
             return fail(QStringLiteral("survey COUNT   (1 to %1)").arg(kMaxSurvey));
         c.kind = K::Survey;
         c.count = *n;
+    } else if (word == u"drop") {
+        const auto t = args.size() == 2 ? parseCount(args[0], 1, 1'000'000) : std::nullopt;
+        const auto percent = args.size() == 2 ? parsePercent(args[1]) : std::nullopt;
+        if (!t || !percent)
+            return fail(QStringLiteral("drop TRANSMITTER PERCENT   (0 to 100; e.g. drop 2 20)"));
+        c.kind = K::Drop;
+        c.transmitter = *t;
+        c.percent = *percent;
     } else if (word == u"unplug") {
         const auto d = args.isEmpty() ? std::optional<Millis>(0) : parseDuration(args[0]);
         if (!d || args.size() > 1)
@@ -220,6 +251,7 @@ QString helpText()
         "cut [PAUSE]          sends a key report cut in two by a pause (default 300ms)\n"
         "unknown [CC]         sends a frame with a command no module uses (default 44)\n"
         "survey N             N new four-key transmitters press one key each; prints the totals\n"
+        "drop T PERCENT       transmitter T loses that share of its key reports (0: none)\n"
         "unplug [TIME]        drops the line as a pulled cable does (back after TIME, if given)\n"
         "replug               plugs the cable in again (a new pseudo-terminal, same link)\n"
         "status               what has been sent and received so far\n"
@@ -279,14 +311,23 @@ QString execute(Module& m, const Command& c, Millis now)
             .arg(plan.totals[2])
             .arg(plan.totals[3]);
     }
+    case K::Drop:
+        if (!m.setDrop(c.transmitter, c.percent))
+            return refusal(m, c.transmitter, 1);
+        if (c.percent == 0)
+            return QStringLiteral("%1: loses no key reports").arg(transmitterText(m, c.transmitter));
+        return QStringLiteral("%1: loses %2 % of its key reports")
+            .arg(transmitterText(m, c.transmitter))
+            .arg(c.percent);
     case K::Status: {
         const ModuleStats& s = m.stats();
         return QStringLiteral("received %1 frame(s) and %2 stray byte(s); sent %3 answer(s) and %4 key "
-                              "report(s)")
+                              "report(s); lost %5 key report(s) on the way")
             .arg(s.framesReceived)
             .arg(s.bytesIgnored)
             .arg(s.answersSent)
-            .arg(s.keyReportsSent);
+            .arg(s.keyReportsSent)
+            .arg(s.keyReportsDropped);
     }
     case K::Help:
         return helpText();

@@ -17,6 +17,10 @@ class Module;
 // "pad04" (any case) gives its key count, 4; only the transmitter types that exist.
 [[nodiscard]] std::optional<int> parsePadType(QStringView text);
 [[nodiscard]] QString padTypeName(int keys);
+// "20" or "20%": a percentage from 0 to 100.
+[[nodiscard]] std::optional<double> parsePercent(QStringView text);
+// The --drop option, "T:PERCENT": transmitter T (from 1) loses that share of its key reports.
+[[nodiscard]] std::optional<std::pair<int, double>> parseDrop(QStringView text);
 
 struct Command {
     enum class Kind {
@@ -29,6 +33,7 @@ struct Command {
         Cut,
         Unknown,
         Survey,
+        Drop,
         Unplug,
         Replug,
         Status,
@@ -41,6 +46,7 @@ struct Command {
     int count = 0;
     Millis duration = 0; // hold length, cut pause, unplugged time (0: until replug)
     uint8_t code = 0;
+    double percent = 0; // of the reports a transmitter loses
     QString text;
 };
 

@@ -37,7 +37,8 @@ QString hexByte(uint8_t b)
 
 } // namespace
 
-Module::Module(ModuleOptions options) : m_options(options), m_reader(options.frameGap), m_rng(options.seed)
+Module::Module(ModuleOptions options)
+    : m_options(options), m_reader(options.frameGap), m_rng(options.seed), m_dropRng(~options.seed)
 {
     m_usedIds = {m_options.moduleId, kBroadcastId};
     setScenario({}, 0);
@@ -65,6 +66,8 @@ void Module::setScenario(const Scenario& scenario, Millis now)
     m_transmitters.clear();
     for (int i = 0; i < scenario.transmitters; ++i)
         m_transmitters.push_back(Transmitter{.id = newDeviceId(), .keys = scenario.keys});
+    for (const auto& [number, percent] : scenario.dropPercent)
+        (void)setDrop(number, percent);
 
     m_scenarioStart = now;
     m_pressesDone = 0;
@@ -99,6 +102,12 @@ QByteArray Module::keyReport(Transmitter& t, uint8_t code)
 
 void Module::sendKeyReport(Transmitter& t, uint8_t code, Millis at)
 {
+    // Drawn only for a transmitter that loses reports, so the others' runs stay as they were.
+    if (t.dropPercent > 0 && double(m_dropRng()) * 100.0 / 4294967296.0 < t.dropPercent) {
+        ++t.sequence; // the transmitter sent it all the same
+        ++m_stats.keyReportsDropped;
+        return;
+    }
     queue(keyReport(t, code), at);
 }
 
@@ -269,6 +278,15 @@ bool Module::sendCode(int transmitter, uint8_t code, Millis now)
     t->heldKey = 0;
     sendKeyReport(*t, code, now);
     tick(now);
+    return true;
+}
+
+bool Module::setDrop(int transmitter, double percent)
+{
+    Transmitter* t = find(transmitter);
+    if (t == nullptr || !(percent >= 0 && percent <= 100))
+        return false;
+    t->dropPercent = percent;
     return true;
 }
 

@@ -31,13 +31,16 @@ struct Scenario {
     int keys = 4;                // the type: Pad04 presses keys 1 to 4
     double pressesPerSecond = 0; // over all transmitters together
     Millis duration = 0;         // 0: presses go on until the program ends
+    // Transmitter number (from 1) and the percentage of its key reports lost on the way.
+    std::map<int, double> dropPercent{};
 };
 
 struct Transmitter {
     DeviceId id{};
     int keys = 4;
     uint8_t sequence = 0;
-    int heldKey = 0; // 0: no key held
+    double dropPercent = 0; // this share of its key reports never reaches the module
+    int heldKey = 0;        // 0: no key held
     Millis nextRepeat = 0;
     Millis releaseAt = 0;
 };
@@ -53,7 +56,8 @@ struct ModuleStats {
     uint64_t framesReceived = 0;
     uint64_t answersSent = 0;
     uint64_t keyReportsSent = 0;
-    uint64_t bytesIgnored = 0; // from the terminal, belonging to no frame
+    uint64_t keyReportsDropped = 0; // lost on the way, so not among those sent
+    uint64_t bytesIgnored = 0;      // from the terminal, belonging to no frame
 };
 
 // A 920 MHz module on the serial side, with the transmitters it hears. It answers the
@@ -85,6 +89,9 @@ public:
     [[nodiscard]] bool hold(int transmitter, int key, Millis duration, Millis now);
     // Clear (0xCC) and colour reset (0xFF) travel as key codes outside every type.
     [[nodiscard]] bool sendCode(int transmitter, uint8_t code, Millis now);
+    // From now on the given percentage (0 to 100) of the transmitter's key reports is lost on the
+    // way: each still takes its sequence number, so the receiver sees the gap.
+    [[nodiscard]] bool setDrop(int transmitter, double percent);
 
     void sendText(const QString& text, Millis now);
     void sendBurst(int bytes, Millis now);
@@ -127,6 +134,8 @@ private:
     ModuleOptions m_options;
     FrameReader m_reader;
     std::mt19937 m_rng; // its sequence is fixed by the standard, so a seed replays a run anywhere
+    // Losses draw from their own generator, so a run with losses presses the same keys as without.
+    std::mt19937 m_dropRng;
     std::vector<Transmitter> m_transmitters;
     std::set<DeviceId> m_usedIds;
     uint8_t m_sequence = 0;

@@ -108,9 +108,13 @@ int main(int argc, char** argv)
     const QCommandLineOption maker(QStringLiteral("maker"),
                                    QStringLiteral("The transmitters' maker code (default 83 41 00 00)."),
                                    QStringLiteral("code"), idText(kDefaultMaker));
+    const QCommandLineOption drop(QStringLiteral("drop"),
+                                  QStringLiteral("Transmitter T loses PERCENT of its key reports, e.g. 2:20 "
+                                                 "(may be repeated)."),
+                                  QStringLiteral("T:PERCENT"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Print only the path, the link and replies to commands."));
-    parser.addOptions({link, delay, transmitters, type, rate, duration, seed, moduleId, maker, quiet});
+    parser.addOptions({link, delay, transmitters, type, rate, duration, seed, moduleId, maker, drop, quiet});
     parser.process(app);
 
     ModuleOptions module;
@@ -137,6 +141,14 @@ int main(int argc, char** argv)
     if (!runTime)
         refuse(QStringLiteral("--duration wants a time, e.g. 30s or 2min"));
     scenario.duration = *runTime;
+    for (const QString& value : parser.values(drop)) {
+        const auto d = parseDrop(value);
+        if (!d || d->first > scenario.transmitters)
+            refuse(QStringLiteral("--drop wants a transmitter from 1 to %1 and a percentage from 0 to 100, "
+                                  "e.g. 2:20")
+                       .arg(scenario.transmitters));
+        scenario.dropPercent[d->first] = d->second;
+    }
     module.seed = std::random_device{}();
     if (parser.isSet(seed)) {
         module.seed = parser.value(seed).toUInt(&ok);

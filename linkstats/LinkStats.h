@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+// Reports per second over the last ten seconds, in one-second buckets: adding is O(1), reading
+// looks at eleven numbers. The oldest bucket counts for the part of its second still inside the
+// window, so a steady stream reads steady instead of dipping at each new second.
+class RateWindow {
+public:
+    static constexpr int64_t kWindowMs = 10'000;
+
+    void add(int64_t nowMs);
+    [[nodiscard]] double perSecond(int64_t nowMs) const;
+
+private:
+    static constexpr int kBuckets = int(kWindowMs / 1000) + 1;
+    struct Bucket {
+        int64_t second = -1;
+        uint32_t count = 0;
+    };
+    std::array<Bucket, kBuckets> m_buckets{};
+};
+
+// One row of the statistics: a transmitter (named by the destination-ID field of its key
+// reports), or the summary of all frames of one other command byte, or of the blocks that are
+// no frame at all.
+struct LinkRow {
+    enum class Kind : uint8_t { Transmitter, Command, NotAFrame };
+    using DeviceId = std::array<uint8_t, 4>;
+
+    Kind kind = Kind::Transmitter;
+    DeviceId id{};       // a transmitter's
+    uint8_t command = 0; // a command row's
+    uint64_t frames = 0;
+    uint64_t bytes = 0;
+    uint64_t lost = 0; // the sum of the sequence gaps
+    uint64_t duplicates = 0;
+    uint64_t restarts = 0;
+    int lastSequence = -1; // -1: none yet
+    int lastKey = -1;      // -1: no report long enough to carry one yet
+    int64_t lastHeardMs = 0;
+    RateWindow rate{};
+
+    // The share of the transmitter's transmissions that never arrived: lost / (received once + lost).
+    [[nodiscard]] double lossPercent() const;
+};
+
+// Per-transmitter link statistics from received blocks. A key report is a block whose fourth
+// byte is 0x13; it names its transmitter by bytes 9-12, carries the transmitter's running
+// sequence number in byte 4 and the key in byte 17. Other blocks are summed per command byte.
+// Counting a block costs a hash lookup and a few increments: it runs for every block received.
+class LinkStats {
+public:
+    static constexpr size_t kMaxTransmitters = 1000;
+    // A forward step larger than this is the transmitter starting again from a reset.
+    static constexpr int kRestartDistance = 128;
+    static constexpr uint8_t kKeyReport = 0x13;
+    static constexpr size_t kCommandAt = 3;
+    static constexpr size_t kSequenceAt = 4;
+    static constexpr size_t kDeviceIdAt = 9;
+    static constexpr size_t kKeyAt = 17;
+
+    void count(std::span<const uint8_t> block, uint32_t tick);
+    // Moves the clock on without a block, so the time since a row was last heard grows.
+    void advance(uint32_t tick);
+    void clear();
+
+    // Rows keep their index until clear(): a new transmitter that pushes out the least recently
+    // heard one takes over its row.
+    [[nodiscard]] const std::vector<LinkRow>& rows() const { return m_rows; }
+    // Milliseconds on the statistics' own clock, which does not wrap with the tick.
+    [[nodiscard]] int64_t nowMs() const { return m_nowMs; }
+    [[nodiscard]] size_t transmitterCount() const { return m_byId.size(); }
+
+private:
+    void countKeyReport(std::span<const uint8_t> block);
+    LinkRow& summaryRow(LinkRow::Kind kind, uint8_t command);
+    LinkRow& transmitterRow(const LinkRow::DeviceId& id);
+    void unlink(int row);
+    void pushFront(int row);
+    static void heard(LinkRow& row, size_t bytes, int64_t nowMs);
+
+    std::vector<LinkRow> m_rows;
+    std::unordered_map<uint32_t, int> m_byId;
+    // Summary rows by command byte; the last one is for blocks that are no frame. -1: none yet.
+    std::array<int, 257> m_summaryRow = emptySummaryIndex();
+    // Transmitter rows from the most to the least recently heard, linked through their indices.
+    std::vector<int> m_newer;
+    std::vector<int> m_older;
+    int m_newest = -1;
+    int m_oldest = -1;
+    bool m_started = false;
+    uint32_t m_lastTick = 0;
+    int64_t m_nowMs = 0;
+
+    static constexpr std::array<int, 257> emptySummaryIndex()
+    {
+        std::array<int, 257> a{};
+        a.fill(-1);
+        return a;
+    }
+};
