@@ -7,6 +7,7 @@
 #include "D_rem.h"
 #include "D_survey.h"
 #include "DeviceSetup.h"
+#include "Dialogs.h"
 #include "Fonts.h"
 #include "MakeChild.h"
 #include "Monitor.h"
@@ -288,12 +289,17 @@ void TfrmMain::buildMenu()
     connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
 }
 
+void InitApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+}
+
 QString TfrmMain::captionFor(const QString& executablePath)
 {
     const QDateTime modified = QFileInfo(executablePath).lastModified();
     if (!modified.isValid())
-        return kTitle;
-    return kTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) +
+        return kProgramTitle;
+    return kProgramTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) +
            QStringLiteral(" ]");
 }
 

@@ -23,8 +23,6 @@ class QRadioButton;
 class TfrmMain : public QMainWindow, public CommView {
     Q_OBJECT
 public:
-    static inline const QString kTitle = QStringLiteral("ZelvoTerm for 920MHz");
-
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
 
@@ -147,3 +145,7 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// The program entry's set-up of the application object: its name, and no display name, which the
+// platform would append to every window's caption.
+void InitApplication();

@@ -5,8 +5,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
-    QApplication::setApplicationDisplayName(TfrmMain::kTitle);
+    InitApplication();
 
     TfrmMain mainWindow;
     mainWindow.createToolWindows();

@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -89,6 +88,5 @@ void setDialogs(Dialogs* d)
 
 void showError(QWidget* parent, const QString& text)
 {
-    dialogs().message(parent, text, QGuiApplication::applicationDisplayName(), Dialogs::Icon::Critical,
-                      Dialogs::Buttons::Ok);
+    dialogs().message(parent, text, kProgramTitle, Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
 }

@@ -37,5 +37,10 @@ public:
 [[nodiscard]] Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);
 
-// The application's general error display: the message with the application's title.
+// The program's title: the main window's caption starts with it, and the general error display and
+// the line-error message carry it as their caption. It is no application display name: the
+// platform would append that to every window's caption.
+inline const QString kProgramTitle = QStringLiteral("ZelvoTerm for 920MHz");
+
+// The application's general error display: the message with the program's title.
 void showError(QWidget* parent, const QString& text);

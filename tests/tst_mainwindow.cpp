@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,7 +56,7 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), QStringLiteral("/dev/no-such-port"));
         QCOMPARE(w.findChild<QLabel*>("pnlBps")->text(), QStringLiteral("38400bps"));
         QCOMPARE(w.findChild<QLabel*>("pnlFont")->text(), QStringLiteral("Size:10"));
-        QVERIFY(w.windowTitle().startsWith(TfrmMain::kTitle));
+        QVERIFY(w.windowTitle().startsWith(kProgramTitle));
 
         const auto* mode = w.findChild<QLabel*>("lblSendText");
         QCOMPARE(mode->text(), QStringLiteral("Binary"));
@@ -95,6 +96,22 @@ private slots:
         QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
         QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))),
                  QStringLiteral("ZelvoTerm for 920MHz"));
+    }
+
+    void captionsAreTheWindowsOwnAndMessagesCarryTheTitle()
+    {
+        InitApplication();
+        // A display name of the application's own would be appended to every window's caption;
+        // without one, it follows the application's name.
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        QCoreApplication::setApplicationName(name);
+        QCOMPARE(displayName, QStringLiteral("probe"));
+
+        ScriptedDialogs dialogs;
+        showError(nullptr, QStringLiteral("failed"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()
