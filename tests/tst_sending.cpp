@@ -10,10 +10,12 @@
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -232,6 +234,21 @@ private slots:
         QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(label->text(), QStringLiteral("Binary"));
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+        // A double-click as the platform reports it: each of its two clicks toggles once, the
+        // release that ends it does not.
+        const QPoint at = label->rect().center();
+        const std::pair<QEvent::Type, const char*> doubleClick[] = {{QEvent::MouseButtonPress, "Binary"},
+                                                                    {QEvent::MouseButtonRelease, "Text"},
+                                                                    {QEvent::MouseButtonDblClick, "Binary"},
+                                                                    {QEvent::MouseButtonRelease, "Binary"}};
+        for (const auto& [type, mode] : doubleClick) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, at, label->mapToGlobal(at), Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(label, &event);
+            QCOMPARE(label->text(), QLatin1String(mode));
+        }
     }
 
     void setRFchSendsTheChosenChannelPowerAndRate()
