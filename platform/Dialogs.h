@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -30,7 +31,13 @@ public:
     virtual QString openFileName(QWidget* parent, const FileRequest& request);
     // Asks before overwriting an existing file; empty when the user cancels.
     virtual QString saveFileName(QWidget* parent, const FileRequest& request);
-    virtual std::optional<QFont> font(QWidget* parent, const QFont& initial);
+    // The monitor's font with its colour.
+    struct FontChoice {
+        QFont font;
+        QColor colour;
+    };
+    // Empty when the user cancels.
+    virtual std::optional<FontChoice> font(QWidget* parent, const FontChoice& initial);
 };
 
 // The dialogs in use: the real ones unless a test has put its own in place.
