@@ -97,9 +97,8 @@ void TfrmRem::buildControlBar()
     ckSound->setText(QStringLiteral("Sound"));
     ckJudge = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
     ckJudge->setText(QStringLiteral("Check"));
-    // The captions are wider in the fonts here than the design sizes allow; the boxes grow to fit.
     for (QCheckBox* box : {ckOnColorPanel, ckSound, ckJudge})
-        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+        growToCaption(box);
     edtMakerCode =
         makeChild<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
     connect(btnClear, &QPushButton::clicked, this, &TfrmRem::btnClearClick);

@@ -32,6 +32,8 @@ TfrmMain* frmMain = nullptr;
 namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
 constexpr int kDesignWidth = 793;
+// The design's gap between two bit-rate buttons, and after the last one.
+constexpr int kRateGap = 6;
 
 QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
@@ -157,12 +159,20 @@ void TfrmMain::buildTopBand(QWidget* band)
     lblProID = boldLabel(band, "lblProID", {372, 16, 109, 12}, QStringLiteral("Product ID"));
     pnlProID = idPanel(band, "pnlProID", {372, 32, 109, 21});
     pnlRFBps = makeChild<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
-    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 50, 17});
+    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 45, 17});
     rb9600->setText(QStringLiteral("9600"));
-    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 50, 17});
+    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 45, 17});
     rb100k->setText(QStringLiteral("100k"));
-    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 50, 17});
+    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 45, 17});
     rb500k->setText(QStringLiteral("500k"));
+    // Each caption gets the room it needs, the next button keeping the design's gap after it.
+    int next = 0;
+    for (QRadioButton* rate : {rb9600, rb100k, rb500k}) {
+        growToCaption(rate);
+        rate->move(std::max(rate->x(), next), rate->y());
+        next = rate->geometry().right() + 1 + kRateGap;
+    }
+    pnlRFBps->resize(std::max(pnlRFBps->width(), next), pnlRFBps->height());
     cmbDevice = makeChild<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
     cmbDevice->addItems(
         {QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
@@ -203,6 +213,7 @@ void TfrmMain::buildSendBand(QWidget* band)
     lblSendDlmt = makeChild<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
     lblSendDlmt->setText(QStringLiteral("Delimit"));
     lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    growToCaption(lblSendDlmt);
     // Captions take the width their text needs, as the form's auto-sized labels do.
     for (QLabel* caption : {static_cast<QLabel*>(Label1), static_cast<QLabel*>(lblSendSrcID), Label4})
         caption->resize(caption->sizeHint().width(), 14);
@@ -242,7 +253,7 @@ void TfrmMain::buildRecvBand(QWidget* band)
     ckLogTime = makeChild<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
     ckLogTime->setText(QStringLiteral("LogTime"));
     ckLogTime->setLayoutDirection(Qt::RightToLeft);
-    ckLogTime->resize(std::max(61, ckLogTime->sizeHint().width()), 17);
+    growToCaption(ckLogTime);
 
     pnlCom->setToolTip(QStringLiteral("Double-click: 通信設定"));
     pnlBps->setToolTip(pnlCom->toolTip());

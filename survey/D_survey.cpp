@@ -114,7 +114,8 @@ TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowS
     btnStart->resize(75, 41);
     ckKeyChange = makeChild<QCheckBox>(pnlTop, "ckKeyChange");
     ckKeyChange->setText(QStringLiteral("Key Change Enabled"));
-    ckKeyChange->resize(std::max(129, ckKeyChange->sizeHint().width()), 17);
+    ckKeyChange->resize(129, 17);
+    growToCaption(ckKeyChange);
     edtTout = makeChild<QLineEdit>(pnlTop, "edtTout");
     edtTout->resize(29, 20);
     Label1 = makeChild<QLabel>(pnlTop, "Label1");

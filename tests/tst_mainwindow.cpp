@@ -205,6 +205,32 @@ private slots:
         QCOMPARE(survey->openFlag(), 0);
     }
 
+    void captionsInTheBandsHaveRoomAndKeepApart()
+    {
+        TfrmMain w;
+        w.show();
+        w.sBarDblClick(); // the controls it reveals too
+        for (const char* band : {"pnlTop", "pnlRFBps", "pnlSend", "pnlRecv"}) {
+            QList<QWidget*> shown;
+            for (QWidget* c :
+                 w.findChild<QWidget*>(band)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (c->isVisible())
+                    shown << c;
+            }
+            for (qsizetype i = 0; i < shown.size(); ++i) {
+                // The size hint of these is the room their caption needs.
+                const auto* label = qobject_cast<QLabel*>(shown[i]);
+                if (qobject_cast<QRadioButton*>(shown[i]) || qobject_cast<QCheckBox*>(shown[i]) ||
+                    (label && label->frameShape() == QFrame::NoFrame))
+                    QVERIFY2(shown[i]->width() >= shown[i]->sizeHint().width(),
+                             qPrintable(shown[i]->objectName()));
+                for (qsizetype j = i + 1; j < shown.size(); ++j)
+                    QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                             qPrintable(shown[i]->objectName() + u' ' + shown[j]->objectName()));
+            }
+        }
+    }
+
     void statusBarDoubleClickRevealsTheOptionsOnce()
     {
         TfrmMain w;
