@@ -6,6 +6,7 @@
 #include "FrameAssembler.h"
 #include "MakeChild.h"
 #include "PortSearch.h"
+#include "Progress.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -200,7 +201,7 @@ void TfrmCom::btnPortClick()
         m_hooks.clearMonitor();
     const QStringList candidates = PortCandidates();
     setSearching(true);
-    prgBar->setRange(0, int(candidates.size()));
+    setProgressRange(prgBar, int(candidates.size()));
     prgBar->setValue(0);
     prgBar->show();
     cmbPort->clear();
@@ -228,7 +229,7 @@ void TfrmCom::btnPortClick()
         }
         WaitForAnswer(100);
     }
-    prgBar->setValue(int(stoppedAt));
+    prgBar->setValue(stoppedAt == candidates.size() ? prgBar->maximum() : int(stoppedAt));
     CommSettings = kept;
     OpenErrorReport = 1;
     cmbPort->setEditText(CommSettings.PortName);

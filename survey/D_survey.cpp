@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Fonts.h"
 #include "MakeChild.h"
+#include "Progress.h"
 #include "Sound.h"
 
 #include <QCheckBox>
@@ -270,8 +271,7 @@ bool TfrmSurvey::ResetSurvey()
 
 void TfrmSurvey::showProgress()
 {
-    // A bar whose range is 0 to 0 shows a busy animation; a run of 0 s is shown as 0 of 1.
-    prgBar->setRange(0, std::max(1, m_maximum));
+    setProgressRange(prgBar, m_maximum);
     prgBar->setValue(m_position);
 }
 

@@ -314,6 +314,18 @@ private slots:
         QCOMPARE(RecvFrame.RecvState, 0);
         QCOMPARE(int(OpenErrorReport), 1);
         QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+
+        // With no serial port on the system, no busy indicator runs behind the message.
+        setPortCandidateSource([] { return QStringList(); });
+        bool busy = true;
+        dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
+            const auto* bar = child<QProgressBar>(&dialog, "prgBar");
+            if (m.caption == QLatin1String("Warnning"))
+                busy = bar->isVisible() && bar->minimum() == bar->maximum();
+        };
+        dialog.btnPortClick();
+        QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
+        QVERIFY(!busy);
     }
 
     void theFirstPortThatAnswersWins()
