@@ -27,6 +27,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <limits>
+
 TfrmMain* frmMain = nullptr;
 
 namespace {
@@ -210,6 +212,9 @@ void TfrmMain::buildSendBand(QWidget* band)
     lblSendText = makeChild<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
     lblSendText->setText(QStringLiteral("Text"));
     cmbSend = editableCombo(band, "cmbSend", {260, 20, 460, 20});
+    // A line edit cuts its text at 32767 characters by default, without a word; the send line
+    // takes and sends the whole text.
+    cmbSend->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     lblSendDlmt = makeChild<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
     lblSendDlmt->setText(QStringLiteral("Delimit"));
     lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
