@@ -423,7 +423,11 @@ void TfrmMain::mmComPortClick()
     if (runSettingsDialog()) {
         SaveSettings();
         ShowPortSettings();
+        return;
     }
+    // A port search leaves the state of the last port it probed in the status bar; the port the
+    // settings name is closed.
+    setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
 }
 
 bool TfrmMain::runSettingsDialog()

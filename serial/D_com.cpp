@@ -207,7 +207,10 @@ void TfrmCom::btnPortClick()
     cmbPort->clear();
     RecvFrame.RecvState = 0;
     AnswerFlag = 0;
-    TCommSettings kept = CommSettings;
+    // The probes open ports through the settings; the result goes only into the port box, for
+    // OK to take or Cancel to drop.
+    const TCommSettings kept = CommSettings;
+    QString proposed = CommSettings.PortName;
     OpenErrorReport = 0;
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
@@ -217,7 +220,7 @@ void TfrmCom::btnPortClick()
         if (CommOpen()) {
             cmbPort->addItem(candidates[i]);
             cmbPort->setEditText(candidates[i]);
-            kept.PortName = candidates[i];
+            proposed = candidates[i];
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
             WaitForAnswer(2000);
@@ -232,10 +235,10 @@ void TfrmCom::btnPortClick()
     prgBar->setValue(stoppedAt == candidates.size() ? prgBar->maximum() : int(stoppedAt));
     CommSettings = kept;
     OpenErrorReport = 1;
-    cmbPort->setEditText(CommSettings.PortName);
+    cmbPort->setEditText(proposed);
     setSearching(false);
     if (AnswerFlag)
-        dialogs().message(this, QStringLiteral("A connection has been found on ") + CommSettings.PortName,
+        dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,
                           QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
     else
         dialogs().message(this, QStringLiteral("COM port Not found"), QStringLiteral("Warnning"),
