@@ -1,7 +1,6 @@
 #include "D_rem.h"
 
 #include "ClickLabel.h"
-#include "CommPort.h"
 #include "DeviceSetup.h"
 #include "Fonts.h"
 #include "MakeChild.h"
@@ -28,6 +27,8 @@ constexpr int kLampSize = 13;
 constexpr int kMakerCodeLeft = 140;
 constexpr int kMakerCodeRightGap = 10; // the box keeps this gap to the bar's right edge
 constexpr uint32_t kFanfarePauseMs = 2000;
+// How often the pause looks at the tick: its end may come up to this much late.
+constexpr int kFanfareCheckMs = 20;
 
 } // namespace
 
@@ -46,6 +47,9 @@ TfrmRem::TfrmRem(QWidget* owner)
     sBar->setObjectName(QStringLiteral("sBar"));
     sBar->setFixedHeight(kStatusBarHeight);
     connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmRem::sBarDblClick);
+    // The pause is measured on the tick that all timing rules read, so tests can move it on.
+    m_fanfarePause.setInterval(kFanfareCheckMs);
+    connect(&m_fanfarePause, &QTimer::timeout, this, &TfrmRem::endFanfarePauseWhenDue);
     FormCreate();
     LayoutKeys();
 }
@@ -267,8 +271,17 @@ void TfrmRem::JudgeKeys()
         }
     }
     playCue(QStringLiteral("tada.wav"));
-    // The window keeps processing its messages during the pause.
-    PumpWait(kFanfarePauseMs);
+    // Key lines that arrive in the pause are handled as ever, and their lamps cleared with the
+    // rest when it ends. A fanfare within the pause starts it afresh: one pause, one clearing.
+    m_fanfareTick = tickCount();
+    m_fanfarePause.start();
+}
+
+void TfrmRem::endFanfarePauseWhenDue()
+{
+    if (tickCount() - m_fanfareTick < kFanfarePauseMs)
+        return;
+    m_fanfarePause.stop();
     ClearLamps();
 }
 

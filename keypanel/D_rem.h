@@ -4,9 +4,11 @@
 #include "KeyLayout.h"
 
 #include <QColor>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 
 class PanelStatusBar;
 class QCheckBox;
@@ -49,6 +51,7 @@ protected:
 private:
     void FormCreate();
     void LayoutKeys();
+    void endFanfarePauseWhenDue();
     void keepOnScreen();
     void buildKeyArea();
     void buildControlBar();
@@ -71,6 +74,9 @@ private:
     PanelStatusBar* sBar = nullptr;
 
     RepeatFilter m_repeats;
+    // The lamps stay lit for a while after the fanfare; reception goes on meanwhile.
+    QTimer m_fanfarePause;
+    uint32_t m_fanfareTick = 0;
     int m_openFlag = 0;
     bool m_placed = false; // centred over the main window at the first showing only
 };
