@@ -143,6 +143,18 @@ void TfrmRem::LayoutKeys()
     setFixedSize(grid.client);
 }
 
+void TfrmRem::showType(int keyCount)
+{
+    KeyCount = keyCount;
+    if (isVisible()) {
+        LayoutKeys();
+        keepOnScreen();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
 void TfrmRem::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);

@@ -470,12 +470,8 @@ void TfrmMain::mmSurveyClick()
 
 void TfrmMain::mmPadClick(int keyCount)
 {
-    if (!frmRem)
-        return;
-    frmRem->KeyCount = keyCount;
-    frmRem->show();
-    frmRem->raise();
-    frmRem->activateWindow();
+    if (frmRem)
+        frmRem->showType(keyCount);
 }
 
 void TfrmMain::sBarDblClick()
