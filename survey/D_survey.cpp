@@ -38,6 +38,7 @@ constexpr int kFontPoints = 48;
 constexpr int kGridRows = SurveyTally::kRows;
 constexpr std::array kGridWidths = {24, 200, 40, 300};
 constexpr int kStatusHeight = 19;
+constexpr int kDefaultRunSeconds = 10;
 
 // The counter boxes of the lower rows sit closer to their row's edges.
 constexpr int counterMargin(int row)
@@ -175,9 +176,9 @@ void TfrmSurvey::FormCreate()
     resize(kDesignWidth, btnStart->height() + kStatusHeight + 584);
     pnlTop->resize(kDesignWidth, height() - kStatusHeight);
     placeAnchored();
-    edtTout->setText(QStringLiteral("10"));
+    edtTout->setText(QString::number(kDefaultRunSeconds));
     InitGrid();
-    (void)ResetSurvey();
+    ResetSurvey(kDefaultRunSeconds);
 }
 
 void TfrmSurvey::placeAnchored()
@@ -247,13 +248,8 @@ void TfrmSurvey::mirrorRow(int row)
     sGrid->item(row, 2)->setText(r.keyText);
 }
 
-bool TfrmSurvey::ResetSurvey()
+void TfrmSurvey::ResetSurvey(int seconds)
 {
-    const std::optional<int> seconds = RunSeconds(edtTout->text());
-    if (!seconds) {
-        showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
-        return false;
-    }
     m_tally.clearCounters();
     sBar->setPanelText(0, QString());
     sBar->setPanelText(1, QString());
@@ -261,12 +257,11 @@ bool TfrmSurvey::ResetSurvey()
         box->clear();
     ClearGrid();
     m_position = 0;
-    m_maximum = 2 * *seconds;
+    m_maximum = 2 * seconds;
     showProgress();
     prgBar->show();
     if (clearMainMonitor)
         clearMainMonitor();
-    return true;
 }
 
 void TfrmSurvey::showProgress()
@@ -287,11 +282,16 @@ void TfrmSurvey::btnStartClick()
         btnStart->setText(QStringLiteral("Start"));
         return;
     }
-    if (!ResetSurvey()) {
+    const std::optional<int> seconds = RunSeconds(edtTout->text());
+    if (!seconds) {
+        // Raised before the message: the clock and reception run on inside it, and must find no
+        // run to advance, end or count into.
         btnStart->setChecked(false);
         btnStart->setText(QStringLiteral("Start"));
+        showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
         return;
     }
+    ResetSurvey(*seconds);
     btnStart->setText(QStringLiteral("Busy"));
 }
 
