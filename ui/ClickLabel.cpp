@@ -23,12 +23,13 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 
 void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // Qt's default handling passes the event on as a press, whose release would click again.
+    // The platform reports a double-click as one click and then the double-click: its second
+    // press is no click. Qt's default handling passes the event on as a press, whose release
+    // would click again.
     QLabel::mouseDoubleClickEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
     m_pressed = false;
-    emit clicked();
     emit doubleClicked();
 }
 
