@@ -5,8 +5,7 @@
 
 // A label (or panel) that reports clicks and double-clicks, as the form's labels and panels do.
 // The platform reports a double-click as press, release, double-click, release: the first release
-// is one click, the double-click event the second (reported as a click and as a double-click), and
-// the release that ends it no further click.
+// is a click, the double-click event a double-click, and the release that ends it nothing more.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
