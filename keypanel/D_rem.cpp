@@ -1,7 +1,6 @@
 #include "D_rem.h"
 
 #include "ClickLabel.h"
-#include "CommPort.h"
 #include "DeviceSetup.h"
 #include "Fonts.h"
 #include "MakeChild.h"
@@ -28,6 +27,8 @@ constexpr int kLampSize = 13;
 constexpr int kMakerCodeLeft = 140;
 constexpr int kMakerCodeRightGap = 10; // the box keeps this gap to the bar's right edge
 constexpr uint32_t kFanfarePauseMs = 2000;
+// How often the pause looks at the tick: its end may come up to this much late.
+constexpr int kFanfareCheckMs = 20;
 
 } // namespace
 
@@ -46,6 +47,9 @@ TfrmRem::TfrmRem(QWidget* owner)
     sBar->setObjectName(QStringLiteral("sBar"));
     sBar->setFixedHeight(kStatusBarHeight);
     connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmRem::sBarDblClick);
+    // The pause is measured on the tick that all timing rules read, so tests can move it on.
+    m_fanfarePause.setInterval(kFanfareCheckMs);
+    connect(&m_fanfarePause, &QTimer::timeout, this, &TfrmRem::endFanfarePauseWhenDue);
     FormCreate();
     LayoutKeys();
 }
@@ -97,9 +101,8 @@ void TfrmRem::buildControlBar()
     ckSound->setText(QStringLiteral("Sound"));
     ckJudge = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
     ckJudge->setText(QStringLiteral("Check"));
-    // The captions are wider in the fonts here than the design sizes allow; the boxes grow to fit.
     for (QCheckBox* box : {ckOnColorPanel, ckSound, ckJudge})
-        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+        growToCaption(box);
     edtMakerCode =
         makeChild<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
     connect(btnClear, &QPushButton::clicked, this, &TfrmRem::btnClearClick);
@@ -138,6 +141,18 @@ void TfrmRem::LayoutKeys()
     edtMakerCode->resize(width - kMakerCodeLeft - kMakerCodeRightGap, edtMakerCode->height());
     sBar->setGeometry(0, grid.keyAreaHeight + kControlBarHeight, width, kStatusBarHeight);
     setFixedSize(grid.client);
+}
+
+void TfrmRem::showType(int keyCount)
+{
+    KeyCount = keyCount;
+    if (isVisible()) {
+        LayoutKeys();
+        keepOnScreen();
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 void TfrmRem::showEvent(QShowEvent* event)
@@ -268,8 +283,17 @@ void TfrmRem::JudgeKeys()
         }
     }
     playCue(QStringLiteral("tada.wav"));
-    // The window keeps processing its messages during the pause.
-    PumpWait(kFanfarePauseMs);
+    // Key lines that arrive in the pause are handled as ever, and their lamps cleared with the
+    // rest when it ends. A fanfare within the pause starts it afresh: one pause, one clearing.
+    m_fanfareTick = tickCount();
+    m_fanfarePause.start();
+}
+
+void TfrmRem::endFanfarePauseWhenDue()
+{
+    if (tickCount() - m_fanfareTick < kFanfarePauseMs)
+        return;
+    m_fanfarePause.stop();
     ClearLamps();
 }
 

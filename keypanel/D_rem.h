@@ -4,9 +4,11 @@
 #include "KeyLayout.h"
 
 #include <QColor>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 
 class PanelStatusBar;
 class QCheckBox;
@@ -27,8 +29,11 @@ public:
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
-    // The key count of the transmitter type chosen last; the layout takes it at the next showing.
-    int KeyCount = 0;
+    // The key count of the transmitter type chosen last.
+    [[nodiscard]] int keyCount() const { return KeyCount; }
+    // Chooses a transmitter type and shows the panel with its keys; a panel already shown is laid
+    // out again at once, so the keys shown are the keys judged.
+    void showType(int keyCount);
 
     // One received key report, as the monitor renders it in hexadecimal.
     void ShowRecvKey(const QString& line);
@@ -49,6 +54,7 @@ protected:
 private:
     void FormCreate();
     void LayoutKeys();
+    void endFanfarePauseWhenDue();
     void keepOnScreen();
     void buildKeyArea();
     void buildControlBar();
@@ -70,7 +76,11 @@ private:
     QLineEdit* edtMakerCode = nullptr;
     PanelStatusBar* sBar = nullptr;
 
+    int KeyCount = 0;
     RepeatFilter m_repeats;
+    // The lamps stay lit for a while after the fanfare; reception goes on meanwhile.
+    QTimer m_fanfarePause;
+    uint32_t m_fanfareTick = 0;
     int m_openFlag = 0;
     bool m_placed = false; // centred over the main window at the first showing only
 };

@@ -8,6 +8,7 @@
 #include "D_rem.h"
 #include "D_survey.h"
 #include "DeviceSetup.h"
+#include "Dialogs.h"
 #include "Fonts.h"
 #include "MakeChild.h"
 #include "Monitor.h"
@@ -27,11 +28,15 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <limits>
+
 TfrmMain* frmMain = nullptr;
 
 namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
 constexpr int kDesignWidth = 793;
+// The design's gap between two bit-rate buttons, and after the last one.
+constexpr int kRateGap = 6;
 
 QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
@@ -157,12 +162,20 @@ void TfrmMain::buildTopBand(QWidget* band)
     lblProID = boldLabel(band, "lblProID", {372, 16, 109, 12}, QStringLiteral("Product ID"));
     pnlProID = idPanel(band, "pnlProID", {372, 32, 109, 21});
     pnlRFBps = makeChild<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
-    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 50, 17});
+    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 45, 17});
     rb9600->setText(QStringLiteral("9600"));
-    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 50, 17});
+    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 45, 17});
     rb100k->setText(QStringLiteral("100k"));
-    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 50, 17});
+    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 45, 17});
     rb500k->setText(QStringLiteral("500k"));
+    // Each caption gets the room it needs, the next button keeping the design's gap after it.
+    int next = 0;
+    for (QRadioButton* rate : {rb9600, rb100k, rb500k}) {
+        growToCaption(rate);
+        rate->move(std::max(rate->x(), next), rate->y());
+        next = rate->geometry().right() + 1 + kRateGap;
+    }
+    pnlRFBps->resize(std::max(pnlRFBps->width(), next), pnlRFBps->height());
     cmbDevice = makeChild<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
     cmbDevice->addItems(
         {QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
@@ -200,9 +213,13 @@ void TfrmMain::buildSendBand(QWidget* band)
     lblSendText = makeChild<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
     lblSendText->setText(QStringLiteral("Text"));
     cmbSend = editableCombo(band, "cmbSend", {260, 20, 460, 20});
+    // A line edit cuts its text at 32767 characters by default, without a word; the send line
+    // takes and sends the whole text.
+    cmbSend->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     lblSendDlmt = makeChild<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
     lblSendDlmt->setText(QStringLiteral("Delimit"));
     lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    growToCaption(lblSendDlmt);
     // Captions take the width their text needs, as the form's auto-sized labels do.
     for (QLabel* caption : {static_cast<QLabel*>(Label1), static_cast<QLabel*>(lblSendSrcID), Label4})
         caption->resize(caption->sizeHint().width(), 14);
@@ -242,7 +259,7 @@ void TfrmMain::buildRecvBand(QWidget* band)
     ckLogTime = makeChild<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
     ckLogTime->setText(QStringLiteral("LogTime"));
     ckLogTime->setLayoutDirection(Qt::RightToLeft);
-    ckLogTime->resize(std::max(61, ckLogTime->sizeHint().width()), 17);
+    growToCaption(ckLogTime);
 
     pnlCom->setToolTip(QStringLiteral("Double-click: 通信設定"));
     pnlBps->setToolTip(pnlCom->toolTip());
@@ -294,12 +311,17 @@ void TfrmMain::buildMenu()
     connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
 }
 
+void InitApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+}
+
 QString TfrmMain::captionFor(const QString& executablePath)
 {
     const QDateTime modified = QFileInfo(executablePath).lastModified();
     if (!modified.isValid())
-        return kTitle;
-    return kTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) +
+        return kProgramTitle;
+    return kProgramTitle + QStringLiteral("  [ Ver.") + modified.toString(QStringLiteral("yyyyMMdd")) +
            QStringLiteral(" ]");
 }
 
@@ -409,7 +431,11 @@ void TfrmMain::mmComPortClick()
     if (runSettingsDialog()) {
         SaveSettings();
         ShowPortSettings();
+        return;
     }
+    // A port search leaves the state of the last port it probed in the status bar; the port the
+    // settings name is closed.
+    setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
 }
 
 bool TfrmMain::runSettingsDialog()
@@ -452,12 +478,8 @@ void TfrmMain::mmSurveyClick()
 
 void TfrmMain::mmPadClick(int keyCount)
 {
-    if (!frmRem)
-        return;
-    frmRem->KeyCount = keyCount;
-    frmRem->show();
-    frmRem->raise();
-    frmRem->activateWindow();
+    if (frmRem)
+        frmRem->showType(keyCount);
 }
 
 void TfrmMain::sBarDblClick()

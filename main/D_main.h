@@ -24,8 +24,6 @@ class QRadioButton;
 class TfrmMain : public QMainWindow, public CommView {
     Q_OBJECT
 public:
-    static inline const QString kTitle = QStringLiteral("ZelvoTerm for 920MHz");
-
     // The overrides (from the command line) are applied to the settings as they are loaded.
     explicit TfrmMain(QWidget* parent = nullptr, const SettingsOverrides& overrides = {});
     ~TfrmMain() override;
@@ -149,3 +147,7 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// The program entry's set-up of the application object: its name, and no display name, which the
+// platform would append to every window's caption.
+void InitApplication();

@@ -121,11 +121,16 @@ void TfrmMain::mmSaveClick()
 
 void TfrmMain::pnlFontDblClick()
 {
-    const auto chosen = dialogs().font(this, memoRecv->font());
+    const auto chosen = dialogs().font(this, {memoRecv->font(), memoRecv->palette().color(QPalette::Text)});
     if (!chosen)
         return;
+    const QFont& font = chosen->font;
     // A font given in pixels has no point size of its own; the size it shows at is meant.
-    const int points = chosen->pointSize() > 0 ? chosen->pointSize() : QFontInfo(*chosen).pointSize();
+    const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
     pnlFont->setText(QStringLiteral("Size:%1").arg(points));
-    memoRecv->setFont(*chosen);
+    memoRecv->setFont(font);
+    // The monitor paints its text in its palette's text colour.
+    QPalette palette = memoRecv->palette();
+    palette.setColor(QPalette::Text, chosen->colour);
+    memoRecv->setPalette(palette);
 }

@@ -43,9 +43,8 @@ int main(int argc, char* argv[])
         return answer(early, argc, argv);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+    InitApplication();
     QApplication::setApplicationVersion(QStringLiteral(ZELVOTERM_VERSION));
-    QApplication::setApplicationDisplayName(TfrmMain::kTitle);
     // Qt's own options are gone now; anything still unknown is refused.
     const CommandLine commandLine = ParseCommandLine(QApplication::arguments());
     if (commandLine.action != CommandLine::Action::Run)

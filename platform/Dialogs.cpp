@@ -1,9 +1,13 @@
 #include "Dialogs.h"
 
+#include <QBoxLayout>
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
 
 namespace {
 Dialogs*& replacement()
@@ -67,13 +71,49 @@ QString Dialogs::saveFileName(QWidget* parent, const FileRequest& request)
     return runFileDialog(parent, request, QFileDialog::AcceptSave);
 }
 
-std::optional<QFont> Dialogs::font(QWidget* parent, const QFont& initial)
+std::optional<Dialogs::FontChoice> Dialogs::font(QWidget* parent, const FontChoice& initial)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
-    if (!ok)
+    // Qt's font dialog has no colour: it is shown inside a dialog of ours that adds one.
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("dlgFont"));
+    dialog.setWindowTitle(QStringLiteral("フォント"));
+    auto* fonts = new QFontDialog(initial.font, &dialog);
+    fonts->setObjectName(QStringLiteral("fontChooser"));
+    fonts->setWindowFlags(Qt::Widget);
+    fonts->setOptions(QFontDialog::NoButtons);
+    fonts->setSizeGripEnabled(false);
+
+    QColor colour = initial.colour;
+    auto* colourButton = new QPushButton(QStringLiteral("色 (&Colour)..."), &dialog);
+    colourButton->setObjectName(QStringLiteral("colourButton"));
+    const auto showColour = [&] {
+        QPixmap swatch(colourButton->iconSize());
+        swatch.fill(colour);
+        colourButton->setIcon(QIcon(swatch));
+    };
+    showColour();
+    QObject::connect(colourButton, &QPushButton::clicked, &dialog, [&] {
+        const QColor picked = QColorDialog::getColor(colour, &dialog, QStringLiteral("色"));
+        if (picked.isValid()) {
+            colour = picked;
+            showColour();
+        }
+    });
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(colourButton);
+    bottom->addStretch(1);
+    bottom->addWidget(buttons);
+    auto* column = new QVBoxLayout(&dialog);
+    column->addWidget(fonts);
+    column->addLayout(bottom);
+
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return chosen;
+    return FontChoice{fonts->currentFont(), colour};
 }
 
 Dialogs& dialogs()
@@ -89,6 +129,5 @@ void setDialogs(Dialogs* d)
 
 void showError(QWidget* parent, const QString& text)
 {
-    dialogs().message(parent, text, QGuiApplication::applicationDisplayName(), Dialogs::Icon::Critical,
-                      Dialogs::Buttons::Ok);
+    dialogs().message(parent, text, kProgramTitle, Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
 }

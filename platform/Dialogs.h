@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -30,12 +31,23 @@ public:
     virtual QString openFileName(QWidget* parent, const FileRequest& request);
     // Asks before overwriting an existing file; empty when the user cancels.
     virtual QString saveFileName(QWidget* parent, const FileRequest& request);
-    virtual std::optional<QFont> font(QWidget* parent, const QFont& initial);
+    // The monitor's font with its colour.
+    struct FontChoice {
+        QFont font;
+        QColor colour;
+    };
+    // Empty when the user cancels.
+    virtual std::optional<FontChoice> font(QWidget* parent, const FontChoice& initial);
 };
 
 // The dialogs in use: the real ones unless a test has put its own in place.
 [[nodiscard]] Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);
 
-// The application's general error display: the message with the application's title.
+// The program's title: the main window's caption starts with it, and the general error display and
+// the line-error message carry it as their caption. It is no application display name: the
+// platform would append that to every window's caption.
+inline const QString kProgramTitle = QStringLiteral("ZelvoTerm for 920MHz");
+
+// The application's general error display: the message with the program's title.
 void showError(QWidget* parent, const QString& text);

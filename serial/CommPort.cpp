@@ -149,8 +149,7 @@ void CommWrite(const uint8_t* bytes, int32_t count)
         return;
     if (device().checkStatus().lineError) {
         dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
-                          QGuiApplication::applicationDisplayName(), Dialogs::Icon::None,
-                          Dialogs::Buttons::Ok);
+                          kProgramTitle, Dialogs::Icon::None, Dialogs::Buttons::Ok);
         CommSettings.ErrorFlag = 1;
         if (worker())
             worker()->wake();

@@ -6,6 +6,7 @@
 #include "FrameAssembler.h"
 #include "MakeChild.h"
 #include "PortSearch.h"
+#include "Progress.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -202,13 +203,16 @@ void TfrmCom::btnPortClick()
         m_hooks.clearMonitor();
     const QStringList candidates = PortCandidates();
     setSearching(true);
-    prgBar->setRange(0, int(candidates.size()));
+    setProgressRange(prgBar, int(candidates.size()));
     prgBar->setValue(0);
     prgBar->show();
     cmbPort->clear();
     RecvFrame.RecvState = 0;
     AnswerFlag = 0;
-    TCommSettings kept = CommSettings;
+    // The probes open ports through the settings; the result goes only into the port box, for
+    // OK to take or Cancel to drop.
+    const TCommSettings kept = CommSettings;
+    QString proposed = CommSettings.PortName;
     OpenErrorReport = 0;
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
@@ -218,7 +222,7 @@ void TfrmCom::btnPortClick()
         if (CommOpen()) {
             cmbPort->addItem(candidates[i]);
             cmbPort->setEditText(candidates[i]);
-            kept.PortName = candidates[i];
+            proposed = candidates[i];
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
             WaitForAnswer(2000);
@@ -230,13 +234,13 @@ void TfrmCom::btnPortClick()
         }
         WaitForAnswer(100);
     }
-    prgBar->setValue(int(stoppedAt));
+    prgBar->setValue(stoppedAt == candidates.size() ? prgBar->maximum() : int(stoppedAt));
     CommSettings = kept;
     OpenErrorReport = 1;
-    cmbPort->setEditText(CommSettings.PortName);
+    cmbPort->setEditText(proposed);
     setSearching(false);
     if (AnswerFlag)
-        dialogs().message(this, QStringLiteral("A connection has been found on ") + CommSettings.PortName,
+        dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,
                           QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
     else
         dialogs().message(this, QStringLiteral("COM port Not found"), QStringLiteral("Warnning"),

@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "MakeChild.h"
 #include "Placement.h"
+#include "Progress.h"
 #include "Sound.h"
 
 #include <QCheckBox>
@@ -38,6 +39,7 @@ constexpr int kFontPoints = 48;
 constexpr int kGridRows = SurveyTally::kRows;
 constexpr std::array kGridWidths = {24, 200, 40, 300};
 constexpr int kStatusHeight = 19;
+constexpr int kDefaultRunSeconds = 10;
 
 // The counter boxes of the lower rows sit closer to their row's edges.
 constexpr int counterMargin(int row)
@@ -115,7 +117,8 @@ TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowS
     btnStart->resize(75, 41);
     ckKeyChange = makeChild<QCheckBox>(pnlTop, "ckKeyChange");
     ckKeyChange->setText(QStringLiteral("Key Change Enabled"));
-    ckKeyChange->resize(std::max(129, ckKeyChange->sizeHint().width()), 17);
+    ckKeyChange->resize(129, 17);
+    growToCaption(ckKeyChange);
     edtTout = makeChild<QLineEdit>(pnlTop, "edtTout");
     edtTout->resize(29, 20);
     Label1 = makeChild<QLabel>(pnlTop, "Label1");
@@ -174,9 +177,9 @@ void TfrmSurvey::FormCreate()
     resize(kDesignWidth, btnStart->height() + kStatusHeight + 584);
     pnlTop->resize(kDesignWidth, height() - kStatusHeight);
     placeAnchored();
-    edtTout->setText(QStringLiteral("10"));
+    edtTout->setText(QString::number(kDefaultRunSeconds));
     InitGrid();
-    (void)ResetSurvey();
+    ResetSurvey(kDefaultRunSeconds);
 }
 
 void TfrmSurvey::placeAnchored()
@@ -246,13 +249,8 @@ void TfrmSurvey::mirrorRow(int row)
     sGrid->item(row, 2)->setText(r.keyText);
 }
 
-bool TfrmSurvey::ResetSurvey()
+void TfrmSurvey::ResetSurvey(int seconds)
 {
-    const std::optional<int> seconds = RunSeconds(edtTout->text());
-    if (!seconds) {
-        showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
-        return false;
-    }
     m_tally.clearCounters();
     sBar->setPanelText(0, QString());
     sBar->setPanelText(1, QString());
@@ -260,18 +258,16 @@ bool TfrmSurvey::ResetSurvey()
         box->clear();
     ClearGrid();
     m_position = 0;
-    m_maximum = 2 * *seconds;
+    m_maximum = 2 * seconds;
     showProgress();
     prgBar->show();
     if (clearMainMonitor)
         clearMainMonitor();
-    return true;
 }
 
 void TfrmSurvey::showProgress()
 {
-    // A bar whose range is 0 to 0 shows a busy animation; a run of 0 s is shown as 0 of 1.
-    prgBar->setRange(0, std::max(1, m_maximum));
+    setProgressRange(prgBar, m_maximum);
     prgBar->setValue(m_position);
 }
 
@@ -287,11 +283,16 @@ void TfrmSurvey::btnStartClick()
         btnStart->setText(QStringLiteral("Start"));
         return;
     }
-    if (!ResetSurvey()) {
+    const std::optional<int> seconds = RunSeconds(edtTout->text());
+    if (!seconds) {
+        // Raised before the message: the clock and reception run on inside it, and must find no
+        // run to advance, end or count into.
         btnStart->setChecked(false);
         btnStart->setText(QStringLiteral("Start"));
+        showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
         return;
     }
+    ResetSurvey(*seconds);
     btnStart->setText(QStringLiteral("Busy"));
 }
 

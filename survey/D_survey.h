@@ -53,8 +53,8 @@ private:
     void FormClose();
     void InitGrid();
     void ClearGrid();
-    // False when the run length was refused.
-    bool ResetSurvey();
+    // Clears the tally and sets the progress bar up for a run of the given length.
+    void ResetSurvey(int seconds);
     void showCounters();
     void showProgress();
     void mirrorRow(int row);

@@ -271,6 +271,23 @@ private slots:
         QVERIFY(!CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
         QVERIFY(!QFile::exists(SettingsFilePath()));
+
+        // A search found another port; Cancel drops it, also from the file saved at exit.
+        ScriptedDialogs dialogs;
+        Pty module;
+        ModulePeer modulePeer(module, kAnswer);
+        setPortCandidateSource([&] { return QStringList({module.slavePath()}); });
+        whenDialogShown([](QWidget* dialog) {
+            child<QPushButton>(dialog, "btnPort")->click();
+            child<QPushButton>(dialog, "btnCancel")->click();
+        });
+        w.mmComPortClick();
+        QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
+        QCOMPARE(CommSettings.PortName, pty.slavePath());
+        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
+        w.close();
+        QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
     }
 
     void answeringNoToTheSearchChangesNothing()
@@ -314,6 +331,18 @@ private slots:
         QCOMPARE(RecvFrame.RecvState, 0);
         QCOMPARE(int(OpenErrorReport), 1);
         QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+
+        // With no serial port on the system, no busy indicator runs behind the message.
+        setPortCandidateSource([] { return QStringList(); });
+        bool busy = true;
+        dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
+            const auto* bar = child<QProgressBar>(&dialog, "prgBar");
+            if (m.caption == QLatin1String("Warnning"))
+                busy = bar->isVisible() && bar->minimum() == bar->maximum();
+        };
+        dialog.btnPortClick();
+        QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
+        QVERIFY(!busy);
     }
 
     void theFirstPortThatAnswersWins()
@@ -338,7 +367,6 @@ private slots:
         type(&dialog, "cmbBound", QStringLiteral("115200")); // typed, not confirmed
         dialog.btnPortClick();
         QCOMPARE(items(&dialog, "cmbPort"), QStringList({silent.slavePath(), module.slavePath()}));
-        QCOMPARE(CommSettings.PortName, module.slavePath());
         QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + module.slavePath());
@@ -347,8 +375,14 @@ private slots:
         QCOMPARE(modulePeer.probes, 1);
         QCOMPARE(modulePeer.speedAtProbe, 19200u);
         QCOMPARE(laterPeer.probes, 0);
+        // The settings are untouched until OK, which opens the found port at the rate then shown.
         QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
         QCOMPARE(CommSettings.BaudRate, 19200);
+        dialog.btnOKClick();
+        QVERIFY(CommSettings.OpenFlag);
+        QCOMPARE(CommSettings.PortName, module.slavePath());
+        QCOMPARE(CommSettings.BaudRate, 115200);
     }
 
     void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()
@@ -364,7 +398,7 @@ private slots:
         dialog.btnPortClick();
         QCOMPARE(vanishingPeer.probes, 1);
         QCOMPARE(items(&dialog, "cmbPort"), QStringList({vanishing.slavePath(), module.slavePath()}));
-        QCOMPARE(CommSettings.PortName, module.slavePath());
+        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
         QVERIFY(!CommSettings.OpenFlag);
     }
@@ -385,7 +419,7 @@ private slots:
         dialog.show();
         dialog.btnPortClick();
         QCOMPARE(items(&dialog, "cmbPort").size(), 3);
-        QCOMPARE(CommSettings.PortName, partial.slavePath());
+        QCOMPARE(text(&dialog, "cmbPort"), partial.slavePath());
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(textPeer.probes, 1);
         QCOMPARE(partialPeer.probes, 1);

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,7 +56,7 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), QStringLiteral("/dev/no-such-port"));
         QCOMPARE(w.findChild<QLabel*>("pnlBps")->text(), QStringLiteral("38400bps"));
         QCOMPARE(w.findChild<QLabel*>("pnlFont")->text(), QStringLiteral("Size:10"));
-        QVERIFY(w.windowTitle().startsWith(TfrmMain::kTitle));
+        QVERIFY(w.windowTitle().startsWith(kProgramTitle));
 
         const auto* mode = w.findChild<QLabel*>("lblSendText");
         QCOMPARE(mode->text(), QStringLiteral("Binary"));
@@ -95,6 +96,22 @@ private slots:
         QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
         QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))),
                  QStringLiteral("ZelvoTerm for 920MHz"));
+    }
+
+    void captionsAreTheWindowsOwnAndMessagesCarryTheTitle()
+    {
+        InitApplication();
+        // A display name of the application's own would be appended to every window's caption;
+        // without one, it follows the application's name.
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        QCoreApplication::setApplicationName(name);
+        QCOMPARE(displayName, QStringLiteral("probe"));
+
+        ScriptedDialogs dialogs;
+        showError(nullptr, QStringLiteral("failed"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()
@@ -186,6 +203,32 @@ private slots:
         QVERIFY(!survey->isVisible());
         QCOMPARE(rem->openFlag(), 0);
         QCOMPARE(survey->openFlag(), 0);
+    }
+
+    void captionsInTheBandsHaveRoomAndKeepApart()
+    {
+        TfrmMain w;
+        w.show();
+        w.sBarDblClick(); // the controls it reveals too
+        for (const char* band : {"pnlTop", "pnlRFBps", "pnlSend", "pnlRecv"}) {
+            QList<QWidget*> shown;
+            for (QWidget* c :
+                 w.findChild<QWidget*>(band)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (c->isVisible())
+                    shown << c;
+            }
+            for (qsizetype i = 0; i < shown.size(); ++i) {
+                // The size hint of these is the room their caption needs.
+                const auto* label = qobject_cast<QLabel*>(shown[i]);
+                if (qobject_cast<QRadioButton*>(shown[i]) || qobject_cast<QCheckBox*>(shown[i]) ||
+                    (label && label->frameShape() == QFrame::NoFrame))
+                    QVERIFY2(shown[i]->width() >= shown[i]->sizeHint().width(),
+                             qPrintable(shown[i]->objectName()));
+                for (qsizetype j = i + 1; j < shown.size(); ++j)
+                    QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                             qPrintable(shown[i]->objectName() + u' ' + shown[j]->objectName()));
+            }
+        }
     }
 
     void statusBarDoubleClickRevealsTheOptionsOnce()

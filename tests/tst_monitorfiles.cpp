@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -281,20 +282,36 @@ private slots:
                  QStringList({QStringLiteral("folder.Txt"), QStringLiteral("plain.Txt")}));
     }
 
-    void theChosenFontShowsItsSize()
+    void theChosenFontShowsItsSizeAndColour()
     {
         auto* panel = m_main->findChild<QLabel*>(QStringLiteral("pnlFont"));
         const QFont before = monitor()->font();
+        const QColor black = monitor()->palette().color(QPalette::Text);
         m_main->pnlFontDblClick(); // cancelled
         QCOMPARE(panel->text(), QStringLiteral("Size:%1").arg(before.pointSize()));
+        QCOMPARE(m_dialogs->fontOffered->colour, black);
         QFont chosen(QStringLiteral("IPAGothic"));
         chosen.setPointSize(14);
         chosen.setBold(true);
-        m_dialogs->fontAnswer = chosen;
+        const QColor maroon(128, 0, 0);
+        m_dialogs->fontAnswer = Dialogs::FontChoice{chosen, maroon};
         m_main->pnlFontDblClick();
         QCOMPARE(panel->text(), QStringLiteral("Size:14"));
         QCOMPARE(monitor()->font().pointSize(), 14);
         QVERIFY(monitor()->font().bold());
+        QCOMPARE(monitor()->palette().color(QPalette::Text), maroon);
+        monitor()->setLines({QStringLiteral("MMMM")});
+        const QImage shown = monitor()->grab().toImage();
+        bool painted = false;
+        for (int y = 0; y < shown.height() && !painted; ++y) {
+            for (int x = 0; x < shown.width() && !painted; ++x)
+                painted = shown.pixelColor(x, y) == maroon;
+        }
+        QVERIFY(painted);
+        // The next choice starts from the colour in use.
+        m_dialogs->fontAnswer.reset();
+        m_main->pnlFontDblClick();
+        QCOMPARE(m_dialogs->fontOffered->colour, maroon);
     }
 };
 

@@ -10,15 +10,21 @@
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
 
 class SendingTest : public QObject {
     Q_OBJECT
@@ -187,6 +193,30 @@ private slots:
             w.btnSendClick();
         }
         QCOMPARE(history().size(), 303);
+
+        // Nothing is cut from a long text: it goes out whole and the history keeps it whole. The
+        // pseudo-terminal holds less than the text, so it is read beside the blocking write.
+        const QString longText(40000, u'x');
+        (void)m_pty->readFor(100); // what the sends above wrote
+        QByteArray received;
+        std::thread reader([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (received.size() < longText.size() && std::chrono::steady_clock::now() < deadline) {
+                pollfd p{m_pty->masterFd(), POLLIN, 0};
+                char buf[4096];
+                if (::poll(&p, 1, 100) > 0) {
+                    const ssize_t n = ::read(m_pty->masterFd(), buf, sizeof buf);
+                    if (n > 0)
+                        received.append(buf, n);
+                }
+            }
+        });
+        child<QComboBox>("cmbSend")->setEditText(longText);
+        w.btnSendClick();
+        reader.join();
+        QCOMPARE(received, longText.toLatin1());
+        child<QComboBox>("cmbSend")->setCurrentIndex(303);
+        QCOMPARE(child<QComboBox>("cmbSend")->currentText(), longText);
     }
 
     void aTypedDelimiterIsCommittedWithEnter()
@@ -232,6 +262,21 @@ private slots:
         QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(label->text(), QStringLiteral("Binary"));
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+        // A double-click as the platform reports it, a click and then the double-click, toggles
+        // once: neither the double-click nor the release that ends it toggles again.
+        const QPoint at = label->rect().center();
+        const std::pair<QEvent::Type, const char*> doubleClick[] = {{QEvent::MouseButtonPress, "Binary"},
+                                                                    {QEvent::MouseButtonRelease, "Text"},
+                                                                    {QEvent::MouseButtonDblClick, "Text"},
+                                                                    {QEvent::MouseButtonRelease, "Text"}};
+        for (const auto& [type, mode] : doubleClick) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, at, label->mapToGlobal(at), Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(label, &event);
+            QCOMPARE(label->text(), QLatin1String(mode));
+        }
     }
 
     void setRFchSendsTheChosenChannelPowerAndRate()

@@ -259,6 +259,7 @@ private slots:
         if (CommSettings.OpenFlag) {
             QCOMPARE(dialogs.messages.size(), 1);
             QCOMPARE(dialogs.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
+            QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
         }
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
         QCOMPARE(int(CommSettings.ErrorFlag), 1);

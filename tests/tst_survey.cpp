@@ -252,15 +252,24 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QCOMPARE(boxes(), QStringList({"0", "1", "0", "0"}));
 
+        // While the refusal is shown, the clock ticks and reports arrive: no run takes them.
+        bool downWhileShown = true;
+        dialogs.onMessage = [&](const ScriptedDialogs::Message&) {
+            downWhileShown = start()->isChecked();
+            survey().SurveyTick();
+            receive(keyReport(2, 3));
+        };
         press(text);
         if (maximum < 0) {
+            QVERIFY(!downWhileShown);
+            QVERIFY(m_sounds.isEmpty());
             QCOMPARE(dialogs.messages.size(), 1);
             QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("32767")));
             QVERIFY(!start()->isChecked());
             QCOMPARE(start()->text(), QStringLiteral("Start"));
-            // Nothing of the last run is lost.
+            // Nothing of the last run is lost or added to.
             QCOMPARE(boxes(), QStringList({"0", "1", "0", "0"}));
-            QCOMPARE(m_main->monitor()->lineCount(), 1);
+            QCOMPARE(m_main->monitor()->lineCount(), 2);
             return;
         }
         QVERIFY(dialogs.messages.isEmpty());

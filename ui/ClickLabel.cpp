@@ -2,18 +2,35 @@
 
 #include <QMouseEvent>
 
+#include <utility>
+
+void ClickLabel::mousePressEvent(QMouseEvent* event)
+{
+    QLabel::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        m_pressed = true;
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool pressed = std::exchange(m_pressed, false);
+    if (pressed && rect().contains(event->position().toPoint()))
         emit clicked();
 }
 
 void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    // The platform reports a double-click as one click and then the double-click: its second
+    // press is no click. Qt's default handling passes the event on as a press, whose release
+    // would click again.
     QLabel::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton)
-        emit doubleClicked();
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressed = false;
+    emit doubleClicked();
 }
 
 PanelStatusBar::PanelStatusBar(int panelCount, int firstPanelWidth, QWidget* parent) : QStatusBar(parent)

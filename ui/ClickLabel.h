@@ -4,6 +4,8 @@
 #include <QStatusBar>
 
 // A label (or panel) that reports clicks and double-clicks, as the form's labels and panels do.
+// The platform reports a double-click as press, release, double-click, release: the first release
+// is a click, the double-click event a double-click, and the release that ends it nothing more.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
@@ -14,8 +16,12 @@ signals:
     void doubleClicked();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false; // a press on this label waits for its release
 };
 
 // Shows a text in a fixed-width label; a text too wide for it is right-aligned, so its end (the

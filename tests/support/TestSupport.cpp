@@ -128,8 +128,9 @@ QString ScriptedDialogs::saveFileName(QWidget* parent, const FileRequest& reques
     return openFileName(parent, request);
 }
 
-std::optional<QFont> ScriptedDialogs::font(QWidget*, const QFont&)
+std::optional<Dialogs::FontChoice> ScriptedDialogs::font(QWidget*, const FontChoice& initial)
 {
+    fontOffered = initial;
     return fontAnswer;
 }
 

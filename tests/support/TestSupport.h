@@ -64,12 +64,13 @@ public:
                    Buttons buttons) override;
     QString openFileName(QWidget*, const FileRequest& request) override;
     QString saveFileName(QWidget*, const FileRequest& request) override;
-    std::optional<QFont> font(QWidget*, const QFont& initial) override;
+    std::optional<FontChoice> font(QWidget*, const FontChoice& initial) override;
 
     QList<Message> messages;
-    std::deque<Answer> answers;    // Yes/No answers; Yes when the script has none left
-    std::deque<QString> fileNames; // empty entries cancel
-    std::optional<QFont> fontAnswer;
+    std::deque<Answer> answers;            // Yes/No answers; Yes when the script has none left
+    std::deque<QString> fileNames;         // empty entries cancel
+    std::optional<FontChoice> fontAnswer;  // the answer to every font dialog
+    std::optional<FontChoice> fontOffered; // what the last font dialog was given
     QList<FileRequest> fileRequests;
     std::function<void(const Message&)> onMessage; // runs while the box is "open"
 };
