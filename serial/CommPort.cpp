@@ -104,6 +104,8 @@ bool CommOpen()
     }
     // The kernel's queues stand in for the 8192-byte driver queues.
     device().configure(lineSettingsFor(CommSettings));
+    // Opening a terminal raises DTR and RTS; they go low again before anything is written.
+    device().clearModemLines();
     CommSettings.OpenFlag = 1;
     startWorker();
     commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OK"));
@@ -129,8 +131,7 @@ void CommClose()
         currentSession().reset();
     }
     if (device().isOpen()) {
-        device().clearDtr();
-        device().clearRts();
+        device().clearModemLines();
         device().close();
     }
     CommSettings.OpenFlag = 0;
