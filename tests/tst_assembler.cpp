@@ -225,6 +225,7 @@ private slots:
         QTest::newRow("NUL") << hex("00") << QStringLiteral(" 00h");
         QTest::newRow("one space per run") << QByteArray("a\x01xyz") << QStringLiteral("a 01h xyz");
         QTest::newRow("Shift-JIS") << hex("0D 93 FA 96 7B 8C EA 0A") << QStringLiteral(" 0Dh 日本語 0Ah");
+        QTest::newRow("lead byte before a control code") << hex("41 82 0D") << QStringLiteral("A\uF782 0Dh");
     }
     void renderText()
     {

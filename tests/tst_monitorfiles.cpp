@@ -118,6 +118,29 @@ private slots:
         QCOMPARE(status(), file);
     }
 
+    void receivedTextIsSavedAsTheBytesReceived()
+    {
+        m_main->lblSendTextClick(); // Text
+        QByteArray expected;
+        const auto receive = [&](const QByteArray& block, const QByteArray& savedLine) {
+            m_main->DisplayRecvFrame({reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
+            expected += savedLine + "\r\n";
+        };
+        for (int b = 0x20; b <= 0xFF; ++b) {
+            if (b != 0x7F)
+                receive(QByteArray(1, char(b)), QByteArray(1, char(b)));
+        }
+        receive(hex("82 0D"), "\x82 0Dh");
+        receive(hex("93 FA 85 40"), hex("93 FA 85 40"));
+        const QStringList shown = monitor()->lines();
+        const QString file = path("received.Txt");
+        save(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(readAll(file), expected);
+        open(file);
+        QCOMPARE(monitor()->lines(), shown);
+    }
+
     void lineEndsAndEncodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
