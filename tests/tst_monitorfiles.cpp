@@ -13,11 +13,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
+const QString kNotRegular = QStringLiteral("It is not a regular file.");
+
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
@@ -271,20 +276,33 @@ private slots:
         QCOMPARE(status(), QStringLiteral("status"));
     }
 
-    void aFailedSaveLeavesTheOldFileWhole_data()
+    // The message names the system's reason; nothing but a regular file is ever replaced.
+    void aFailedSaveSaysWhyAndLeavesWhatWasThere_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("inside a file") << "plain.Txt/inner.Txt";
-        QTest::newRow("a folder") << "folder.Txt";
-        QTest::newRow("disk refuses the bytes") << "plain.Txt";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("inside a file") << "plain.Txt/inner.Txt" << QString::fromLocal8Bit(strerror(ENOTDIR));
+        QTest::newRow("a folder") << "folder.Txt" << kNotRegular;
+        QTest::newRow("a link to a folder") << "folder-link.Txt" << kNotRegular;
+        QTest::newRow("a link to a FIFO") << "fifo-link.Txt" << kNotRegular;
+        QTest::newRow("disk refuses the bytes") << "plain.Txt" << QString::fromLocal8Bit(strerror(EFBIG));
     }
-    void aFailedSaveLeavesTheOldFileWhole()
+    void aFailedSaveSaysWhyAndLeavesWhatWasThere()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         const QByteArray old = "the old file\r\n";
         writeFile(dir.filePath(QStringLiteral("plain.Txt")), old);
         QDir(dir.path()).mkpath(QStringLiteral("folder.Txt"));
+        QVERIFY(QFile::link(QStringLiteral("folder.Txt"), dir.filePath(QStringLiteral("folder-link.Txt"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+        QVERIFY(QFile::link(QStringLiteral("fifo"), dir.filePath(QStringLiteral("fifo-link.Txt"))));
+        const auto entries = [&] {
+            return QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        };
+        const QStringList before = entries();
         QStringList lines;
         for (int i = 0; i < 200; ++i)
             lines << QStringLiteral("line %1 of a monitor larger than the file size limit").arg(i);
@@ -295,13 +313,15 @@ private slots:
             save(dir.filePath(name));
         }
         QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages[0].text.endsWith(reason), qPrintable(m_dialogs->messages[0].text));
         QCOMPARE(status(), QStringLiteral("status"));
         QCOMPARE(monitor()->lines(), lines);
         QCOMPARE(readAll(dir.filePath(QStringLiteral("plain.Txt"))), old);
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder.Txt"))).isDir());
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("fifo"))).isFile(), false);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("fifo-link.Txt"))).isSymLink());
         // No half-written temporary file is left beside it.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList({QStringLiteral("folder.Txt"), QStringLiteral("plain.Txt")}));
+        QCOMPARE(entries(), before);
     }
 
     void theChosenFontShowsItsSize()
