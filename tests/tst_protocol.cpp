@@ -168,9 +168,12 @@ private slots:
         QCOMPARE(l.powerIndex, 3);
         QVERIFY(l.showRates);
 
-        RFChannel = 39; // only an edited file holds this
+        RFChannel = 39; // only an edited file holds this, or a negative power
+        RFPower = -1;
         l = ApplyDeviceKind(KindVintaC);
         QCOMPARE(RFChannel, 33);
+        QCOMPARE(RFPower, 0);
+        QCOMPARE(l.powerIndex, 0);
         RFChannel = 38;
         QCOMPARE(ApplyDeviceKind(KindVintaC).channelIndex, 14);
 
@@ -193,6 +196,9 @@ private slots:
         QCOMPARE(RFInitPayload(KindVintaC), c);
         RFPower = 9;
         QCOMPARE(RFConfigPayload(KindVintaC)[0], char(3));
+        RFPower = -1;
+        QCOMPARE(RFConfigPayload(KindVintaC)[0], char(0));
+        QCOMPARE(RFInitPayload(KindVintaC)[0], char(0));
         RFChannel = 5;
         RFPower = 15;
         QCOMPARE(RFConfigPayload(KindVinta24A),
