@@ -56,7 +56,8 @@ void SerialCalls::close(int fd)
 
 SerialCalls& serialCalls()
 {
-    static SerialCalls real;
+    // Never destroyed: a device still open at exit closes itself through it.
+    static SerialCalls& real = *new SerialCalls;
     return replacedCalls() ? *replacedCalls() : real;
 }
 
