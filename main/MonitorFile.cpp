@@ -1,45 +1,34 @@
 #include "MonitorFile.h"
 
 #include "CodePage.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "RegularFile.h"
 
 MonitorFileResult LoadMonitorFile(const QString& path)
 {
     MonitorFileResult result;
-    // A device or a pipe would block the window or never end (/dev/zero); only files are loaded.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
+    const FileContents file = readRegularFile(path, kMonitorFileLimit);
+    switch (file.status) {
+    case FileContents::Status::Read:
+        break;
+    case FileContents::Status::NotRegular:
         result.error = QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path);
         return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
+    case FileContents::Status::TooLarge:
+        result.error =
+            QStringLiteral("\"%1\" is too large to load (%2 bytes); the monitor loads files up to %3 MB.")
+                .arg(path)
+                .arg(file.size)
+                .arg(kMonitorFileLimit / (1024 * 1024));
+        return result;
+    case FileContents::Status::Missing:
+    case FileContents::Status::CannotOpen:
+        result.error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.reason);
+        return result;
+    case FileContents::Status::CannotRead:
+        result.error = QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.reason);
         return result;
     }
-    auto tooLarge = [&](qint64 size) {
-        return QStringLiteral("\"%1\" is too large to load (%2 bytes); the monitor loads files up to %3 MB.")
-            .arg(path)
-            .arg(size)
-            .arg(kMonitorFileLimit / (1024 * 1024));
-    };
-    if (file.size() > kMonitorFileLimit) {
-        result.error = tooLarge(file.size());
-        return result;
-    }
-    // Bounded even so: the file may grow between the size check and the read.
-    const QByteArray bytes = file.read(kMonitorFileLimit + 1);
-    if (bytes.size() > kMonitorFileLimit) {
-        result.error = tooLarge(bytes.size());
-        return result;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        result.error = QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString());
-        return result;
-    }
+    const QByteArray& bytes = file.bytes;
     const QByteArray bom("\xEF\xBB\xBF");
     const QString text =
         bytes.startsWith(bom) ? QString::fromUtf8(bytes.mid(bom.size())) : fromCodePage(bytes);
@@ -82,11 +71,7 @@ QString SaveMonitorFile(const QString& path, const QStringList& lines)
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += toCodePage(line) + "\r\n";
-    QSaveFile file(path);
-    // The flush is checked here: commit() ignores a flush that fails in it (a full disk, a size
-    // limit) and would put a cut-off file in place of the old one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+    if (const QString reason = replaceRegularFile(path, bytes); !reason.isEmpty())
+        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
     return {};
 }

@@ -17,11 +17,12 @@ struct MonitorFileResult {
     QString error; // empty on success
 };
 
-// Lines of a monitor file: CR LF, lone CR and lone LF all end a line; the code page, or UTF-8
-// when the file starts with a UTF-8 byte-order mark.
+// Lines of a monitor file, which must be a regular file: CR LF, lone CR and lone LF all end a
+// line; the code page, or UTF-8 when the file starts with a UTF-8 byte-order mark.
 [[nodiscard]] MonitorFileResult LoadMonitorFile(const QString& path);
 [[nodiscard]] QStringList SplitMonitorText(const QString& text);
 
-// Every line followed by CR LF, in the code page; written to a temporary file and renamed, so a
-// failed save leaves the old file whole. Returns the error message, empty on success.
+// Every line followed by CR LF, in the code page, saved by replaceRegularFile: a failed save leaves
+// the old file whole, a link keeps pointing at the file, and anything but a regular file is
+// refused. Returns the error message, empty on success.
 [[nodiscard]] QString SaveMonitorFile(const QString& path, const QStringList& lines);

@@ -1,7 +1,8 @@
 #include "ProfileFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "RegularFile.h"
+
+#include <QList>
 
 namespace {
 bool sameName(QByteArrayView a, QByteArrayView b)
@@ -10,14 +11,15 @@ bool sameName(QByteArrayView a, QByteArrayView b)
 }
 } // namespace
 
-bool ProfileFile::load(const QString& path)
+ProfileFile::Load ProfileFile::load(const QString& path)
 {
     m_lines.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray all = file.readAll();
-    for (QByteArray line : all.split('\n')) {
+    const FileContents file = readRegularFile(path, kMaxBytes);
+    if (file.status == FileContents::Status::Missing)
+        return Load::Missing;
+    if (file.status != FileContents::Status::Read)
+        return Load::Unreadable;
+    for (QByteArray line : file.bytes.split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);
         m_lines.push_back(line);
@@ -25,7 +27,7 @@ bool ProfileFile::load(const QString& path)
     // A file that ends with a line break yields one empty piece after it, which is no line.
     if (!m_lines.empty() && m_lines.back().isEmpty())
         m_lines.pop_back();
-    return true;
+    return Load::Read;
 }
 
 bool ProfileFile::isSectionHeader(const QByteArray& line, QByteArray* name)
@@ -52,6 +54,14 @@ ProfileFile::Entry ProfileFile::parseEntry(const QByteArray& line)
 }
 
 std::optional<QByteArray> ProfileFile::value(QByteArrayView section, QByteArrayView key) const
+{
+    std::optional<QByteArray> v = storedValue(section, key);
+    if (v && v->size() >= 2 && v->startsWith('"') && v->endsWith('"'))
+        return v->mid(1, v->size() - 2);
+    return v;
+}
+
+std::optional<QByteArray> ProfileFile::storedValue(QByteArrayView section, QByteArrayView key) const
 {
     bool inSection = false;
     for (const QByteArray& line : m_lines) {
@@ -112,12 +122,5 @@ QByteArray ProfileFile::toBytes() const
 
 bool ProfileFile::save(const QString& path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toBytes();
-    // commit() would rename a file whose last buffered bytes failed to reach the disk.
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return false;
-    return file.commit();
+    return replaceRegularFile(path, toBytes()).isEmpty();
 }

@@ -11,14 +11,23 @@
 // keeps every other line as it was. Values are bytes, kept exactly as they stand in the file.
 class ProfileFile {
 public:
-    // Reads the file; a missing or unreadable file leaves an empty profile and returns false.
-    bool load(const QString& path);
+    // Larger files are not settings files: they are refused rather than read whole.
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
 
+    enum class Load { Read, Missing, Unreadable };
+    // Reads the file; anything but a regular file of at most kMaxBytes that can be read leaves
+    // an empty profile.
+    Load load(const QString& path);
+
+    // The value as the Windows profile call reads it: one pair of surrounding double quotes is
+    // taken off.
     [[nodiscard]] std::optional<QByteArray> value(QByteArrayView section, QByteArrayView key) const;
+    // The value as it stands in the file.
+    [[nodiscard]] std::optional<QByteArray> storedValue(QByteArrayView section, QByteArrayView key) const;
     void setValue(QByteArrayView section, QByteArrayView key, const QByteArray& value);
 
-    // Writes the whole profile to a temporary file beside the target and renames it over the
-    // target, so a failed save leaves the old file whole.
+    // Writes the whole profile at once (replaceRegularFile): a failed save leaves the old file
+    // whole, and a link keeps pointing at the file.
     [[nodiscard]] bool save(const QString& path) const;
 
     [[nodiscard]] QByteArray toBytes() const;

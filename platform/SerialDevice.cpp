@@ -10,6 +10,62 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace {
+SerialCalls*& replacedCalls()
+{
+    static SerialCalls* calls = nullptr;
+    return calls;
+}
+} // namespace
+
+int SerialCalls::open(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // TIOCEXCL keeps other programs out; the lock also keeps out a second open by this program
+    // and by root, whom TIOCEXCL does not stop.
+    if (!isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void SerialCalls::configure(int fd, const LineSettings& s)
+{
+    const char parity = s.parity == Parity::Odd ? 'O' : s.parity == Parity::Even ? 'E' : 'N';
+    linuxserial::applyLineSettings(fd, s.bitRate, s.dataBits, parity, s.stopBits);
+}
+
+void SerialCalls::clearModemLine(int fd, ModemLine line)
+{
+    linuxserial::clearModemLines(fd, line == ModemLine::Dtr, line == ModemLine::Rts);
+}
+
+ssize_t SerialCalls::write(int fd, const char* data, size_t count)
+{
+    return ::write(fd, data, count);
+}
+
+void SerialCalls::close(int fd)
+{
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+}
+
+SerialCalls& serialCalls()
+{
+    // Never destroyed: a device still open at exit closes itself through it.
+    static SerialCalls& real = *new SerialCalls;
+    return replacedCalls() ? *replacedCalls() : real;
+}
+
+void setSerialCalls(SerialCalls* replacement)
+{
+    replacedCalls() = replacement;
+}
+
 SerialDevice::~SerialDevice()
 {
     close();
@@ -18,16 +74,9 @@ SerialDevice::~SerialDevice()
 bool SerialDevice::open(const QString& path)
 {
     close();
-    const QByteArray native = path.toLocal8Bit();
-    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = serialCalls().open(path.toLocal8Bit());
     if (fd < 0)
         return false;
-    // TIOCEXCL keeps other programs out; the lock also keeps out a second open by this program
-    // and by root, whom TIOCEXCL does not stop.
-    if (!isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return false;
-    }
     m_fd = fd;
     m_errorCounters = {};
     readErrorCounters(&m_errorCounters);
@@ -38,8 +87,7 @@ void SerialDevice::close()
 {
     if (m_fd < 0)
         return;
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
+    serialCalls().close(m_fd);
     m_fd = -1;
 }
 
@@ -48,21 +96,16 @@ void SerialDevice::configure(const LineSettings& s)
     if (m_fd < 0)
         return;
     m_bitRate = s.bitRate;
-    const char parity = s.parity == Parity::Odd ? 'O' : s.parity == Parity::Even ? 'E' : 'N';
-    linuxserial::applyLineSettings(m_fd, s.bitRate, s.dataBits, parity, s.stopBits);
+    serialCalls().configure(m_fd, s);
     readErrorCounters(&m_errorCounters);
 }
 
-void SerialDevice::clearDtr()
+void SerialDevice::clearModemLines()
 {
-    if (m_fd >= 0)
-        linuxserial::clearModemLines(m_fd, true, false);
-}
-
-void SerialDevice::clearRts()
-{
-    if (m_fd >= 0)
-        linuxserial::clearModemLines(m_fd, false, true);
+    if (m_fd < 0)
+        return;
+    serialCalls().clearModemLine(m_fd, ModemLine::Dtr);
+    serialCalls().clearModemLine(m_fd, ModemLine::Rts);
 }
 
 bool SerialDevice::readErrorCounters(std::array<int, 5>* counters) const
@@ -112,7 +155,7 @@ bool SerialDevice::write(const char* data, int count)
     const auto deadline = steady_clock::now() + budget;
     int done = 0;
     while (done < count) {
-        const ssize_t n = ::write(m_fd, data + done, static_cast<size_t>(count - done));
+        const ssize_t n = serialCalls().write(m_fd, data + done, static_cast<size_t>(count - done));
         if (n > 0) {
             done += static_cast<int>(n);
             continue;

@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
 
 enum class Parity { None, Odd, Even };
 
@@ -13,6 +15,26 @@ struct LineSettings {
     Parity parity = Parity::None;
     int stopBits = 1; // 1 or 2
 };
+
+enum class ModemLine { Dtr, Rts };
+
+// The system calls behind a serial device, in one interface so that a test can watch their
+// order: a pseudo-terminal cannot show the modem lines. The real ones are termios calls.
+class SerialCalls {
+public:
+    virtual ~SerialCalls() = default;
+    // Opens an existing terminal device exclusively, without waiting; -1 when that fails.
+    virtual int open(const QByteArray& path);
+    virtual void configure(int fd, const LineSettings& settings);
+    // Modules and adapters wire DTR and RTS to reset, sleep or power pins: they are kept low.
+    virtual void clearModemLine(int fd, ModemLine line);
+    virtual ssize_t write(int fd, const char* data, size_t count);
+    virtual void close(int fd);
+};
+
+// The calls in use: the real ones unless a test has put its own in place.
+[[nodiscard]] SerialCalls& serialCalls();
+void setSerialCalls(SerialCalls* replacement);
 
 // One serial device opened through termios: exclusive, raw, no flow control, non-blocking.
 // The receive worker may poll fd() while the GUI thread uses the device; the device is closed
@@ -33,8 +55,8 @@ public:
 
     // Applies the line settings; a device that refuses them keeps what it accepted.
     void configure(const LineSettings& settings);
-    void clearDtr();
-    void clearRts();
+    // DTR, then RTS, low.
+    void clearModemLines();
 
     struct Status {
         bool lineError = false; // framing, parity, overrun or break since the last check, or hang-up

@@ -25,10 +25,17 @@ QByteArray bytes(std::initializer_list<uint8_t> list)
     return b;
 }
 
-// The kind-2 block of the RF parameters and of the initialisation; the power is at most 3.
+// Kind 2 has the powers 0-3. An edited settings file may hold any number; a negative one would
+// go out as FF.
+int32_t powerOfKindC(int32_t power)
+{
+    return std::clamp(power, 0, 3);
+}
+
+// The kind-2 block of the RF parameters and of the initialisation.
 QByteArray blockC()
 {
-    return bytes({uint8_t(std::min(RFPower, 3)), uint8_t(RFChannel), uint8_t(RFRateCode)}) +
+    return bytes({uint8_t(powerOfKindC(RFPower)), uint8_t(RFChannel), uint8_t(RFRateCode)}) +
            QByteArray::fromHex("05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
 }
 
@@ -57,12 +64,11 @@ DeviceLists ApplyDeviceKind(int kind)
     } else if (kind == KindVintaC) {
         if (RFChannel < 24 || RFChannel > 38)
             RFChannel = 33;
-        if (RFPower > 3)
-            RFPower = 3;
+        RFPower = powerOfKindC(RFPower);
         lists.channels = numbered(24, 38, "ch");
         lists.powers = numbered(0, 3, "pw");
         lists.channelIndex = RFChannel - 24;
-        lists.powerIndex = RFPower < 0 ? -1 : RFPower;
+        lists.powerIndex = RFPower;
         lists.showRates = true;
     }
     return lists;

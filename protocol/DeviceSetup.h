@@ -28,7 +28,7 @@ struct DeviceLists {
 
 // Chooses a device kind: brings RFChannel and RFPower within the kind's range and gives its
 // lists. Kinds 0 and 1 start at channel 0, power 15; kind 2 keeps a stored channel within
-// 24-38 (anything else becomes 33) and limits the power to 3.
+// 24-38 (anything else becomes 33) and limits the power to 0-3.
 [[nodiscard]] DeviceLists ApplyDeviceKind(int kind);
 
 // The channel number a channel list item stands for. Kinds 0 and 1 number their channels from 0

@@ -5,6 +5,7 @@
 #include "DevicePath.h"
 #include "Dialogs.h"
 #include "EventWait.h"
+#include "FrameAssembler.h"
 #include "RecvThread.h"
 #include "SerialDevice.h"
 #include "Tick.h"
@@ -91,6 +92,11 @@ bool CommOpen()
     }
     // The kernel's queues stand in for the 8192-byte driver queues.
     device().configure(lineSettingsFor(CommSettings));
+    // Opening a terminal raises DTR and RTS; they go low again before anything is written.
+    device().clearModemLines();
+    // Whatever frame was in progress belonged to the port before: start between frames.
+    RecvFrame.RecvState = 0;
+    RecvFrame.RecvLength = 0;
     CommSettings.OpenFlag = 1;
     startWorker();
     commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OK"));
@@ -116,8 +122,7 @@ void CommClose()
         currentSession().reset();
     }
     if (device().isOpen()) {
-        device().clearDtr();
-        device().clearRts();
+        device().clearModemLines();
         device().close();
     }
     CommSettings.OpenFlag = 0;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-// Position within a module frame, its length, and the IDs of the last frame. Program-wide: a
-// port closed and reopened in the middle of a frame resumes in the same state.
+// Position within a module frame, its length, and the IDs of the last frame. Program-wide;
+// opening a port starts between frames.
 struct FrameState {
     int32_t RecvState = 0;
     int32_t RecvLength = 0;
@@ -19,7 +19,8 @@ extern FrameState RecvFrame;
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    // A block has ended (frame complete, overflow or idle flush); it is emptied afterwards.
+    // A block has ended (frame complete, overflow or idle flush). The assembler is already back
+    // between frames and empty; the block stays valid until the next byte is fed.
     virtual void blockEnded(std::span<const uint8_t> block) = 0;
     // A complete frame long enough to carry its IDs.
     virtual void idsReceived() = 0;
@@ -28,7 +29,9 @@ public:
 };
 
 // Groups received bytes into blocks: a module frame (0F 5A, then its length byte counting the
-// whole frame), a buffer overflow of 4097 bytes, or what came before the line fell quiet.
+// whole frame), a buffer overflow of 4097 bytes, or what came before the line fell quiet. A
+// length byte outside 3-239 abandons the frame, and a quiet line ends a frame cut short, so the
+// assembler is back in step with the module at the next frame.
 class FrameAssembler {
 public:
     static constexpr int kBufferSize = 4100;
@@ -39,7 +42,8 @@ public:
     // One byte read at the given tick.
     void feed(uint8_t byte, uint32_t tick);
     // After the bytes of a pass: shows what was collected once the line has been quiet for
-    // longer than the time-out (compared unsigned, so a negative time-out never flushes).
+    // longer than the time-out (compared unsigned, so a negative time-out never flushes), and
+    // goes back between frames.
     void idle(uint32_t tick, int32_t timeoutMs);
 
     [[nodiscard]] int count() const { return m_count; }
@@ -50,6 +54,7 @@ public:
 
 private:
     void restart();
+    void backBetweenFrames();
     void endBlock();
 
     FrameState& m_state;

@@ -65,10 +65,13 @@ void RecvPass(RecvSession& session)
             break;
         remaining -= n;
         session.bytesLastPass += n;
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             session.assembler.feed(static_cast<uint8_t>(chunk[size_t(i)]), tickCount());
-        if (session.cancelled)
-            return;
+            // The rest came from a port that has been closed meanwhile; showing it now would put
+            // it after what a port opened since has shown.
+            if (session.cancelled)
+                return;
+        }
     }
     const uint32_t now = tickCount();
     session.assembler.idle(now, CommSettings.RecvTout);

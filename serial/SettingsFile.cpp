@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <map>
+
 namespace {
 QString& overridePath()
 {
@@ -21,10 +23,27 @@ QString& overridePath()
 constexpr char kPortSection[] = "COMPORT";
 constexpr char kRadioSection[] = "Dev.920M";
 
+// The text values as they stood in the file when it was loaded. One the user has not changed is
+// written back as it was: some characters have two byte pairs, and quotes around a value are
+// not part of its text.
+struct LoadedText {
+    QByteArray stored;
+    QString text;
+};
+std::map<QByteArray, LoadedText>& loadedTexts()
+{
+    static std::map<QByteArray, LoadedText> texts;
+    return texts;
+}
+
 QString readText(const ProfileFile& f, const char* section, const char* key, const QString& fallback)
 {
     const auto v = f.value(section, key);
-    return v ? fromCodePage(*v) : fallback;
+    if (!v)
+        return fallback;
+    const QString text = fromCodePage(*v);
+    loadedTexts()[key] = {f.storedValue(section, key).value_or(QByteArray()), text};
+    return text;
 }
 
 int32_t readInt(const ProfileFile& f, const char* section, const char* key, int32_t fallback)
@@ -68,6 +87,7 @@ void LoadSettings()
 {
     ProfileFile f;
     f.load(SettingsFilePath());
+    loadedTexts().clear();
     const TCommSettings d;
     TCommSettings& s = CommSettings;
     s.PortName = readText(f, kPortSection, "PortName", d.PortName);
@@ -101,13 +121,21 @@ void ApplySettingsOverrides(const SettingsOverrides& overrides)
 bool SaveSettings()
 {
     const QString path = SettingsFilePath();
+    const auto failed = [&] {
+        commView().setSettingsStatus(QStringLiteral("NG ... ") + path);
+        return false;
+    };
     // The configuration folder is made on the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());
     ProfileFile f;
-    f.load(path);
+    // Saving over a file that could not be read would lose its other sections and keys.
+    if (f.load(path) == ProfileFile::Load::Unreadable)
+        return failed();
     const TCommSettings& s = CommSettings;
     const auto text = [&](const char* section, const char* key, const QString& v) {
-        f.setValue(section, key, toCodePage(v));
+        const auto loaded = loadedTexts().find(key);
+        const bool unchanged = loaded != loadedTexts().end() && loaded->second.text == v;
+        f.setValue(section, key, unchanged ? loaded->second.stored : toCodePage(v));
     };
     const auto number = [&](const char* section, const char* key, int32_t v) {
         f.setValue(section, key, QByteArray::number(v));
@@ -125,8 +153,5 @@ bool SaveSettings()
     number(kRadioSection, "RFch____", RFChannel);
     number(kRadioSection, "RFpw____", RFPower);
     number(kRadioSection, "RFbp____", RFRateCode);
-    if (f.save(path))
-        return true;
-    commView().setSettingsStatus(QStringLiteral("NG ... ") + path);
-    return false;
+    return f.save(path) || failed();
 }

@@ -105,25 +105,39 @@ private slots:
         QCOMPARE(r.sink.completions, 0);
     }
 
-    void lengthsUpTo239CompleteAndFrom240Abandon_data()
+    void lengthsFrom3To239CompleteAndOthersAbandon_data()
     {
         QTest::addColumn<int>("length");
+        QTest::newRow("0") << 0;
+        QTest::newRow("1") << 1;
+        QTest::newRow("2") << 2;
         QTest::newRow("128") << 128;
         QTest::newRow("239") << 239;
         QTest::newRow("240") << 240;
+        QTest::newRow("245") << 245;
         QTest::newRow("255") << 255;
     }
-    void lengthsUpTo239CompleteAndFrom240Abandon()
+    void lengthsFrom3To239CompleteAndOthersAbandon()
     {
         QFETCH(int, length);
         Rig r;
         r.feed(hex("0F 5A"));
         r.feed(QByteArray(1, char(length)));
-        if (length >= 240) {
+        if (length < 3 || length >= 240) {
             QCOMPARE(r.state.RecvState, 0);
             QCOMPARE(r.a.pending().size(), size_t(1)); // the length byte alone
             QCOMPARE(r.a.pending()[0], uint8_t(length));
-            QCOMPARE(r.state.RecvLength, length); // kept until the next block ends
+            QCOMPARE(r.state.RecvLength, 0);
+            // Plain text after it is text: nothing completes at the rejected length.
+            r.feed(QByteArray(244, 'x'));
+            QVERIFY(r.sink.blocks.empty());
+            QCOMPARE(r.sink.completions, 0);
+            r.quiet(101);
+            QCOMPARE(r.sink.blocks.size(), size_t(1));
+            QCOMPARE(r.sink.blocks[0].size(), 245);
+            r.feed(frame(13));
+            QCOMPARE(r.sink.blocks.size(), size_t(2));
+            QCOMPARE(r.sink.completions, 1);
             return;
         }
         r.feed(QByteArray(length - 4, 'x'));
@@ -142,13 +156,6 @@ private slots:
         QCOMPARE(r.sink.blocks[0].size(), 4097);
         QCOMPARE(r.a.count(), 5000 - 4097);
         QCOMPARE(r.state.RecvState, 0);
-        // A frame that never completes (length 0) is also ended by the overflow.
-        Rig z;
-        z.feed(hex("0F 5A 00"));
-        z.feed(QByteArray(4094, 'b'));
-        QCOMPARE(z.sink.blocks.size(), size_t(1));
-        QCOMPARE(z.sink.blocks[0].size(), 4097);
-        QCOMPARE(z.state.RecvState, 0);
     }
 
     void shortFramesAnswerWithoutIdsAndLength12KeepsAStaleIdByte()
@@ -165,23 +172,22 @@ private slots:
         QCOMPARE(r.sink.completions, 2 + 9);
     }
 
-    void aFrameCutByAPauseResumesAsItsContinuation()
+    void aFrameCutByAPauseIsShownAndTheNextFrameArrivesWhole()
     {
         Rig r;
         r.feed(hex("0F 5A 10 13 00 01 02"));
         r.quiet(150);
         QCOMPARE(r.sink.blocks.size(), size_t(1));
         QCOMPARE(r.sink.blocks[0], hex("0F 5A 10 13 00 01 02"));
-        QCOMPARE(r.state.RecvState, 7);
-        QCOMPARE(r.state.RecvLength, 16);
-        // The next 16 bytes are taken as the rest of that frame.
-        r.feed(QByteArray(15, 'c'));
-        QCOMPARE(r.sink.blocks.size(), size_t(1));
-        r.feed("d");
-        QCOMPARE(r.sink.blocks.size(), size_t(2));
-        QCOMPARE(r.sink.blocks[1].size(), 16);
-        QCOMPARE(r.sink.completions, 1);
         QCOMPARE(r.state.RecvState, 0);
+        QCOMPARE(r.state.RecvLength, 0);
+        const QByteArray next = hex("0F 5A 0D 13 00 11 22 33 44 55 66 77 88");
+        r.feed(next);
+        QCOMPARE(r.sink.blocks.size(), size_t(2));
+        QCOMPARE(r.sink.blocks[1], next);
+        QCOMPARE(r.sink.completions, 1);
+        QCOMPARE(r.sink.idShows, 1);
+        QCOMPARE(r.state.RecvSrcID, (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
     }
 
     void idleFlushComparesUnsignedAcrossTheWrap()
@@ -219,6 +225,7 @@ private slots:
         QTest::newRow("NUL") << hex("00") << QStringLiteral(" 00h");
         QTest::newRow("one space per run") << QByteArray("a\x01xyz") << QStringLiteral("a 01h xyz");
         QTest::newRow("Shift-JIS") << hex("0D 93 FA 96 7B 8C EA 0A") << QStringLiteral(" 0Dh 日本語 0Ah");
+        QTest::newRow("lead byte before a control code") << hex("41 82 0D") << QStringLiteral("A\uF782 0Dh");
     }
     void renderText()
     {

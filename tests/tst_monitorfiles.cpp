@@ -14,11 +14,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
+const QString kNotRegular = QStringLiteral("It is not a regular file.");
+
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
@@ -117,6 +122,29 @@ private slots:
         QVERIFY(m_dialogs->messages.isEmpty());
         QCOMPARE(monitor()->lines(), lines);
         QCOMPARE(status(), file);
+    }
+
+    void receivedTextIsSavedAsTheBytesReceived()
+    {
+        m_main->lblSendTextClick(); // Text
+        QByteArray expected;
+        const auto receive = [&](const QByteArray& block, const QByteArray& savedLine) {
+            m_main->DisplayRecvFrame({reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
+            expected += savedLine + "\r\n";
+        };
+        for (int b = 0x20; b <= 0xFF; ++b) {
+            if (b != 0x7F)
+                receive(QByteArray(1, char(b)), QByteArray(1, char(b)));
+        }
+        receive(hex("82 0D"), "\x82 0Dh");
+        receive(hex("93 FA 85 40"), hex("93 FA 85 40"));
+        const QStringList shown = monitor()->lines();
+        const QString file = path("received.Txt");
+        save(file);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(readAll(file), expected);
+        open(file);
+        QCOMPARE(monitor()->lines(), shown);
     }
 
     void lineEndsAndEncodings_data()
@@ -249,20 +277,33 @@ private slots:
         QCOMPARE(status(), QStringLiteral("status"));
     }
 
-    void aFailedSaveLeavesTheOldFileWhole_data()
+    // The message names the system's reason; nothing but a regular file is ever replaced.
+    void aFailedSaveSaysWhyAndLeavesWhatWasThere_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("inside a file") << "plain.Txt/inner.Txt";
-        QTest::newRow("a folder") << "folder.Txt";
-        QTest::newRow("disk refuses the bytes") << "plain.Txt";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("inside a file") << "plain.Txt/inner.Txt" << QString::fromLocal8Bit(strerror(ENOTDIR));
+        QTest::newRow("a folder") << "folder.Txt" << kNotRegular;
+        QTest::newRow("a link to a folder") << "folder-link.Txt" << kNotRegular;
+        QTest::newRow("a link to a FIFO") << "fifo-link.Txt" << kNotRegular;
+        QTest::newRow("disk refuses the bytes") << "plain.Txt" << QString::fromLocal8Bit(strerror(EFBIG));
     }
-    void aFailedSaveLeavesTheOldFileWhole()
+    void aFailedSaveSaysWhyAndLeavesWhatWasThere()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         const QByteArray old = "the old file\r\n";
         writeFile(dir.filePath(QStringLiteral("plain.Txt")), old);
         QDir(dir.path()).mkpath(QStringLiteral("folder.Txt"));
+        QVERIFY(QFile::link(QStringLiteral("folder.Txt"), dir.filePath(QStringLiteral("folder-link.Txt"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+        QVERIFY(QFile::link(QStringLiteral("fifo"), dir.filePath(QStringLiteral("fifo-link.Txt"))));
+        const auto entries = [&] {
+            return QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        };
+        const QStringList before = entries();
         QStringList lines;
         for (int i = 0; i < 200; ++i)
             lines << QStringLiteral("line %1 of a monitor larger than the file size limit").arg(i);
@@ -273,13 +314,15 @@ private slots:
             save(dir.filePath(name));
         }
         QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages[0].text.endsWith(reason), qPrintable(m_dialogs->messages[0].text));
         QCOMPARE(status(), QStringLiteral("status"));
         QCOMPARE(monitor()->lines(), lines);
         QCOMPARE(readAll(dir.filePath(QStringLiteral("plain.Txt"))), old);
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder.Txt"))).isDir());
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("fifo"))).isFile(), false);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("fifo-link.Txt"))).isSymLink());
         // No half-written temporary file is left beside it.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList({QStringLiteral("folder.Txt"), QStringLiteral("plain.Txt")}));
+        QCOMPARE(entries(), before);
     }
 
     void theChosenFontShowsItsSizeAndColour()

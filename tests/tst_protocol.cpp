@@ -1,5 +1,6 @@
 // Frame building without a port: hexadecimal texts, key reports, the send line's byte rules and
 // the device set-up payloads.
+#include "CodePage.h"
 #include "CommSettings.h"
 #include "DeviceSetup.h"
 #include "ModuleFrame.h"
@@ -111,6 +112,46 @@ private slots:
                  hex("02 41 42 43 03"));
         QCOMPARE(TextLineBytes(QStringLiteral("無し"), QStringLiteral("無し"), QStringLiteral("CRLF")),
                  hex("96 B3 82 B5 0D 0A"));
+        QCOMPARE(TextLineBytes(QStringLiteral("a\x7F"
+                                              "b"),
+                               QStringLiteral("無し"), QStringLiteral("無し")),
+                 hex("61 7F 62"));
+        // Characters the code page lacks go out as "?", one for each.
+        QCOMPARE(TextLineBytes(QStringLiteral("é€😀x"), QStringLiteral("無し"), QStringLiteral("無し")),
+                 QByteArray("???x"));
+    }
+
+    void everyByteComesBackFromTheCodePage_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("control codes")
+            << hex("00 1A 1C 1F 7F") << QString::fromUtf16(u"\0\x1A\x1C\x1F\x7F", 5);
+        QTest::newRow("bytes without a character")
+            << hex("80 A0 FD FE FF") << QStringLiteral("\u0080\uF8F0\uF8F1\uF8F2\uF8F3");
+        QTest::newRow("half-width katakana") << hex("A1 B1 DF") << QStringLiteral("｡ｱﾟ");
+        QTest::newRow("pairs") << hex("93 FA 81 40 81 5F FA 40 FC 4B") << QStringLiteral("日　＼ⅰ黑");
+        QTest::newRow("lead byte before a control code") << hex("82 0D") << QStringLiteral("\uF782\r");
+        QTest::newRow("lead byte before a space") << hex("E0 20") << QStringLiteral("\uF7E0 ");
+        QTest::newRow("lead byte at the end") << hex("41 FC") << QStringLiteral("A\uF7FC");
+        QTest::newRow("pair without a character")
+            << hex("85 40 EF FC") << QStringLiteral("\uF785@\uF7EF\uF7FC");
+    }
+    void everyByteComesBackFromTheCodePage()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(fromCodePage(bytes), text);
+        QCOMPARE(toCodePage(text), bytes);
+    }
+
+    void everySingleByteComesBackFromTheCodePage()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray one(1, char(b));
+            QCOMPARE(fromCodePage(one).size(), 1);
+            QCOMPARE(toCodePage(fromCodePage(one)), one);
+        }
     }
 
     void deviceKindsBringTheRadioSettingsInRange()
@@ -127,9 +168,12 @@ private slots:
         QCOMPARE(l.powerIndex, 3);
         QVERIFY(l.showRates);
 
-        RFChannel = 39; // only an edited file holds this
+        RFChannel = 39; // only an edited file holds this, or a negative power
+        RFPower = -1;
         l = ApplyDeviceKind(KindVintaC);
         QCOMPARE(RFChannel, 33);
+        QCOMPARE(RFPower, 0);
+        QCOMPARE(l.powerIndex, 0);
         RFChannel = 38;
         QCOMPARE(ApplyDeviceKind(KindVintaC).channelIndex, 14);
 
@@ -152,6 +196,9 @@ private slots:
         QCOMPARE(RFInitPayload(KindVintaC), c);
         RFPower = 9;
         QCOMPARE(RFConfigPayload(KindVintaC)[0], char(3));
+        RFPower = -1;
+        QCOMPARE(RFConfigPayload(KindVintaC)[0], char(0));
+        QCOMPARE(RFInitPayload(KindVintaC)[0], char(0));
         RFChannel = 5;
         RFPower = 15;
         QCOMPARE(RFConfigPayload(KindVinta24A),

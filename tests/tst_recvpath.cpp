@@ -218,6 +218,59 @@ private slots:
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
     }
 
+    void openingAPortStartsBetweenFrames()
+    {
+        RecordingView view;
+        Pty pty;
+        // The last port closed in the middle of a frame of 16 bytes.
+        RecvFrame.RecvState = 7;
+        RecvFrame.RecvLength = 16;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        const QByteArray frame = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
+        pty.write(frame);
+        QVERIFY(WaitForAnswer(2000));
+        QCOMPARE(view.blocks, std::vector<QByteArray>{frame});
+        QCOMPARE(view.srcShown, 1);
+    }
+
+    // A handler that closes and reopens the port in a nested event loop (the key panel's pause,
+    // a message box) sees the new port start between frames, and the closed port's pass shows
+    // nothing more.
+    void aPortReopenedWhileABlockIsHandledStartsAfresh()
+    {
+        struct ReopeningView : RecordingView {
+            Pty* pty = nullptr;
+            QByteArray answer;
+            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            {
+                RecordingView::DisplayRecvFrame(block);
+                if (blocks.size() != 1)
+                    return;
+                CommClose();
+                QVERIFY(CommOpen());
+                pty->write(answer);
+                QVERIFY(waitUntil([this] { return blocks.size() >= 2; }));
+            }
+        } view;
+        Pty pty;
+        view.pty = &pty;
+        view.answer = hex("0F 5A 0E 13 00 21 22 23 24 25 26 27 28 29");
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        const QByteArray first = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
+        const QByteArray beforeClose = hex("0F 5A 0D 13 00 11 12 13 14 15 16 17 18 0F 5A 0E 13");
+        pty.write(first + beforeClose);
+        QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
+        const QByteArray last = hex("0F 5A 0D 13 00 31 32 33 34 35 36 37 38");
+        AnswerFlag = 0;
+        pty.write(last);
+        QVERIFY(WaitForAnswer(2000));
+        QTest::qWait(150); // longer than the receive time-out: any cut-off piece would show now
+        QCOMPARE(view.blocks, (std::vector<QByteArray>{first, view.answer, last}));
+        QCOMPARE(RecvFrame.RecvSrcID, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
+    }
+
     void everyByteOfAFloodIsShown()
     {
         RecordingView view;

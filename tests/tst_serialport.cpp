@@ -181,6 +181,48 @@ private slots:
         QCOMPARE(unsigned(t.c_lflag & (ICANON | ECHO)), 0u);
     }
 
+    void modemLinesGoLowBeforeTheFirstWriteAndAgainAtClose()
+    {
+        // Records the device's calls and passes them on to the real ones.
+        struct RecordingCalls : SerialCalls {
+            RecordingCalls() { setSerialCalls(this); }
+            ~RecordingCalls() override { setSerialCalls(nullptr); }
+            int open(const QByteArray& path) override
+            {
+                calls << QStringLiteral("open");
+                return SerialCalls::open(path);
+            }
+            void configure(int fd, const LineSettings& settings) override
+            {
+                calls << QStringLiteral("configure");
+                SerialCalls::configure(fd, settings);
+            }
+            void clearModemLine(int fd, ModemLine line) override
+            {
+                calls << (line == ModemLine::Dtr ? QStringLiteral("DTR low") : QStringLiteral("RTS low"));
+                SerialCalls::clearModemLine(fd, line);
+            }
+            ssize_t write(int fd, const char* data, size_t count) override
+            {
+                calls << QStringLiteral("write");
+                return SerialCalls::write(fd, data, count);
+            }
+            void close(int fd) override
+            {
+                calls << QStringLiteral("close");
+                SerialCalls::close(fd);
+            }
+            QStringList calls;
+        } recorder;
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        CommWrite(QByteArrayLiteral("x"));
+        CommClose();
+        QCOMPARE(recorder.calls, QStringList({"open", "configure", "DTR low", "RTS low", "write", "DTR low",
+                                              "RTS low", "close"}));
+    }
+
     void failedOpenIsReportedOnlyWhenAsked()
     {
         ScriptedDialogs dialogs;

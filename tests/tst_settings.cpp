@@ -11,6 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+
 class SettingsTest : public QObject {
     Q_OBJECT
 
@@ -25,7 +30,7 @@ class SettingsTest : public QObject {
     QByteArray fileBytes() const
     {
         QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return QFileInfo(path()).isFile() && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private slots:
@@ -132,6 +137,49 @@ private slots:
         QCOMPARE(CommSettings.PortName, QStringLiteral("ポート"));
     }
 
+    void quotedValuesAreReadWithoutTheirQuotes_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quoted") << QByteArray("\"COM3\"") << QStringLiteral("COM3");
+        QTest::newRow("blanks outside") << QByteArray(" \"COM3\" ") << QStringLiteral("COM3");
+        QTest::newRow("blanks inside") << QByteArray("\" COM3 \"") << QStringLiteral(" COM3 ");
+        QTest::newRow("empty quotes") << QByteArray("\"\"") << QString();
+        QTest::newRow("one pair only") << QByteArray("\"\"COM3\"\"") << QStringLiteral("\"COM3\"");
+        QTest::newRow("unpaired") << QByteArray("\"COM3") << QStringLiteral("\"COM3");
+        QTest::newRow("a lone quote") << QByteArray("\"") << QStringLiteral("\"");
+        QTest::newRow("single quotes") << QByteArray("'COM3'") << QStringLiteral("'COM3'");
+    }
+    void quotedValuesAreReadWithoutTheirQuotes()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, text);
+        writeFile("[COMPORT]\r\nPortName=" + stored + "\r\n");
+        LoadSettings();
+        QCOMPARE(CommSettings.PortName, text);
+    }
+
+    // A text the user has not changed goes back as it was read, even where decoding and encoding
+    // again would give other bytes.
+    void untouchedTextsAreWrittenBackByteForByte()
+    {
+        const QByteArray file =
+            "[COMPORT]\r\nPortName=\"COM3\"\r\nBaudRate=38400\r\nByteSize=8\r\n"
+            "StopBits=1\r\nParity__=NONE\r\nSendHead=" +
+            hex("96B382B5") + "\r\nSendDlmt=" + hex("1A 1C 7F") + "\r\nRecvHead=" + hex("80 A0 FD FE FF 81") +
+            "\r\nRecvDlmt=" + hex("ED 40") +
+            "\r\nRecvTout=100\r\n[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
+        writeFile(file);
+        LoadSettings();
+        QCOMPARE(CommSettings.PortName, QStringLiteral("COM3"));
+        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("\x1A\x1C\x7F"));
+        QVERIFY(SaveSettings());
+        QCOMPARE(fileBytes(), file);
+        CommSettings.RecvDlmt = QStringLiteral("CR");
+        QVERIFY(SaveSettings());
+        QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
+    }
+
     void otherSectionsAndKeysSurviveASave()
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
@@ -147,7 +195,8 @@ private slots:
 
     void garbageAndBinaryFilesLoadDefaults()
     {
-        QByteArray junk("\x00\xff[COMPORT\n=\n==\n[]\n[COMPORT]\nBaudRate\nPortName=COM7\x00x\n", 60);
+        const char start[] = "\x00\xff[COMPORT\n=\n==\n[]\n[COMPORT]\nBaudRate\nPortName=COM7\x00x\n";
+        QByteArray junk(start, sizeof start - 1);
         for (int i = 0; i < 256; ++i)
             junk.append(char(i));
         writeFile(junk);
@@ -159,15 +208,94 @@ private slots:
         QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
     }
 
-    void unreadableFileLoadsDefaults()
+    // What the settings file's place holds instead of a readable regular file loads the defaults at
+    // once and is neither overwritten nor replaced at close.
+    void aSettingsFileThatCannotBeReadLoadsDefaultsAndIsLeftAlone_data()
     {
-        writeFile("[COMPORT]\nBaudRate=9600\n");
-        QFile::setPermissions(path(), QFileDevice::Permissions());
-        LoadSettings();
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "FIFO";
+        QTest::newRow("link to a FIFO") << "link to a FIFO";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("over 1 MB") << "over 1 MB";
+        QTest::newRow("unreadable") << "unreadable";
+    }
+    void aSettingsFileThatCannotBeReadLoadsDefaultsAndIsLeftAlone()
+    {
+        QFETCH(QString, kind);
+        RecordingView view;
+        const QByteArray settings = "[COMPORT]\r\nBaudRate=9600\r\n[Other]\r\nkeep=1\r\n";
+        const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("fifo")));
+        QFile::remove(QString::fromLocal8Bit(fifo));
+        if (kind == u"FIFO") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+        } else if (kind == u"link to a FIFO") {
+            QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+            QVERIFY(QFile::link(QStringLiteral("fifo"), path()));
+        } else if (kind == u"folder") {
+            QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("zelvoterm.ini")));
+        } else if (kind == u"over 1 MB") {
+            writeFile(settings + ';' + QByteArray(1024 * 1024, 'x') + "\r\n");
+        } else {
+            if (getuid() == 0)
+                QSKIP("root reads any file");
+            writeFile(settings);
+            QFile::setPermissions(path(), QFileDevice::WriteOwner);
+        }
+        const QFileInfo before(path());
+        const QByteArray bytesBefore = fileBytes();
+
+        // On a thread of its own, so that a load that waits for a FIFO's writer fails the test.
+        auto loaded = std::make_shared<std::atomic<bool>>(false);
+        std::thread([loaded] {
+            LoadSettings();
+            *loaded = true;
+        }).detach();
+        QVERIFY(waitUntil([&] { return loaded->load(); }, 1000));
+        QCOMPARE(CommSettings.BaudRate, 38400);
+
+        QVERIFY(!SaveSettings());
+        QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
+        const QFileInfo after(path());
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isFile(), before.isFile());
+        QCOMPARE(after.isDir(), before.isDir());
+        QCOMPARE(fileBytes(), bytesBefore);
         QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        // Root reads any file; the defaults are only guaranteed where the file really is unreadable.
-        if (getuid() != 0)
-            QCOMPARE(CommSettings.BaudRate, 38400);
+        QFile::remove(path());
+        QDir(m_dir.path()).rmdir(QStringLiteral("zelvoterm.ini"));
+    }
+
+    void aLinkedSettingsFileIsSavedWhereTheLinkPoints()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("real")));
+        QVERIFY(QFile::link(QStringLiteral("real/middle.ini"), path()));
+        QVERIFY(
+            QFile::link(QStringLiteral("settings.ini"), m_dir.filePath(QStringLiteral("real/middle.ini"))));
+        const QString target = m_dir.filePath(QStringLiteral("real/settings.ini"));
+        {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[COMPORT]\r\nBaudRate=9600\r\n");
+        }
+        LoadSettings();
+        QCOMPARE(CommSettings.BaudRate, 9600);
+        CommSettings.BaudRate = 115200;
+        QVERIFY(SaveSettings());
+        QCOMPARE(QFileInfo(path()).symLinkTarget(), m_dir.filePath(QStringLiteral("real/middle.ini")));
+        QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("real/middle.ini"))).isSymLink());
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("BaudRate=115200\r\n"));
+        QCOMPARE(
+            QDir(m_dir.filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::System | QDir::Hidden),
+            QStringList({QStringLiteral("middle.ini"), QStringLiteral("settings.ini")}));
+
+        // A link to a file that does not exist yet creates it there.
+        QFile::remove(target);
+        QVERIFY(SaveSettings());
+        QVERIFY(QFileInfo(target).isFile());
+        QVERIFY(QFileInfo(path()).isSymLink());
+        QFile::remove(path());
     }
 
     void loadClearsTheOpenAndRunningFlagsAndSilencesOpenErrors()
