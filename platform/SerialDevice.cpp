@@ -18,18 +18,26 @@ SerialCalls*& replacedCalls()
 }
 } // namespace
 
-int SerialCalls::open(const QByteArray& path)
+SerialCalls::Opened SerialCalls::open(const QByteArray& path)
 {
+    // A port held with TIOCEXCL already fails here, with EBUSY.
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return {-1, errno};
     // TIOCEXCL keeps other programs out; the lock also keeps out a second open by this program
     // and by root, whom TIOCEXCL does not stop.
-    if (!isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    int error = 0;
+    if (!isatty(fd))
+        error = ENOTTY;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+    else if (::ioctl(fd, TIOCEXCL) != 0)
+        error = errno;
+    if (error != 0) {
         ::close(fd);
-        return -1;
+        return {-1, error};
     }
-    return fd;
+    return {fd, 0};
 }
 
 void SerialCalls::configure(int fd, const LineSettings& s)
@@ -74,10 +82,11 @@ SerialDevice::~SerialDevice()
 bool SerialDevice::open(const QString& path)
 {
     close();
-    const int fd = serialCalls().open(path.toLocal8Bit());
-    if (fd < 0)
+    const SerialCalls::Opened opened = serialCalls().open(path.toLocal8Bit());
+    m_openError = opened.error;
+    if (opened.fd < 0)
         return false;
-    m_fd = fd;
+    m_fd = opened.fd;
     m_errorCounters = {};
     readErrorCounters(&m_errorCounters);
     return true;

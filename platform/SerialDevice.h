@@ -23,8 +23,12 @@ enum class ModemLine { Dtr, Rts };
 class SerialCalls {
 public:
     virtual ~SerialCalls() = default;
-    // Opens an existing terminal device exclusively, without waiting; -1 when that fails.
-    virtual int open(const QByteArray& path);
+    struct Opened {
+        int fd = -1;
+        int error = 0; // errno of a failed open; EBUSY for a port another program holds
+    };
+    // Opens an existing terminal device exclusively, without waiting.
+    virtual Opened open(const QByteArray& path);
     virtual void configure(int fd, const LineSettings& settings);
     // Modules and adapters wire DTR and RTS to reset, sleep or power pins: they are kept low.
     virtual void clearModemLine(int fd, ModemLine line);
@@ -49,6 +53,9 @@ public:
     // Opens an existing terminal device for reading and writing; fails for anything that is not
     // a terminal and for a port that another program (or another open here) holds.
     [[nodiscard]] bool open(const QString& path);
+    // Why the last open failed, as an errno value (EBUSY for a port another program holds,
+    // ENOTTY for something that is no terminal); 0 after an open that succeeded.
+    [[nodiscard]] int openError() const { return m_openError; }
     void close();
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     [[nodiscard]] int fd() const { return m_fd; }
@@ -76,6 +83,7 @@ private:
     bool readErrorCounters(std::array<int, 5>* counters) const;
 
     int m_fd = -1;
+    int m_openError = 0;
     int m_bitRate = 9600;
     std::array<int, 5> m_errorCounters{};
 };

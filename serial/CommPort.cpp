@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "EventWait.h"
 #include "FrameAssembler.h"
+#include "OpenFailure.h"
 #include "RecvThread.h"
 #include "SerialDevice.h"
 #include "Tick.h"
@@ -80,9 +81,14 @@ void startWorker()
 bool CommOpen()
 {
     CommClose();
-    if (!device().open(devicePathFor(CommSettings.PortName))) {
+    const QString path = devicePathFor(CommSettings.PortName);
+    if (!device().open(path)) {
+        // The system's reason goes on a second line: the first alone cannot tell a missing
+        // adapter from a missing group membership or a port another program holds.
         if (OpenErrorReport)
-            dialogs().message(commView().dialogParent(), QStringLiteral("INVALID HANDLE"),
+            dialogs().message(commView().dialogParent(),
+                              QStringLiteral("INVALID HANDLE\n") +
+                                  openFailureReason(path, device().openError()),
                               QStringLiteral("Comm Open"), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
         commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
         CommSettings.ErrorFlag = 1;

@@ -9,12 +9,17 @@
 #include "Progress.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTreeView>
 
 namespace {
 QComboBox* combo(QWidget* parent, const char* name, QPoint at, int width, const QStringList& items)
@@ -34,6 +39,11 @@ QLabel* label(QWidget* parent, const char* name, QPoint at, const QString& text)
     l->adjustSize();
     return l;
 }
+
+// The columns of the port list: the name, which the box takes, then what tells adapters apart.
+const QStringList kPortColumns{QStringLiteral("Port"),         QStringLiteral("Product"),
+                               QStringLiteral("Manufacturer"), QStringLiteral("Serial No."),
+                               QStringLiteral("VID:PID"),      QStringLiteral("/dev/serial/by-id/")};
 
 // A whole number as the settings hold it; nothing for any other text.
 std::optional<int32_t> wholeNumber(const QString& text)
@@ -57,7 +67,8 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
     gbxParam->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
     btnPort = makeChild<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
     btnPort->setText(QStringLiteral("接続ポート"));
-    cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, PortCandidates());
+    cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, {});
+    setUpPortList();
     label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
     QStringList rates;
     for (const int32_t rate : kBitRates)
@@ -107,6 +118,83 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
     connect(btnPort, &QPushButton::clicked, this, &TfrmCom::btnPortClick);
 }
 
+void TfrmCom::setUpPortList()
+{
+    // A table as the box's list: the box itself shows and takes the name column only, so the
+    // stored setting stays the port name.
+    m_ports = new QStandardItemModel(0, int(kPortColumns.size()), cmbPort);
+    m_ports->setHorizontalHeaderLabels(kPortColumns);
+    auto* view = new QTreeView(cmbPort);
+    view->setObjectName(QStringLiteral("portList"));
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setAllColumnsShowFocus(true);
+    view->setUniformRowHeights(true);
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsClickable(false);
+    cmbPort->setModel(m_ports);
+    cmbPort->setView(view);
+    cmbPort->setModelColumn(0);
+    auto* watcher = new PortWatcher(this);
+    watcher->setObjectName(QStringLiteral("portWatcher"));
+    connect(watcher, &PortWatcher::portsChanged, this, &TfrmCom::refreshPortList);
+}
+
+void TfrmCom::addPortRow(const PortInfo& port)
+{
+    QList<QStandardItem*> row;
+    for (const QString& text : {port.name, port.product, port.manufacturer, port.serialNumber, port.usbIds,
+                                QFileInfo(port.stableLink).fileName()}) {
+        auto* item = new QStandardItem(text);
+        item->setEditable(false);
+        row << item;
+    }
+    row.last()->setToolTip(port.stableLink);
+    m_ports->appendRow(row);
+}
+
+void TfrmCom::fitPortPopup()
+{
+    // Columns no port fills are hidden, and with them the header when only names are left; the
+    // list is as wide as its columns, however narrow the box.
+    auto* view = static_cast<QTreeView*>(cmbPort->view());
+    bool details = false;
+    for (int column = 1; column < m_ports->columnCount(); ++column) {
+        bool used = false;
+        for (int row = 0; row < m_ports->rowCount() && !used; ++row)
+            used = !m_ports->item(row, column)->text().isEmpty();
+        view->setColumnHidden(column, !used);
+        details = details || used;
+    }
+    view->setHeaderHidden(!details);
+    int width = 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < m_ports->columnCount(); ++column) {
+        if (view->isColumnHidden(column))
+            continue;
+        view->resizeColumnToContents(column);
+        width += view->columnWidth(column);
+    }
+    view->setMinimumWidth(width);
+}
+
+void TfrmCom::refreshPortList()
+{
+    // The search fills the list itself, and its result stays until the dialog closes.
+    if (m_searching || m_searchResultShown)
+        return;
+    QLineEdit* edit = cmbPort->lineEdit();
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    m_ports->removeRows(0, m_ports->rowCount());
+    for (const PortInfo& port : AvailablePorts())
+        addPortRow(port);
+    fitPortPopup();
+    // The list opens on the port typed, when it is there.
+    cmbPort->setCurrentIndex(cmbPort->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    edit->setText(typed);
+    edit->setCursorPosition(cursor);
+}
+
 void TfrmCom::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -120,7 +208,9 @@ void TfrmCom::showEvent(QShowEvent* event)
 
 void TfrmCom::FormShow()
 {
+    m_searchResultShown = false;
     fillControls();
+    refreshPortList();
     prgBar->hide();
     OpenErrorReport = 1;
 }
@@ -201,12 +291,12 @@ void TfrmCom::btnPortClick()
         return;
     if (m_hooks.clearMonitor)
         m_hooks.clearMonitor();
-    const QStringList candidates = PortCandidates();
+    const QList<PortInfo> candidates = AvailablePorts();
     setSearching(true);
     setProgressRange(prgBar, int(candidates.size()));
     prgBar->setValue(0);
     prgBar->show();
-    cmbPort->clear();
+    m_ports->removeRows(0, m_ports->rowCount());
     RecvFrame.RecvState = 0;
     AnswerFlag = 0;
     // The probes open ports through the settings; the result goes only into the port box, for
@@ -217,12 +307,14 @@ void TfrmCom::btnPortClick()
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         prgBar->setValue(int(i));
-        CommSettings.PortName = candidates[i];
-        cmbPort->setEditText(candidates[i]);
+        const QString& name = candidates[i].name;
+        CommSettings.PortName = name;
+        cmbPort->setEditText(name);
         if (CommOpen()) {
-            cmbPort->addItem(candidates[i]);
-            cmbPort->setEditText(candidates[i]);
-            proposed = candidates[i];
+            addPortRow(candidates[i]);
+            fitPortPopup();
+            cmbPort->setEditText(name);
+            proposed = name;
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
             WaitForAnswer(2000);
@@ -238,6 +330,7 @@ void TfrmCom::btnPortClick()
     CommSettings = kept;
     OpenErrorReport = 1;
     cmbPort->setEditText(proposed);
+    m_searchResultShown = true;
     setSearching(false);
     if (AnswerFlag)
         dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommSettings.h"
+#include "PortSearch.h"
 
 #include <QDialog>
 
@@ -10,6 +11,7 @@ class QComboBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QStandardItemModel;
 
 // The communication settings dialog. Created for each use; its OK button opens the port with the
 // edited settings and closes the dialog only when that succeeded.
@@ -28,6 +30,9 @@ public slots:
     void btnOKClick();
     void btnCancelClick();
     void btnPortClick();
+    // Lists the ports the system has now, keeping what is typed in the port box; not while a
+    // search's result is shown.
+    void refreshPortList();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -37,9 +42,14 @@ private:
     void FormShow();
     void fillControls();
     void setSearching(bool searching);
+    void setUpPortList();
+    void addPortRow(const PortInfo& port);
+    void fitPortPopup();
 
     SearchHooks m_hooks;
     bool m_searching = false;
+    bool m_searchResultShown = false;
+    QStandardItemModel* m_ports = nullptr;
     QComboBox* cmbPort = nullptr;
     QComboBox* cmbBound = nullptr;
     QComboBox* cmbDatBit = nullptr;

@@ -1,15 +1,43 @@
 #pragma once
 
-#include <QStringList>
+#include <QFileSystemWatcher>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
 
 #include <functional>
 
+// What the system knows of a serial port, so that users can tell three alike adapters apart.
+struct PortInfo {
+    QString name;    // what the port box shows and the settings store: "ttyUSB0", or a path
+    QString product; // the USB product description
+    QString manufacturer;
+    QString serialNumber;
+    QString usbIds;     // vendor:product in hexadecimal, "0403:6001"
+    QString stableLink; // the /dev/serial/by-id/ link that leads to the port
+};
+
 // The ports a search probes, in order, at most 99: the serial ports the system lists, USB and
 // ACM adapters first, then the others by name. Names are given without "/dev/".
-[[nodiscard]] QStringList PortCandidates();
-// Replaces the system's list with one probed exactly as given (tests); an empty function
+[[nodiscard]] QList<PortInfo> AvailablePorts();
+// Replaces the system's list with one taken exactly as given (tests); an empty function
 // restores it.
-void setPortCandidateSource(std::function<QStringList()> source);
+void setPortCandidateSource(std::function<QList<PortInfo>()> source);
 
-// Orders port names the way the search probes them.
-[[nodiscard]] QStringList OrderPortCandidates(QStringList names);
+// Tells when an adapter may have been plugged in or out: /dev and /dev/serial/by-id are watched
+// (no polling), and a burst of changes, as udev makes a node and then its links, is one signal.
+class PortWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit PortWatcher(QObject* parent = nullptr);
+
+signals:
+    void portsChanged();
+
+private:
+    void watchFolders();
+
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle;
+};

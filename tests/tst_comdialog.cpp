@@ -12,6 +12,7 @@
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -180,7 +181,7 @@ private slots:
         type(&dialog, "cmbBound", QStringLiteral("19200"));
         dialog.btnOKClick();
         QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages[0].text, QStringLiteral("INVALID HANDLE"));
+        QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QVERIFY(dialog.isVisible());
         QCOMPARE(CommSettings.PortName, QStringLiteral("before"));
         QCOMPARE(CommSettings.BaudRate, 9600);
@@ -276,7 +277,7 @@ private slots:
         ScriptedDialogs dialogs;
         Pty module;
         ModulePeer modulePeer(module, kAnswer);
-        setPortCandidateSource([&] { return QStringList({module.slavePath()}); });
+        setPortCandidateSource([&] { return portsNamed({module.slavePath()}); });
         whenDialogShown([](QWidget* dialog) {
             child<QPushButton>(dialog, "btnPort")->click();
             child<QPushButton>(dialog, "btnCancel")->click();
@@ -288,6 +289,76 @@ private slots:
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
         w.close();
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
+    }
+
+    void thePortListTellsAdaptersApartButTheBoxTakesOnlyTheName()
+    {
+        const auto adapter = [](const char* name, const char* product, const char* maker, const char* serial,
+                                const char* ids, const char* link) {
+            PortInfo p;
+            p.name = QLatin1String(name);
+            p.product = QLatin1String(product);
+            p.manufacturer = QLatin1String(maker);
+            p.serialNumber = QLatin1String(serial);
+            p.usbIds = QLatin1String(ids);
+            p.stableLink = QStringLiteral("/dev/serial/by-id/") + QLatin1String(link);
+            return p;
+        };
+        const QList<PortInfo> adapters{
+            adapter("ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", "0403:6001",
+                    "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"),
+            adapter("ttyUSB1", "FT232R USB UART", "FTDI", "A9X1QW7C", "0403:6001",
+                    "usb-FTDI_FT232R_USB_UART_A9X1QW7C-if00-port0"),
+            adapter("ttyUSB2", "USB Serial", "1a86", "", "1a86:7523", "usb-1a86_USB_Serial-if00-port0"),
+        };
+        setPortCandidateSource([&] { return adapters; });
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        auto* box = child<QComboBox>(&dialog, "cmbPort");
+        const auto row = [&](int r) {
+            QStringList cells;
+            for (int c = 0; c < box->model()->columnCount(); ++c)
+                cells << box->model()->index(r, c).data().toString();
+            return cells;
+        };
+        QCOMPARE(row(1), QStringList({"ttyUSB1", "FT232R USB UART", "FTDI", "A9X1QW7C", "0403:6001",
+                                      "usb-FTDI_FT232R_USB_UART_A9X1QW7C-if00-port0"}));
+        QCOMPARE(row(2), QStringList({"ttyUSB2", "USB Serial", "1a86", "", "1a86:7523",
+                                      "usb-1a86_USB_Serial-if00-port0"}));
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+
+        // The second FTDI cable, chosen with the keyboard, puts its name alone in the box.
+        box->setFocus();
+        box->showPopup();
+        QVERIFY(QTest::qWaitForWindowExposed(box->view()->window()));
+        QVERIFY(box->view()->window()->width() > box->width() * 3); // the details are readable
+        QTest::keyClick(box->view(), Qt::Key_Down);
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("ttyUSB1"));
+    }
+
+    void thePortListFollowsAdaptersKeepsTypingAndYieldsToASearch()
+    {
+        ScriptedDialogs dialogs;
+        QList<PortInfo> plugged = portsNamed({"ttyUSB0"});
+        setPortCandidateSource([&] { return plugged; });
+        TfrmCom dialog(nullptr);
+        dialog.show();
+        auto* watcher = child<PortWatcher>(&dialog, "portWatcher");
+        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0"}));
+        type(&dialog, "cmbPort", QStringLiteral("/dev/ttyUS"));
+
+        plugged = portsNamed({"ttyUSB0", "ttyUSB1"});
+        emit watcher->portsChanged();
+        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0", "ttyUSB1"}));
+        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("/dev/ttyUS"));
+
+        // Nothing opens, so the search's list is empty, and stays so.
+        plugged = portsNamed({"/dev/no-such-1"});
+        dialog.btnPortClick();
+        plugged = portsNamed({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
+        emit watcher->portsChanged();
+        QVERIFY(items(&dialog, "cmbPort").isEmpty());
     }
 
     void answeringNoToTheSearchChangesNothing()
@@ -311,7 +382,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         setPortCandidateSource([] {
-            return QStringList({"/dev/no-such-1", "/dev/no-such-2", "/dev/no-such-3", "/dev/no-such-4"});
+            return portsNamed({"/dev/no-such-1", "/dev/no-such-2", "/dev/no-such-3", "/dev/no-such-4"});
         });
         AnswerFlag = 1; // left over from earlier traffic
         RecvFrame.RecvState = 5;
@@ -333,7 +404,7 @@ private slots:
         QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
 
         // With no serial port on the system, no busy indicator runs behind the message.
-        setPortCandidateSource([] { return QStringList(); });
+        setPortCandidateSource([] { return QList<PortInfo>(); });
         bool busy = true;
         dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
             const auto* bar = child<QProgressBar>(&dialog, "prgBar");
@@ -355,7 +426,7 @@ private slots:
         ModulePeer modulePeer(module, kAnswer);
         ModulePeer laterPeer(later, kAnswer);
         setPortCandidateSource([&] {
-            return QStringList({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
+            return portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
         });
         CommSettings.BaudRate = 19200; // confirmed earlier
         TfrmCom dialog(nullptr, {[] {
@@ -392,7 +463,7 @@ private slots:
         Pty module;
         ModulePeer vanishingPeer(vanishing, {}, true);
         ModulePeer modulePeer(module, kAnswer);
-        setPortCandidateSource([&] { return QStringList({vanishing.slavePath(), module.slavePath()}); });
+        setPortCandidateSource([&] { return portsNamed({vanishing.slavePath(), module.slavePath()}); });
         TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
         dialog.btnPortClick();
@@ -413,7 +484,7 @@ private slots:
         ModulePeer textPeer(texting, "OK\r\n");
         ModulePeer partialPeer(partial, hex("0F 5A 0F 2A 00 11 22"));
         setPortCandidateSource([&] {
-            return QStringList({silent.slavePath(), texting.slavePath(), partial.slavePath()});
+            return portsNamed({silent.slavePath(), texting.slavePath(), partial.slavePath()});
         });
         TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();

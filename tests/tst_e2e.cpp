@@ -88,7 +88,7 @@ private slots:
         Pty silent2;
         auto& sim = simulator();
         setPortCandidateSource([&] {
-            return QStringList({silent1.slavePath(), silent2.slavePath(), sim.linkPath()});
+            return portsNamed({silent1.slavePath(), silent2.slavePath(), sim.linkPath()});
         });
         TfrmMain& w = window(QStringLiteral("/dev/no-such-port"));
         whenDialogShown([](QWidget* dialog) {

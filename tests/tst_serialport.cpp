@@ -2,6 +2,7 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "DevicePath.h"
+#include "OpenFailure.h"
 #include "SerialDevice.h"
 #include "TestSupport.h"
 #include "Tick.h"
@@ -12,6 +13,9 @@
 #include <QTimer>
 
 #include <asm/termios.h>
+#include <cerrno>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
@@ -22,10 +26,44 @@ struct termios2 lineOf(int fd)
     ioctl(fd, TCGETS2, &t);
     return t;
 }
+
+// The reason a failed open gives, or nothing when it opens. Root passes every permission check,
+// so where a user without rights is wanted the open runs in a child that drops to uid 65534.
+QString reasonOpeningFails(const QString& path, bool unprivileged)
+{
+    const auto reason = [&] {
+        SerialDevice d;
+        return d.open(path) ? QByteArray() : openFailureReason(path, d.openError()).toUtf8();
+    };
+    if (!unprivileged || geteuid() != 0)
+        return QString::fromUtf8(reason());
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            const QByteArray text = reason();
+            (void)!::write(pipeFds[1], text.constData(), size_t(text.size()));
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    QByteArray text;
+    char buf[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+        text.append(buf, n);
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    return QString::fromUtf8(text);
+}
 } // namespace
 
 class SerialPortTest : public QObject {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
 
 private slots:
     void init() { resetLink(); }
@@ -79,28 +117,48 @@ private slots:
         QCOMPARE(int(CommSettings.RunningFlag), 0);
     }
 
-    void aPortIsOpenedOnlyOnce()
+    void aPortIsOpenedOnlyOnceAndTheRefusalNamesItsHolder()
     {
         Pty pty;
         SerialDevice first;
         SerialDevice second;
         QVERIFY(first.open(pty.slavePath()));
         QVERIFY(!second.open(pty.slavePath()));
+        QCOMPARE(second.openError(), EBUSY);
+        QCOMPARE(
+            openFailureReason(pty.slavePath(), second.openError()),
+            pty.slavePath() +
+                QStringLiteral(": the port is busy: tst_serialport (PID %1) has it open.").arg(getpid()));
         first.close();
         QVERIFY(second.open(pty.slavePath()));
+        QCOMPARE(second.openError(), 0);
     }
 
-    void thingsThatAreNoPortFailCleanly()
+    void thingsThatAreNoPortFailWithTheirReason_data()
     {
-        QTemporaryDir dir;
-        QFile plain(dir.filePath(QStringLiteral("file")));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        SerialDevice d;
-        QVERIFY(!d.open(dir.path()));
-        QVERIFY(!d.open(plain.fileName()));
-        QVERIFY(!d.open(QStringLiteral("/dev/no-such-port")));
-        QVERIFY(!d.open(QStringLiteral("/dev/")));
-        QVERIFY(!d.isOpen());
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("unprivileged");
+        QTest::addColumn<QString>("reason");
+        QFile plain(m_dir.filePath(QStringLiteral("plain")));
+        QFile locked(m_dir.filePath(QStringLiteral("locked")));
+        QVERIFY(plain.open(QIODevice::WriteOnly) && locked.open(QIODevice::WriteOnly));
+        QVERIFY(locked.setPermissions({}));
+        QTest::newRow("missing")
+            << m_dir.filePath(QStringLiteral("ttyUSB9")) << false
+            << "the device is not there. Is the adapter plugged in, and the port name right?";
+        QTest::newRow("regular file")
+            << plain.fileName() << false << "not a serial port: this is no terminal device.";
+        QTest::newRow("no permission") << locked.fileName() << true
+                                       << "no permission. Add your user to the dialout group "
+                                          "(sudo adduser $USER dialout), then log in again.";
+        QTest::newRow("folder") << m_dir.path() << false << QString::fromLocal8Bit(strerror(EISDIR));
+    }
+    void thingsThatAreNoPortFailWithTheirReason()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, unprivileged);
+        QFETCH(QString, reason);
+        QCOMPARE(reasonOpeningFails(path, unprivileged), path + QStringLiteral(": ") + reason);
     }
 
     void lineSettingsFollowTheTable_data()
@@ -187,7 +245,7 @@ private slots:
         struct RecordingCalls : SerialCalls {
             RecordingCalls() { setSerialCalls(this); }
             ~RecordingCalls() override { setSerialCalls(nullptr); }
-            int open(const QByteArray& path) override
+            Opened open(const QByteArray& path) override
             {
                 calls << QStringLiteral("open");
                 return SerialCalls::open(path);
@@ -239,7 +297,8 @@ private slots:
         CommSettings.PortName.clear();
         QVERIFY(!CommOpen());
         QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages[0].text, QStringLiteral("INVALID HANDLE"));
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("INVALID HANDLE\n") + openFailureReason(QStringLiteral("/dev/"), EISDIR));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         QCOMPARE(view.portStatus, QStringLiteral(":OFF"));
     }

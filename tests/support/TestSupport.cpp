@@ -205,3 +205,14 @@ void whenDialogShown(std::function<void(QWidget*)> act)
     });
     poll->start(10);
 }
+
+QList<PortInfo> portsNamed(const QStringList& names)
+{
+    QList<PortInfo> ports;
+    for (const QString& name : names) {
+        PortInfo port;
+        port.name = name;
+        ports << port;
+    }
+    return ports;
+}

@@ -2,6 +2,7 @@
 
 #include "CommView.h"
 #include "Dialogs.h"
+#include "PortSearch.h"
 
 #include <QByteArray>
 #include <QList>
@@ -106,6 +107,9 @@ void resetLink();
 [[nodiscard]] QByteArray transmitterReport(uint32_t id, uint8_t sequence, uint8_t key = 1);
 // The bytes as a received block.
 [[nodiscard]] std::span<const uint8_t> asBlock(const QByteArray& bytes);
+
+// Ports the system would list, known by their names only.
+[[nodiscard]] QList<PortInfo> portsNamed(const QStringList& names);
 
 class QWidget;
 // Runs `act` on the communication settings dialog once it is shown modally (its exec() runs
