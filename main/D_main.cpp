@@ -8,6 +8,7 @@
 #include "D_survey.h"
 #include "DeviceSetup.h"
 #include "Fonts.h"
+#include "IdPanel.h"
 #include "MakeChild.h"
 #include "Monitor.h"
 #include "SendLine.h"
@@ -32,13 +33,11 @@ namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
 constexpr int kDesignWidth = 793;
 
-QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
+IdPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* p = makeChild<QLabel>(parent, name, geometry);
+    auto* p = makeChild<IdPanel>(parent, name, geometry);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
-    p->setAlignment(Qt::AlignCenter);
-    p->setTextFormat(Qt::PlainText);
     QFont f = p->font();
     f.setBold(true);
     f.setPixelSize(15);
