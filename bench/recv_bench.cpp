@@ -409,16 +409,19 @@ int main(int argc, char* argv[])
         run("4 MB burst Text", burst, false, false);
     }
     if (wanted("load")) {
-        // The largest file the monitor loads, and 16 MB of one-character lines, which it refuses.
-        for (const auto& [label, file, line] :
-             {std::tuple{"load 16 MB, 1M lines", "lines.Txt", QByteArray("0123456789ABCD\r\n")},
-              std::tuple{"load 16 MB, 8M lines", "short.Txt", QByteArray("x\n")}}) {
+        // The largest files the monitor loads (a million lines, one line), and 16 MB of
+        // one-character lines, which it refuses.
+        for (const auto& [label, file, contents] :
+             {std::tuple{"load 16 MB, 1M lines", "lines.Txt",
+                         QByteArray("0123456789ABCD\r\n").repeated(1'000'000)},
+              std::tuple{"load 16 MB, one line", "wide.Txt", QByteArray(kMonitorFileLimit, 'W')},
+              std::tuple{"load 16 MB, 8M lines", "short.Txt",
+                         QByteArray("x\n").repeated(kMonitorFileLimit / 2)}}) {
             const QString path = dir.filePath(QLatin1String(file));
             QFile f(path);
             if (!f.open(QIODevice::WriteOnly))
                 return 1;
-            const qsizetype count = (line.size() == 2 ? kMonitorFileLimit : 16'000'000) / line.size();
-            f.write(line.repeated(count));
+            f.write(contents);
             f.close();
             w.startRun();
             runFor(300);
@@ -436,6 +439,7 @@ int main(int argc, char* argv[])
                 QObject::disconnect(c);
             }
             Result r;
+            r.feed.sent = contents.size();
             r.tailMs = double((paintedUs ? paintedUs : nowUs()) - start) / 1000.0;
             r.cpu = cpuSeconds() - cpu0;
             r.seconds = double(nowUs() - start) / 1e6;
