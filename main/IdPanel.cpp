@@ -6,6 +6,7 @@ IdPanel::IdPanel(QWidget* parent) : QFrame(parent)
 {
     setAutoFillBackground(true);
     m_repaint.setSingleShot(true);
+    m_repaint.setTimerType(Qt::PreciseTimer);
     connect(&m_repaint, &QTimer::timeout, this, [this] {
         m_sinceRepaint.start();
         setAccessibleName(m_text);
@@ -20,8 +21,8 @@ void IdPanel::setText(const QString& text)
     m_text = text;
     if (m_repaint.isActive())
         return;
-    const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : kRepaintMs;
-    m_repaint.start(int(std::max<qint64>(0, kRepaintMs - since)));
+    const bool quiet = !m_sinceRepaint.isValid() || m_sinceRepaint.elapsed() >= kRepaintMs;
+    m_repaint.start(quiet ? 0 : msToNextBeat());
 }
 
 void IdPanel::paintEvent(QPaintEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RepaintBeat.h"
+
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QTimer>
@@ -11,7 +13,7 @@
 class IdPanel : public QFrame {
     Q_OBJECT
 public:
-    static constexpr int kRepaintMs = 35;
+    static constexpr int kRepaintMs = kRepaintBeatMs;
 
     explicit IdPanel(QWidget* parent = nullptr);
 

@@ -43,11 +43,10 @@ void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
 {
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
-        const QString keyLine = RenderBinary(block);
         if (frmRem && frmRem->openFlag() == 1)
-            frmRem->ShowRecvKey(keyLine);
+            frmRem->ShowRecvKey(RenderBinary(block));
         else if (frmSurvey && frmSurvey->openFlag() == 1)
-            frmSurvey->CountRecvKey(keyLine);
+            frmSurvey->CountRecvKey(RenderBinary(block));
     }
     QString stamp;
     if (ckLogTime->isChecked()) {

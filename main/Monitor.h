@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MonitorLines.h"
+#include "RepaintBeat.h"
 #include "TextMetrics.h"
 
 #include <QAbstractScrollArea>
@@ -18,12 +19,13 @@ class QMenu;
 //
 // Appends are taken in by a refresh at most every kRefreshMs: widths are measured and the scroll
 // bars set then, so lines that the 1000-line rule empties before it are never measured or painted.
-// The view follows the newest line unless the user has scrolled up, and follows again at the end.
+// The view follows the newest line unless the user has scrolled up (or is selecting with the
+// mouse), and follows again at the end.
 // Text is painted in the palette's Text colour on its Base colour.
 class MonitorView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    static constexpr int kRefreshMs = 30;
+    static constexpr int kRefreshMs = kRepaintBeatMs;
 
     explicit MonitorView(QWidget* parent = nullptr);
 
@@ -68,6 +70,7 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
