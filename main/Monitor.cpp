@@ -113,17 +113,19 @@ MonitorView::MonitorView(QWidget* parent) : QAbstractScrollArea(parent)
 
 void MonitorView::appendLine(const QString& line)
 {
-    const qint64 removed = m_lines.removed();
-    m_lines.append(line);
-    if (m_lines.removed() != removed)
-        setSelection({}, {});
-    scheduleRefresh();
+    add(line, {});
 }
 
 void MonitorView::appendBinaryLine(const QString& text, std::span<const uint8_t> bytes)
 {
+    add(text, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+}
+
+void MonitorView::add(QString text, QByteArray bytes)
+{
     const qint64 removed = m_lines.removed();
-    m_lines.append(text, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    m_lines.append(std::move(text), std::move(bytes));
+    // The selection went with the lines the 1000-line rule emptied.
     if (m_lines.removed() != removed)
         setSelection({}, {});
     scheduleRefresh();
@@ -384,7 +386,7 @@ void MonitorView::setSelection(TextPos anchor, TextPos caret)
     m_anchor = anchor;
     m_caret = caret;
     viewport()->update();
-    selectionChanged(oldAnchor, oldCaret);
+    announceSelection(oldAnchor, oldCaret);
 }
 
 QString MonitorView::selectedText() const
@@ -550,7 +552,7 @@ void MonitorView::mouseDoubleClickEvent(QMouseEvent* event)
     m_doubleClickPoint = event->position().toPoint();
 }
 
-void MonitorView::selectionChanged(TextPos oldAnchor, TextPos oldCaret)
+void MonitorView::announceSelection(TextPos oldAnchor, TextPos oldCaret)
 {
     if (!QAccessible::isActive())
         return;

@@ -17,8 +17,9 @@ class QMenu;
 // paints only the rows and the part of each row that are in view. A QPlainTextEdit lays out every
 // line it shows whole, which for lines of 16 K characters costs seconds a screen.
 //
-// Appends are taken in by a refresh at most every kRefreshMs: widths are measured and the scroll
-// bars set then, so lines that the 1000-line rule empties before it are never measured or painted.
+// Appends are taken in by a refresh on the 30 ms repaint beat (at once after a quiet spell): widths
+// are measured and the scroll bars set then, so lines that the 1000-line rule empties before it
+// are never measured or painted.
 // The view follows the newest line unless the user has scrolled up (or is selecting with the
 // mouse), and follows again at the end.
 // Text is painted in the palette's Text colour on its Base colour.
@@ -80,6 +81,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void add(QString text, QByteArray bytes);
     void scheduleRefresh();
     void remeasure();
     void updateScrollBars();
@@ -87,7 +89,7 @@ private:
     [[nodiscard]] qreal contentLeft() const;
     void paintRow(QPainter& painter, qsizetype row, int y, qreal left, qreal right);
     void notifyAccessibility(bool replaced);
-    void selectionChanged(TextPos oldAnchor, TextPos oldCaret);
+    void announceSelection(TextPos oldAnchor, TextPos oldCaret);
 
     MonitorLines m_lines;
     TextMetrics m_metrics{font()};
