@@ -227,6 +227,26 @@ private slots:
         QCOMPARE(clipboard(), kLines.join(u'\n'));
     }
 
+    void theTextTakesThePalettesColours()
+    {
+        MonitorView& v = view({QStringLiteral("MMMMMMMM")});
+        v.clearFocus();
+        QPalette palette = v.palette();
+        palette.setColor(QPalette::Text, Qt::red);
+        palette.setColor(QPalette::Base, Qt::black);
+        v.setPalette(palette);
+        const QImage image = v.viewport()->grab().toImage();
+        QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), QColor(Qt::black));
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 128 && c.green() == 0 && c.blue() == 0;
+            }
+        }
+        QVERIFY2(red > 50, qPrintable(QString::number(red)));
+    }
+
     void controlCharactersOfALoadedFileShowAsPictures()
     {
         MonitorView& v = view({QStringLiteral("a\x01\tb\x7F")});
