@@ -4,7 +4,6 @@
 #include <limits>
 
 namespace {
-constexpr char kHex[] = "0123456789ABCDEF";
 constexpr qreal kUnlimited = std::numeric_limits<qreal>::infinity();
 constexpr int kTabStop = 8; // spaces
 } // namespace
@@ -13,9 +12,12 @@ TextMetrics::TextMetrics(const QFont& font) : m_metrics(drawingFont(font)), m_bm
 {
     for (char16_t u = 0; u < 0x100; ++u)
         (void)advance(u);
-    for (int b = 0; b < 0x100; ++b)
-        m_byteWidth[size_t(b)] = advance(u' ') + advance(char16_t(kHex[b >> 4])) +
-                                 advance(char16_t(kHex[b & 0x0F])) + advance(u'h');
+    for (int b = 0; b < 0x100; ++b) {
+        const char byte = char(b);
+        const LineRef cell{QStringView(), QByteArrayView(&byte, 1)};
+        for (qsizetype c = 0; c < cell.length(); ++c)
+            m_byteWidth[size_t(b)] += advance(cell.at(c).unicode());
+    }
 }
 
 QFont TextMetrics::drawingFont(QFont font)
