@@ -1,28 +1,35 @@
-// Measures the receive path: the real driver, worker, assembler and main window on a
-// pseudo-terminal, fed by a child process that plays the module.
+// Measures the receive path as a user meets it: the real driver, worker, assembler and main window
+// on a pseudo-terminal, fed by a child process that plays the module. Each run reports the time
+// from the last byte written to the last byte painted, the CPU from the first byte until the
+// program is idle again, the worst event-loop stall over the whole run, tail included, and the
+// peak memory; and it checks that the monitor shows the lines that were sent.
 //
-//   recv_bench                      all runs: idle, key reports at 600 frames/s, frame and text floods
-//   recv_bench keys text ...        only the runs named (idle, keys, frames, text), e.g. for a profiler
-//   recv_bench linkstats            key reports at 600 frames/s with the Link Statistics window
-//                                   closed, then open over a full table (not part of "all runs")
+//   recv_bench                 all runs
+//   recv_bench keys burst ...  only the runs named: idle, keys, text115k, text921k, burst, load
+//   recv_bench linkstats       key reports at 600 frames/s with the Link Statistics window closed,
+//                              then open over a full table (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
+#include "BlockText.h"
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "D_linkstats.h"
 #include "D_main.h"
 #include "Monitor.h"
+#include "MonitorFile.h"
 #include "SettingsFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -34,6 +41,7 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
+// Microseconds of the monotonic clock, the same in the feeder process.
 int64_t nowUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
@@ -47,98 +55,179 @@ double cpuSeconds()
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// A key report whose maker-code field carries the low 32 bits of the time it was written (in
-// microseconds), so the receiving side can tell its latency; the IDs stay those of one
-// transmitter, as in a real stream.
-QByteArray keyReport(int64_t stampUs)
+// The peak resident memory is reset before each run where the kernel allows it.
+bool resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+double peakMemoryMB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// Key report number n: IDs that change with every frame (many transmitters), and in the
+// maker-code field the low 32 bits of the time it was written, so that its latency can be told.
+QByteArray keyReport(uint32_t n, int64_t stampUs)
 {
     QByteArray f = QByteArray::fromHex("0F5A1313"
                                        "00"
-                                       "FFFFFFFF"
-                                       "12003456"
-                                       "83410000"
+                                       "00000000"
+                                       "00000000"
+                                       "00000000"
                                        "0AF5");
-    for (int i = 0; i < 4; ++i)
+    f[4] = char(n & 0xFF);
+    for (int i = 0; i < 4; ++i) {
+        f[5 + i] = char(n >> (24 - 8 * i));
+        f[9 + i] = char(~n >> (24 - 8 * i));
         f[13 + i] = char((uint64_t(stampUs) >> (8 * i)) & 0xFF);
+    }
     return f;
 }
+constexpr int kKeyReportSize = 19;
 
-enum class Feed { KeyReports600, FrameFlood, TextFlood };
+std::span<const uint8_t> bytesOf(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
 
-// The module: writes to the master side until the time is up, then reports the bytes it wrote.
-pid_t startFeeder(int master, Feed feed, int seconds, int reportFd)
+// The text of the text runs: numbered lines without blanks, so that a check can ignore the
+// blanks that block boundaries add in Text mode.
+QByteArray textStream(qsizetype size)
+{
+    QByteArray text;
+    text.reserve(size + 32);
+    for (int i = 0; text.size() < size; ++i)
+        text += "ZelvoTerm-flood-line-" + QByteArray::number(i) + "\r\n";
+    text.truncate(size);
+    return text;
+}
+
+struct Feed {
+    enum class Kind { None, Keys, Text } kind = Kind::None;
+    int seconds = 0;
+    int bytesPerSecond = 0; // 0: as fast as the line takes them
+    qsizetype bytes = 0;    // a burst: this many, then stop
+};
+
+struct FeedReport {
+    int64_t sent = 0;
+    int64_t lastWriteUs = 0;
+};
+
+// The module, in a child process: writes to the master side as told, then reports.
+pid_t startFeeder(int master, const Feed& feed, int reportFd)
 {
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
-    const int64_t end = nowUs() + int64_t(seconds) * 1'000'000;
-    int64_t sent = 0;
-    QByteArray text;
-    for (int i = 0; text.size() < 4000; ++i)
-        text += "ZelvoTerm flood line " + QByteArray::number(i) + "\r\n";
-    int64_t next = nowUs();
-    while (nowUs() < end) {
+    const int64_t start = nowUs();
+    const int64_t end = start + int64_t(feed.seconds) * 1'000'000;
+    const QByteArray text =
+        feed.kind == Feed::Kind::Text
+            ? textStream(feed.bytes > 0 ? feed.bytes : qsizetype(feed.bytesPerSecond) * feed.seconds)
+            : QByteArray();
+    FeedReport report;
+    uint32_t frames = 0;
+    while (nowUs() < end + 5'000'000) {
         QByteArray chunk;
-        if (feed == Feed::KeyReports600) {
-            const int64_t wait = next - nowUs();
-            if (wait > 0)
-                usleep(useconds_t(wait));
-            next += 1'000'000 / 600;
-            chunk = keyReport(nowUs());
-        } else if (feed == Feed::FrameFlood) {
-            for (int i = 0; i < 200; ++i)
-                chunk += keyReport(nowUs());
+        if (feed.kind == Feed::Kind::Keys) {
+            if (nowUs() >= end)
+                break;
+            const int64_t due = start + int64_t(frames) * 1'000'000 / 600;
+            if (due > nowUs())
+                usleep(useconds_t(due - nowUs()));
+            chunk = keyReport(frames++, nowUs());
         } else {
-            chunk = text;
+            if (report.sent >= text.size())
+                break;
+            qsizetype take = text.size() - report.sent;
+            if (feed.bytesPerSecond > 0) {
+                usleep(5000);
+                const int64_t due = (nowUs() - start) * feed.bytesPerSecond / 1'000'000;
+                take = std::min<qsizetype>(take, qsizetype(due - report.sent));
+            }
+            chunk = text.mid(report.sent, take);
         }
         qsizetype done = 0;
         while (done < chunk.size()) {
             const ssize_t n = write(master, chunk.constData() + done, size_t(chunk.size() - done));
             if (n > 0) {
                 done += n;
+                report.lastWriteUs = nowUs();
                 continue;
             }
             pollfd p{master, POLLOUT, 0};
             poll(&p, 1, 100);
-            if (nowUs() > end + 2'000'000)
-                break;
         }
-        sent += done;
+        report.sent += done;
     }
-    (void)!write(reportFd, &sent, sizeof sent);
+    (void)!write(reportFd, &report, sizeof report);
     _exit(0);
 }
 
 class BenchWindow : public TfrmMain {
 public:
-    int64_t blocks = 0;
-    int64_t bytes = 0;
+    int64_t appended = 0; // lines appended to the monitor since start, as the monitor counts them
+    int64_t runBlocks = 0;
+    int64_t runBytes = 0;
+    int64_t coveredUs = 0; // first paint that showed the last line appended, 0 until then
+    int64_t lastAppendUs = 0;
     int64_t worstLatencyUs = 0;
-    std::vector<int64_t> pendingStamps; // of frames handed to the monitor but not yet painted
     bool stampsCarryTime = false;
 
     BenchWindow()
     {
-        connect(monitor()->document(), &QTextDocument::contentsChanged, this, [this] {
-            const int64_t now = nowUs();
-            for (const int64_t s : pendingStamps)
-                worstLatencyUs = std::max(worstLatencyUs, now - s);
-            pendingStamps.clear();
-        });
+        connect(monitor(), &MonitorView::painted, this, [this] { painted(monitor()->paintedThrough()); });
     }
+
     void DisplayRecvFrame(std::span<const uint8_t> block) override
     {
-        ++blocks;
-        bytes += int64_t(block.size());
-        if (stampsCarryTime && block.size() == 19) {
+        ++runBlocks;
+        runBytes += int64_t(block.size());
+        TfrmMain::DisplayRecvFrame(block);
+        ++appended;
+        lastAppendUs = nowUs();
+        coveredUs = 0;
+        if (stampsCarryTime && block.size() == kKeyReportSize) {
             uint32_t low = 0;
             for (int i = 0; i < 4; ++i)
                 low |= uint32_t(block[size_t(13 + i)]) << (8 * i);
-            const int64_t now = nowUs();
-            pendingStamps.push_back(now - int64_t(uint32_t(uint32_t(now) - low)));
+            pendingStamps.push_back(
+                {appended, lastAppendUs - int64_t(uint32_t(uint32_t(lastAppendUs) - low))});
         }
-        TfrmMain::DisplayRecvFrame(block);
     }
+
+    void startRun()
+    {
+        btnClearClick();
+        runBlocks = runBytes = 0;
+        coveredUs = lastAppendUs = 0;
+        worstLatencyUs = 0;
+        pendingStamps.clear();
+    }
+
+private:
+    void painted(qint64 through)
+    {
+        const int64_t now = nowUs();
+        if (through >= appended && coveredUs == 0)
+            coveredUs = now;
+        while (!pendingStamps.empty() && pendingStamps.front().first <= through) {
+            worstLatencyUs = std::max(worstLatencyUs, now - pendingStamps.front().second);
+            pendingStamps.pop_front();
+        }
+    }
+
+    std::deque<std::pair<int64_t, int64_t>> pendingStamps; // (line, written at) not yet painted
 };
 
 void runFor(int ms)
@@ -148,53 +237,112 @@ void runFor(int ms)
     loop.exec();
 }
 
-struct Run {
-    double cpuShare;
-    int64_t sent;
-    int64_t worstStallMs;
-    double seconds;
+struct Result {
+    FeedReport feed;
+    double cpu = 0;
+    double seconds = 0;
+    double tailMs = -1;
+    int64_t worstStallMs = -1;
+    double peakMB = 0;
 };
 
-// The stall probe wakes the event loop 100 times a second, so it runs only where stalls matter.
-Run measure(BenchWindow& w, int master, std::optional<Feed> feed, int seconds, bool probeStalls)
+// One run: from the first byte until the last line is painted and the program has been quiet
+// for a moment. The stall probe is a 10 ms timer; it costs a little CPU of its own, which the
+// "stall probe alone" run shows.
+Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout, bool probeStalls = true)
 {
-    int pipeFds[2];
-    (void)!pipe(pipeFds);
-    QElapsedTimer stall;
+    const bool peakReset = resetPeakMemory();
+    QElapsedTimer sinceProbe;
     int64_t worstStall = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout,
-                     [&] { worstStall = std::max<int64_t>(worstStall, stall.restart() - 10); });
-    stall.start();
-    if (probeStalls)
+                     [&] { worstStall = std::max<int64_t>(worstStall, sinceProbe.restart() - 10); });
+    if (probeStalls) {
+        sinceProbe.start();
         probe.start(10);
+    }
+    int fds[2];
+    (void)!pipe(fds);
     const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    pid_t child = -1;
-    if (feed)
-        child = startFeeder(master, *feed, seconds, pipeFds[1]);
-    runFor(seconds * 1000);
-    int64_t sent = 0;
-    if (child > 0) {
-        // Let the last bytes through before the books are closed.
-        const int64_t before = w.bytes;
-        runFor(300);
-        while (w.bytes != before && wall.elapsed() < (seconds + 10) * 1000) {
-            const int64_t b = w.bytes;
-            runFor(300);
-            if (w.bytes == b)
+    const int64_t start = nowUs();
+    Result r;
+    if (feed.kind == Feed::Kind::None) {
+        runFor(feed.seconds * 1000);
+    } else {
+        const pid_t child = startFeeder(master, feed, fds[1]);
+        // Until the feeder has finished, the last line is painted and nothing came for a while.
+        const int64_t quietUs = (endsByTimeout ? CommSettings.RecvTout * 1000 : 0) + 300'000;
+        bool fed = false;
+        while (nowUs() - start < int64_t(feed.seconds + 600) * 1'000'000) {
+            runFor(100);
+            if (!fed) {
+                pollfd p{fds[0], POLLIN, 0};
+                if (poll(&p, 1, 0) > 0 && read(fds[0], &r.feed, sizeof r.feed) == sizeof r.feed)
+                    fed = true;
+            }
+            if (fed && w.coveredUs != 0 && nowUs() - std::max(w.lastAppendUs, r.feed.lastWriteUs) > quietUs)
                 break;
         }
-        (void)!read(pipeFds[0], &sent, sizeof sent);
         waitpid(child, nullptr, 0);
+        if (w.coveredUs != 0)
+            r.tailMs = double(w.coveredUs - r.feed.lastWriteUs) / 1000.0 -
+                       (endsByTimeout ? CommSettings.RecvTout : 0);
     }
-    const double elapsed = double(wall.elapsed()) / 1000.0;
-    const double cpu = cpuSeconds() - cpu0;
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-    return {cpu / elapsed, sent, worstStall, elapsed};
+    r.cpu = cpuSeconds() - cpu0;
+    // The share of a core is taken over the time until the last paint; the quiet moment after it
+    // costs next to nothing.
+    r.seconds = double((w.coveredUs != 0 ? std::max(w.coveredUs, w.lastAppendUs) : nowUs()) - start) / 1e6;
+    if (probeStalls)
+        r.worstStallMs = worstStall;
+    r.peakMB = peakReset ? peakMemoryMB() : 0;
+    close(fds[0]);
+    close(fds[1]);
+    return r;
+}
+
+// The monitor against what was written: every key report in order, or the tail of the text.
+QString check(BenchWindow& w, const Feed& feed, const FeedReport& sent)
+{
+    const QStringList lines = w.monitor()->lines();
+    if (w.runBytes != sent.sent)
+        return QStringLiteral("LOST: %1 of %2 bytes shown").arg(w.runBytes).arg(sent.sent);
+    if (feed.kind == Feed::Kind::Keys) {
+        const int64_t frames = sent.sent / kKeyReportSize;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const int64_t n = frames - lines.size() + i;
+            // Everything but the time stamp: header, sequence and both IDs.
+            const QString expected = RenderBinary(bytesOf(keyReport(uint32_t(n), 0)).first(13));
+            if (!lines[i].startsWith(expected))
+                return QStringLiteral("WRONG line %1").arg(i);
+        }
+        return QStringLiteral("ok, %1 frames shown, %2 lines held").arg(w.runBlocks).arg(lines.size());
+    }
+    const QByteArray stream = textStream(sent.sent);
+    const std::span<const uint8_t> all = bytesOf(stream);
+    QString shown = lines.join(QString());
+    QString expected;
+    if (w.binaryMode()) {
+        expected = RenderBinary(all.last(std::min<size_t>(all.size(), size_t(shown.size() / 4))));
+    } else {
+        // Block boundaries add or drop blanks in Text mode; the text has none of its own.
+        shown.remove(u' ');
+        expected = RenderText(all).remove(u' ');
+        expected = expected.right(shown.size());
+    }
+    return shown == expected ? QStringLiteral("ok, %1 lines held").arg(lines.size())
+                             : QStringLiteral("WRONG text");
+}
+
+void printRow(const char* run, const Result& r, const QString& note)
+{
+    const double mb = double(r.feed.sent) / 1e6;
+    std::printf("%-24s %9s %8.2f %8s %7s %7.1f  %s\n", run,
+                r.tailMs < 0 ? "-" : qPrintable(QString::number(r.tailMs, 'f', 1)), 100 * r.cpu / r.seconds,
+                mb > 0 ? qPrintable(QString::number(r.cpu / mb, 'f', 3)) : "-",
+                r.worstStallMs < 0 ? "-" : qPrintable(QString::number(r.worstStallMs)), r.peakMB,
+                qPrintable(note));
+    std::fflush(stdout);
 }
 } // namespace
 
@@ -221,41 +369,99 @@ int main(int argc, char* argv[])
     BenchWindow w;
     w.show();
     runFor(500);
-    std::printf("platform: %s, port %s\n", qPrintable(QGuiApplication::platformName()), name);
+    std::printf("platform: %s, port %s, receive time-out %d ms (subtracted where a run ends by it)\n",
+                qPrintable(QGuiApplication::platformName()), name, CommSettings.RecvTout);
+    std::printf("%-24s %9s %8s %8s %7s %7s  %s\n", "run", "tail ms", "CPU %", "CPU s/MB", "stall", "peak MB",
+                "check");
 
     QList<QByteArray> runs;
     for (int i = 1; i < argc; ++i)
         runs << QByteArray(argv[i]);
     const auto wanted = [&](const char* run) { return runs.isEmpty() || runs.contains(run); };
-    if (wanted("idle")) {
-        const Run idle = measure(w, master, std::nullopt, 10, false);
-        std::printf("idle, port open, 10 s: CPU %.2f %% of one core\n", idle.cpuShare * 100);
-    }
+    const auto setBinary = [&](bool binary) {
+        if (w.binaryMode() != binary)
+            w.lblSendTextClick();
+    };
+    const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) {
+        setBinary(binary);
+        w.startRun();
+        runFor(300);
+        const Result r = measure(w, master, feed, endsByTimeout);
+        QString note = check(w, feed, r.feed);
+        if (feed.kind == Feed::Kind::Keys)
+            note += QStringLiteral("; worst latency to the screen %1 ms")
+                        .arg(double(w.worstLatencyUs) / 1000, 0, 'f', 1);
+        printRow(label, r, note);
+    };
 
+    if (wanted("idle")) {
+        w.startRun();
+        runFor(300);
+        printRow("idle, port open, 10 s", measure(w, master, {Feed::Kind::None, 10}, false, false),
+                 QString());
+        printRow("stall probe alone, 10 s", measure(w, master, {Feed::Kind::None, 10}, false), QString());
+    }
     if (wanted("keys")) {
-        w.blocks = 0;
-        w.bytes = 0;
         w.stampsCarryTime = true;
-        const Run keys = measure(w, master, Feed::KeyReports600, 10, false);
-        std::printf(
-            "key reports at 600 frames/s, 10 s: CPU %.2f %% of one core; frames shown %lld / sent %lld; "
-            "worst latency to the screen %.1f ms\n",
-            keys.cpuShare * 100, (long long)w.blocks, (long long)(keys.sent / 19),
-            double(w.worstLatencyUs) / 1000.0);
+        run("600 key reports/s, 10 s", {Feed::Kind::Keys, 10}, true, false);
         w.stampsCarryTime = false;
     }
-
-    for (const Feed feed : {Feed::FrameFlood, Feed::TextFlood}) {
-        if (!wanted(feed == Feed::FrameFlood ? "frames" : "text"))
-            continue;
-        w.blocks = 0;
-        w.bytes = 0;
-        const Run flood = measure(w, master, feed, 5, true);
-        std::printf("%s flood, 5 s: bytes shown %lld / sent %lld; %.2f MB/s; CPU %.1f %% of one core; worst "
-                    "event-loop stall %lld ms\n",
-                    feed == Feed::FrameFlood ? "frame" : "text", (long long)w.bytes, (long long)flood.sent,
-                    double(w.bytes) / flood.seconds / 1e6, flood.cpuShare * 100,
-                    (long long)flood.worstStallMs);
+    for (const auto& [label, rate, binary] :
+         {std::tuple{"115200 bit/s Binary", 11520, true}, std::tuple{"115200 bit/s Text", 11520, false},
+          std::tuple{"921600 bit/s Binary", 92160, true}, std::tuple{"921600 bit/s Text", 92160, false}}) {
+        if (wanted(rate == 11520 ? "text115k" : "text921k"))
+            run(label, {Feed::Kind::Text, 30, rate}, binary, true);
+    }
+    if (wanted("burst")) {
+        // 976 blocks of 4097 bytes: fewer than 1001 lines, so all of them stay to be painted, and
+        // the last byte ends a block at once.
+        const Feed burst{Feed::Kind::Text, 0, 0, 976 * 4097};
+        run("4 MB burst Binary", burst, true, false);
+        run("4 MB burst Text", burst, false, false);
+    }
+    if (wanted("load")) {
+        // The largest files the monitor loads (a million lines, one line), and 16 MB of
+        // one-character lines, which it refuses.
+        for (const auto& [label, file, contents] :
+             {std::tuple{"load 16 MB, 1M lines", "lines.Txt",
+                         QByteArray("0123456789ABCD\r\n").repeated(1'000'000)},
+              std::tuple{"load 16 MB, one line", "wide.Txt", QByteArray(kMonitorFileLimit, 'W')},
+              std::tuple{"load 16 MB, 8M lines", "short.Txt",
+                         QByteArray("x\n").repeated(kMonitorFileLimit / 2)}}) {
+            const QString path = dir.filePath(QLatin1String(file));
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly))
+                return 1;
+            f.write(contents);
+            f.close();
+            w.startRun();
+            runFor(300);
+            const bool peakReset = resetPeakMemory();
+            const double cpu0 = cpuSeconds();
+            const int64_t start = nowUs();
+            const MonitorFileResult loaded = LoadMonitorFile(path);
+            int64_t paintedUs = 0;
+            if (loaded.error.isEmpty()) {
+                QMetaObject::Connection c =
+                    QObject::connect(w.monitor(), &MonitorView::painted, [&] { paintedUs = nowUs(); });
+                w.monitor()->setLines(loaded.lines);
+                while (paintedUs == 0 && nowUs() - start < 60'000'000)
+                    runFor(5);
+                QObject::disconnect(c);
+            }
+            Result r;
+            r.feed.sent = contents.size();
+            r.tailMs = double((paintedUs ? paintedUs : nowUs()) - start) / 1000.0;
+            r.cpu = cpuSeconds() - cpu0;
+            r.seconds = double(nowUs() - start) / 1e6;
+            r.peakMB = peakReset ? peakMemoryMB() : 0;
+            printRow(label, r,
+                     loaded.error.isEmpty()
+                         ? QStringLiteral("shown after the time in the tail column, %1 lines")
+                               .arg(w.monitor()->lineCount())
+                         : QStringLiteral("refused: ") + loaded.error.section(u';', 1).trimmed());
+            QFile::remove(path);
+        }
     }
     if (runs.contains("linkstats")) {
         // A thousand transmitters fill the table first, so the open window refreshes its largest table.
@@ -272,20 +478,11 @@ int main(int argc, char* argv[])
             frmLinkStats->setVisible(open);
             frmLinkStats->findChild<QTableView*>("sGrid")->sortByColumn(LinkStatsModel::SilentFor,
                                                                         Qt::DescendingOrder);
-            w.blocks = 0;
-            w.worstLatencyUs = 0;
-            const Run keys = measure(w, master, Feed::KeyReports600, 10, false);
-            std::printf(
-                "key reports at 600 frames/s, 10 s, Link Statistics %s: CPU %.2f %% of one core; frames "
-                "shown %lld / sent %lld; worst latency to the screen %.1f ms\n",
-                open ? "open  " : "closed", keys.cpuShare * 100, (long long)w.blocks,
-                (long long)(keys.sent / 19), double(w.worstLatencyUs) / 1000.0);
+            run(open ? "600 key reports/s, Link Statistics open" : "600 key reports/s, Link Statistics closed",
+                {Feed::Kind::Keys, 10}, true, false);
         }
         w.stampsCarryTime = false;
     }
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    std::printf("peak resident memory: %.1f MB\n", double(u.ru_maxrss) / 1024.0);
     CommClose();
     return 0;
 }

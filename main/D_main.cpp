@@ -10,6 +10,7 @@
 #include "DeviceSetup.h"
 #include "Dialogs.h"
 #include "Fonts.h"
+#include "IdPanel.h"
 #include "MakeChild.h"
 #include "Monitor.h"
 #include "SendLine.h"
@@ -38,13 +39,11 @@ constexpr int kDesignWidth = 793;
 // The design's gap between two bit-rate buttons, and after the last one.
 constexpr int kRateGap = 6;
 
-QLabel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
+IdPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* p = makeChild<QLabel>(parent, name, geometry);
+    auto* p = makeChild<IdPanel>(parent, name, geometry);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
-    p->setAlignment(Qt::AlignCenter);
-    p->setTextFormat(Qt::PlainText);
     QFont f = p->font();
     f.setBold(true);
     f.setPixelSize(15);

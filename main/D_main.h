@@ -7,6 +7,7 @@
 #include <QTimer>
 
 class ClickLabel;
+class IdPanel;
 class MonitorView;
 class PanelStatusBar;
 class QAction;
@@ -100,11 +101,11 @@ private:
     QPushButton* btnRFch = nullptr;
     QPushButton* btnToRFch = nullptr;
     QLabel* lblSrcID = nullptr;
-    QLabel* pnlSrcID = nullptr;
+    IdPanel* pnlSrcID = nullptr;
     QLabel* lblDstID = nullptr;
-    QLabel* pnlDstID = nullptr;
+    IdPanel* pnlDstID = nullptr;
     QLabel* lblProID = nullptr;
-    QLabel* pnlProID = nullptr;
+    IdPanel* pnlProID = nullptr;
     QFrame* pnlRFBps = nullptr;
     QRadioButton* rb9600 = nullptr;
     QRadioButton* rb100k = nullptr;

@@ -9,6 +9,7 @@
 #include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
+#include "IdPanel.h"
 #include "Monitor.h"
 #include "MonitorFile.h"
 
@@ -43,24 +44,26 @@ void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
 {
     if (frmLinkStats)
         frmLinkStats->CountRecvBlock(block);
-    const QString line = binaryMode() ? RenderBinary(block) : RenderText(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
-        const QString keyLine = binaryMode() ? line : RenderBinary(block);
         if (frmRem && frmRem->openFlag() == 1)
-            frmRem->ShowRecvKey(keyLine);
+            frmRem->ShowRecvKey(RenderBinary(block));
         else if (frmSurvey && frmSurvey->openFlag() == 1)
-            frmSurvey->CountRecvKey(keyLine);
+            frmSurvey->CountRecvKey(RenderBinary(block));
     }
-    if (!ckLogTime->isChecked()) {
-        memoRecv->appendLine(line);
-        return;
+    QString stamp;
+    if (ckLogTime->isChecked()) {
+        // One reading of the clock gives both the text and the milliseconds, so a stamp never
+        // lags the clock panel.
+        const QDateTime now = QDateTime::currentDateTime();
+        stamp = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) +
+                QString::asprintf(".%04d =>", now.time().msec());
     }
-    // One reading of the clock gives both the text and the milliseconds, so a stamp never lags
-    // the clock panel.
-    const QDateTime now = QDateTime::currentDateTime();
-    memoRecv->appendLine(now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) +
-                         QString::asprintf(".%04d =>", now.time().msec()) + line);
+    // "Binary" lines keep their bytes; the monitor formats the part it shows.
+    if (binaryMode())
+        memoRecv->appendBinaryLine(stamp, block);
+    else
+        memoRecv->appendLine(stamp + RenderText(block));
 }
 
 void TfrmMain::btnClearClick()

@@ -7,6 +7,7 @@
 #include "DeviceSetup.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
+#include "IdPanel.h"
 #include "ModuleFrame.h"
 #include "SendLine.h"
 

@@ -1,49 +1,114 @@
 #pragma once
 
-#include <QPlainTextEdit>
-#include <QStringList>
+#include "MonitorLines.h"
+#include "RepaintBeat.h"
+#include "TextMetrics.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QTimer>
 
-// The monitor of received data. Lines are counted here, not in the document, and appended in
-// batches: painting one append per block would cost more than all the rest of reception. A
-// batch that holds an emptying (more than 1000 lines) only shows what follows it.
-class MonitorView : public QPlainTextEdit {
+#include <cstdint>
+#include <span>
+
+class QMenu;
+
+// The monitor of received data: a read-only line view that keeps its lines in a container and
+// paints only the rows and the part of each row that are in view. A QPlainTextEdit lays out every
+// line it shows whole, which for lines of 16 K characters costs seconds a screen.
+//
+// Appends are taken in by a refresh on the 30 ms repaint beat (at once after a quiet spell): widths
+// are measured and the scroll bars set then, so lines that the 1000-line rule empties before it
+// are never measured or painted.
+// The view follows the newest line unless the user has scrolled up (or is selecting with the
+// mouse), and follows again at the end.
+// Text is painted in the palette's Text colour on its Base colour.
+class MonitorView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    static constexpr int kLineLimit = 1000;
-    // Within the 50 ms the screen may lag, leaving time to paint.
-    static constexpr int kBatchMs = 40;
-    // One flush inserts at most this much and leaves the rest for the next batch, so a flood of
-    // long lines never holds the window for long; lines still pending when the thousand-line
-    // rule empties the monitor are never inserted at all.
-    static constexpr qsizetype kFlushChars = 64 * 1024;
-    // Painting takes at most about a fifth of the time: when it is slow (long lines on screen)
-    // the batches grow further apart.
-    static constexpr int kPaintShare = 5;
-    static constexpr int kMaxBatchMs = 400;
+    static constexpr int kRefreshMs = kRepaintBeatMs;
 
     explicit MonitorView(QWidget* parent = nullptr);
 
-    // Empties the monitor first when it holds more than 1000 lines.
     void appendLine(const QString& line);
+    // A "Binary" line: the text (a time stamp or nothing), then each byte as " XXh".
+    void appendBinaryLine(const QString& text, std::span<const uint8_t> bytes);
     void clearLines();
+    // A loaded file: replaces the content; the 1000-line rule applies from the next append.
     void setLines(const QStringList& lines);
-    [[nodiscard]] QStringList lines();
-    [[nodiscard]] int lineCount() const { return m_lineCount; }
-    // Shows the pending batch now.
-    void flush();
+    // Every line, also those not yet painted.
+    [[nodiscard]] QStringList lines() const { return m_lines.all(); }
+    [[nodiscard]] int lineCount() const { return int(m_lines.count()); }
+    [[nodiscard]] const MonitorLines& content() const { return m_lines; }
+
+    // Takes in what was appended and schedules the repaint; the refresh timer calls it.
+    void refresh();
+    [[nodiscard]] bool following() const { return m_follow; }
+
+    [[nodiscard]] TextPos anchor() const { return m_anchor; }
+    [[nodiscard]] TextPos caret() const { return m_caret; }
+    void setSelection(TextPos anchor, TextPos caret);
+    [[nodiscard]] bool hasSelection() const { return m_anchor != m_caret; }
+    // As shown, lines joined with the platform's line end.
+    [[nodiscard]] QString selectedText() const;
+    void copy() const;
+    void selectAll();
+    [[nodiscard]] QMenu* createContextMenu(QWidget* parent);
+
+    // Where a character is in the viewport, and the place nearest a viewport point.
+    [[nodiscard]] QRect characterRect(TextPos pos) const;
+    [[nodiscard]] TextPos positionAt(QPoint point) const;
+    void ensureVisible(TextPos pos);
+
+    // How many lines the monitor had held up to the last line painted so far; painted() follows
+    // every paint. The benchmark reads the tail of a flood from them.
+    [[nodiscard]] qint64 paintedThrough() const { return m_paintedThrough; }
+
+signals:
+    void painted();
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    [[nodiscard]] int batchInterval() const;
+    void add(QString text, QByteArray bytes);
+    void scheduleRefresh();
+    void remeasure();
+    void updateScrollBars();
+    [[nodiscard]] int fullRows() const;
+    [[nodiscard]] qreal contentLeft() const;
+    void paintRow(QPainter& painter, qsizetype row, int y, qreal left, qreal right);
+    void notifyAccessibility(bool replaced);
+    void announceSelection(TextPos oldAnchor, TextPos oldCaret);
 
-    QStringList m_pending;
-    qsizetype m_pendingChars = 0;
-    bool m_clearPending = false;
-    int m_lineCount = 0;  // lines of the monitor, the pending batch included
-    int m_shownLines = 0; // lines in the document
-    QTimer m_batch;
-    qint64 m_lastPaintMs = 0;
+    MonitorLines m_lines;
+    TextMetrics m_metrics{font()};
+    QFont m_drawingFont;
+    int m_rowHeight = 1;
+    int m_ascent = 0;
+
+    QTimer m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+    qint64 m_removedAtRefresh = 0; // m_lines.removed() when last refreshed
+    qsizetype m_measuredRows = 0;
+    qreal m_widest = 0;
+    bool m_follow = true;
+    qsizetype m_announcedLength = 0; // the text length assistive technology was last told of
+    qint64 m_paintedThrough = 0;
+
+    TextPos m_anchor;
+    TextPos m_caret;
+    bool m_dragging = false;
+    QElapsedTimer m_sinceDoubleClick; // a press soon after a double-click selects the line
+    QPoint m_doubleClickPoint;
 };

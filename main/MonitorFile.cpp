@@ -3,6 +3,24 @@
 #include "CodePage.h"
 #include "RegularFile.h"
 
+namespace {
+// As SplitMonitorText counts them: CR LF, a lone CR and a lone LF end a line, and text after
+// the last line end is a line too. CR and LF are single bytes in the code page and in UTF-8.
+qsizetype countLines(QByteArrayView bytes)
+{
+    qsizetype lines = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') {
+            ++lines;
+            if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+                ++i;
+        }
+    }
+    return n > 0 && bytes[n - 1] != '\n' && bytes[n - 1] != '\r' ? lines + 1 : lines;
+}
+} // namespace
+
 MonitorFileResult LoadMonitorFile(const QString& path)
 {
     MonitorFileResult result;
@@ -29,21 +47,17 @@ MonitorFileResult LoadMonitorFile(const QString& path)
         return result;
     }
     const QByteArray& bytes = file.bytes;
+    if (const qsizetype lines = countLines(bytes); lines > kMonitorFileLines) {
+        result.error = QStringLiteral("\"%1\" has %2 lines; the monitor loads files of up to %3 lines.")
+                           .arg(path)
+                           .arg(lines)
+                           .arg(kMonitorFileLines);
+        return result;
+    }
     const QByteArray bom("\xEF\xBB\xBF");
     const QString text =
         bytes.startsWith(bom) ? QString::fromUtf8(bytes.mid(bom.size())) : fromCodePage(bytes);
-    QStringList lines = SplitMonitorText(text);
-    for (const QString& line : lines) {
-        if (line.size() > kMonitorLineLimit) {
-            result.error =
-                QStringLiteral("\"%1\" has a line of %2 characters; the monitor loads lines up to %3.")
-                    .arg(path)
-                    .arg(line.size())
-                    .arg(kMonitorLineLimit);
-            return result;
-        }
-    }
-    result.lines = std::move(lines);
+    result.lines = SplitMonitorText(text);
     return result;
 }
 

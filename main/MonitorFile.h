@@ -7,10 +7,9 @@
 // hundreds of megabytes would hold the window for a long time. 16 MB still takes back any monitor
 // the program saves (1001 lines of at most about 16 400 characters).
 constexpr qint64 kMonitorFileLimit = 16 * 1024 * 1024;
-// Longer lines are refused too: the text view lays out a line whole, and its cost grows faster than
-// the line (a single 16 MB line holds the window for about ten seconds, 16 MB in lines of this
-// length for about one and a half). Four times the longest line the monitor makes.
-constexpr qsizetype kMonitorLineLimit = 65536;
+// Files of more lines are refused too: each line is kept on its own, and 16 MB of empty lines
+// would take gigabytes. A thousand times what the monitor holds of received data.
+constexpr qsizetype kMonitorFileLines = 1'000'000;
 
 struct MonitorFileResult {
     QStringList lines;

@@ -49,8 +49,13 @@ QString RenderText(std::span<const uint8_t> block)
 
 QString FormatId(const std::array<uint8_t, 4>& id)
 {
-    QString text;
-    for (const uint8_t b : id)
-        text += QString::asprintf("%02X ", b);
+    // By hand: the ID panels take two IDs with every frame.
+    QString text(qsizetype(id.size() * 3), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const uint8_t b : id) {
+        *out++ = QLatin1Char(kHex[b >> 4]);
+        *out++ = QLatin1Char(kHex[b & 0x0F]);
+        *out++ = u' ';
+    }
     return text;
 }

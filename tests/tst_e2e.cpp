@@ -7,6 +7,7 @@
 #include "D_main.h"
 #include "D_rem.h"
 #include "D_survey.h"
+#include "IdPanel.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "SettingsFile.h"
@@ -119,8 +120,8 @@ private slots:
             });
             return commands == QList<int>({0x2A, 0x7E});
         }));
-        QVERIFY(waitUntil([&] { return !w.findChild<QLabel*>("pnlSrcID")->text().isEmpty(); }));
-        QCOMPARE(w.findChild<QLabel*>("pnlSrcID")->text(), QStringLiteral("4D 53 00 01 "));
+        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("pnlSrcID")->text().isEmpty(); }));
+        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("4D 53 00 01 "));
     }
 
     void aCheckModeTestOfAPad08TransmitterEndsWithTheFanfare()

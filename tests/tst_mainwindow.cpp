@@ -5,6 +5,7 @@
 #include "D_main.h"
 #include "D_rem.h"
 #include "D_survey.h"
+#include "IdPanel.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -72,7 +73,7 @@ private slots:
         QVERIFY(!w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
         QVERIFY(w.findChild<QMenu*>("mmFile")->menuAction()->isVisible());
         QVERIFY(!w.findChild<QPushButton*>("btnToRFch")->isVisible());
-        QVERIFY(!w.findChild<QLabel*>("pnlProID")->isVisible());
+        QVERIFY(!w.findChild<IdPanel*>("pnlProID")->isVisible());
         QVERIFY(!w.findChild<QLabel*>("lblDevice")->isVisible());
         const auto* init = w.findChild<QPushButton*>("btnInit");
         const auto* top = w.findChild<QWidget*>("pnlTop");
@@ -81,7 +82,7 @@ private slots:
         const auto* clock = w.findChild<QLabel*>("pnlClock");
         QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("pnlRecv")->width() - 8);
         for (const char* empty : {"pnlSrcID", "pnlDstID", "pnlProID"})
-            QVERIFY(w.findChild<QLabel*>(empty)->text().isEmpty());
+            QVERIFY(w.findChild<IdPanel*>(empty)->text().isEmpty());
         QVERIFY(!w.findChild<QCheckBox*>("ckLogTime")->isChecked());
     }
 
@@ -242,7 +243,7 @@ private slots:
         QCOMPARE(setRFch->text(), QStringLiteral("My RFch"));
         QVERIFY(w.findChild<QPushButton*>("btnToRFch")->isVisible());
         QVERIFY(w.findChild<QLabel*>("lblProID")->isVisible());
-        QVERIFY(w.findChild<QLabel*>("pnlProID")->isVisible());
+        QVERIFY(w.findChild<IdPanel*>("pnlProID")->isVisible());
         setRFch->setText(QStringLiteral("changed"));
         QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
         QCOMPARE(setRFch->text(), QStringLiteral("changed"));

@@ -147,6 +147,25 @@ private slots:
         QCOMPARE(monitor()->lines(), shown);
     }
 
+    void aSaveRightAfterReceptionHoldsEveryLine()
+    {
+        // No event is processed between the blocks and the save: none of the lines is painted yet.
+        QByteArray expected;
+        for (int i = 0; i < 300; ++i) {
+            const uint8_t block[] = {0x0F, uint8_t(i), 0xFF};
+            m_main->DisplayRecvFrame(block);
+            expected += QString::asprintf(" 0Fh %02Xh FFh\r\n", i & 0xFF).toLatin1();
+        }
+        m_main->lblSendTextClick(); // Text
+        const QByteArray japanese = hex("93FA 967B");
+        m_main->DisplayRecvFrame(
+            {reinterpret_cast<const uint8_t*>(japanese.data()), size_t(japanese.size())});
+        expected += japanese + "\r\n";
+        const QString file = path("burst.Txt");
+        save(file);
+        QCOMPARE(readAll(file), expected);
+    }
+
     void lineEndsAndEncodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -159,6 +178,8 @@ private slots:
         QTest::newRow("Shift-JIS") << hex("93FA 967B 0D0A") << QStringList{QStringLiteral("日本")};
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC\r\nx")
                                         << QStringList{QStringLiteral("日本"), "x"};
+        QTest::newRow("a line of a megabyte")
+            << QByteArray(1 << 20, 'A') << QStringList{QString(1 << 20, u'A')};
     }
     void lineEndsAndEncodings()
     {
@@ -256,7 +277,7 @@ private slots:
         QTest::newRow("a folder") << "folder.Txt";
         QTest::newRow("a device") << "/dev/zero";
         QTest::newRow("too large") << "huge.Txt";
-        QTest::newRow("too long a line") << "wide.Txt";
+        QTest::newRow("too many lines") << "lines.Txt";
     }
     void filesThatCannotBeLoadedLeaveMonitorAndStatusAlone()
     {
@@ -266,7 +287,7 @@ private slots:
         QFile huge(path("huge.Txt"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kMonitorFileLimit + 1));
         huge.close();
-        writeFile(path("wide.Txt"), "short\r\n" + QByteArray(kMonitorLineLimit + 1, 'A') + "\r\n");
+        writeFile(path("lines.Txt"), QByteArray(kMonitorFileLines, '\n') + "last");
 
         monitor()->setLines({QStringLiteral("kept")});
         m_main->statusPanels()->setPanelText(1, QStringLiteral("status"));

@@ -9,6 +9,7 @@
 #include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
+#include "IdPanel.h"
 #include "Monitor.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -64,8 +65,8 @@ private slots:
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(),
                  QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
-        QCOMPARE(w.findChild<QLabel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(w.findChild<QLabel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
+        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(w.findChild<IdPanel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
     }
 
     void textRepliesAreShownInTextModeAsOneLine()

@@ -6,6 +6,7 @@
 #include "D_main.h"
 #include "DeviceSetup.h"
 #include "FrameAssembler.h"
+#include "IdPanel.h"
 #include "ModuleFrame.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -332,7 +333,7 @@ private slots:
         w.btnToRFchClick(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
-        QVERIFY(waitUntil([this] { return !child<QLabel>("pnlDstID")->text().isEmpty(); }));
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
         child<QComboBox>("cmbRFch")->setCurrentIndex(6);
         child<QComboBox>("cmbRFpw")->setCurrentIndex(2);
         child<QRadioButton>("rb500k")->setChecked(true);
@@ -369,13 +370,13 @@ private slots:
         QCOMPARE(src->text(), QString());
         QCOMPARE(msgId->text(), QStringLiteral("77"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 FF FF FF FF"));
-        QVERIFY(waitUntil([this] { return !child<QLabel>("pnlDstID")->text().isEmpty(); }));
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
         auto* label = child<ClickLabel>("lblSendSrcID");
         QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(src->text(), QStringLiteral("FF FF FF FF "));
         QCOMPARE(msgId->text(), QStringLiteral("13"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 0A 0B 0C 0D"));
-        QVERIFY(waitUntil([this] { return child<QLabel>("pnlDstID")->text().startsWith(u'0'); }));
+        QVERIFY(waitUntil([this] { return child<IdPanel>("pnlDstID")->text().startsWith(u'0'); }));
         w.lblSendSrcIDDblClick();
         QCOMPARE(src->text(), QStringLiteral("0A 0B 0C 0D "));
         QCOMPARE(msgId->text(), QStringLiteral("11"));

@@ -1,0 +1,34 @@
+#include "IdPanel.h"
+
+#include <QPainter>
+
+IdPanel::IdPanel(QWidget* parent) : QFrame(parent)
+{
+    setAutoFillBackground(true);
+    m_repaint.setSingleShot(true);
+    m_repaint.setTimerType(Qt::PreciseTimer);
+    connect(&m_repaint, &QTimer::timeout, this, [this] {
+        m_sinceRepaint.start();
+        setAccessibleName(m_text);
+        update();
+    });
+}
+
+void IdPanel::setText(const QString& text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    if (m_repaint.isActive())
+        return;
+    const bool quiet = !m_sinceRepaint.isValid() || m_sinceRepaint.elapsed() >= kRepaintMs;
+    m_repaint.start(quiet ? 0 : msToNextBeat());
+}
+
+void IdPanel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(contentsRect(), Qt::AlignCenter, m_text);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "RepaintBeat.h"
+
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QTimer>
+
+// A panel with an ID of the last received frame. Its text is current at once, but it repaints at
+// most every kRepaintMs: with 600 frames a second from many transmitters, repainting every change
+// cost more than reception itself. It fills its background, so the band behind it is not
+// repainted with it.
+class IdPanel : public QFrame {
+    Q_OBJECT
+public:
+    static constexpr int kRepaintMs = kRepaintBeatMs;
+
+    explicit IdPanel(QWidget* parent = nullptr);
+
+    [[nodiscard]] QString text() const { return m_text; }
+    void setText(const QString& text);
+    void clear() { setText(QString()); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_text;
+    QTimer m_repaint;
+    QElapsedTimer m_sinceRepaint;
+};
