@@ -5,18 +5,24 @@
 //   recv_bench keys text ...        only the runs named (idle, keys, frames, text), e.g. for a profiler
 //   recv_bench linkstats            key reports at 600 frames/s with the Link Statistics window
 //                                   closed, then open over a full table (not part of "all runs")
+//   recv_bench log                  key reports at 600 frames/s and a frame flood, time-stamped,
+//                                   without and with a session log running (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "D_linkstats.h"
 #include "D_main.h"
+#include "Dialogs.h"
 #include "Monitor.h"
 #include "SettingsFile.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -140,6 +146,28 @@ public:
         TfrmMain::DisplayRecvFrame(block);
     }
 };
+
+// Answers the session log's file dialog.
+class LogFileAnswer : public Dialogs {
+public:
+    explicit LogFileAnswer(QString path) : m_path(std::move(path)) {}
+    QString saveFileName(QWidget*, const FileRequest&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// Read a piece at a time: the whole file would swell the peak memory this program reports.
+qsizetype linesIn(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    qsizetype lines = 0;
+    while (!f.atEnd())
+        lines += f.read(1 << 20).count('\n');
+    return lines;
+}
 
 void runFor(int ms)
 {
@@ -282,6 +310,51 @@ int main(int argc, char* argv[])
                 (long long)(keys.sent / 19), double(w.worstLatencyUs) / 1000.0);
         }
         w.stampsCarryTime = false;
+    }
+    if (runs.contains("log")) {
+        const QString logPath = dir.filePath(QStringLiteral("session.Txt"));
+        LogFileAnswer answer(logPath);
+        setDialogs(&answer);
+        auto* logItem = w.findChild<QAction*>(QStringLiteral("mmLog"));
+        w.findChild<QCheckBox*>(QStringLiteral("ckLogTime"))->setChecked(true);
+        // Twice each, alternating, so that the noise of a shared machine shows.
+        for (const bool logging : {false, true, false, true}) {
+            const qsizetype before = linesIn(logPath);
+            if (logging)
+                logItem->trigger();
+            const char* label = logging ? "log running" : "no log     ";
+            w.blocks = 0;
+            w.worstLatencyUs = 0;
+            w.stampsCarryTime = true;
+            const Run keys = measure(w, master, Feed::KeyReports600, 10, false);
+            w.stampsCarryTime = false;
+            std::printf("key reports at 600 frames/s, 10 s, %s: CPU %.2f %% of one core; frames shown %lld / "
+                        "sent %lld; worst latency to the screen %.1f ms\n",
+                        label, keys.cpuShare * 100, (long long)w.blocks, (long long)(keys.sent / 19),
+                        double(w.worstLatencyUs) / 1000.0);
+            const int64_t keyBlocks = w.blocks;
+            w.blocks = 0;
+            w.bytes = 0;
+            const Run flood = measure(w, master, Feed::FrameFlood, 5, true);
+            std::printf("frame flood, 5 s, %s: bytes shown %lld / sent %lld; CPU %.1f %% of one core, %.2f "
+                        "CPU-s per MB; worst event-loop stall %lld ms\n",
+                        label, (long long)w.bytes, (long long)flood.sent, flood.cpuShare * 100,
+                        flood.cpuShare * flood.seconds / (double(w.bytes) / 1e6),
+                        (long long)flood.worstStallMs);
+            if (!logging)
+                continue;
+            logItem->trigger();
+            // The writer finishes on its own thread once the log is stopped.
+            const int64_t expected = keyBlocks + w.blocks;
+            QElapsedTimer wait;
+            wait.start();
+            while (linesIn(logPath) - before < expected && wait.elapsed() < 10000)
+                runFor(100);
+            std::printf("log: %lld lines of %lld blocks, file %.1f MB\n",
+                        (long long)(linesIn(logPath) - before), (long long)expected,
+                        double(QFileInfo(logPath).size()) / 1e6);
+        }
+        setDialogs(nullptr);
     }
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
