@@ -13,8 +13,14 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
+// A flood wakes the writer before its second is up, so the lines waiting stay few.
+constexpr qsizetype kWakeChars = 256 * 1024;
+// A disk that has taken nothing while this much piled up has stalled: the log stops rather than
+// fill the memory.
+constexpr qsizetype kMaxPendingChars = 16 * 1024 * 1024;
 // Stands for a stalled disk among the errno values a writer can end with.
 constexpr int kStalled = -1;
 } // namespace

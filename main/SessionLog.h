@@ -14,11 +14,6 @@
 class SessionLog {
 public:
     static constexpr int kFlushMs = 1000;
-    // A flood wakes the writer before its second is up, so the lines waiting stay few.
-    static constexpr qsizetype kWakeChars = 256 * 1024;
-    // A disk that has taken nothing while this much piled up has stalled: the log stops rather
-    // than fill the memory.
-    static constexpr qsizetype kMaxPendingChars = 16 * 1024 * 1024;
     // How long the end of the program waits for a stalled disk.
     static constexpr int kFinishMs = 3000;
 
@@ -37,7 +32,6 @@ public:
     void finish();
 
     [[nodiscard]] bool running() const { return m_writer != nullptr; }
-    [[nodiscard]] QString path() const { return m_path; }
     void append(const QString& line);
     // What the file holds: its size at the start and what has been written since.
     [[nodiscard]] qint64 size() const;
