@@ -8,6 +8,8 @@
 //   recv_bench keys burst ...  only the runs named: idle, keys, text115k, text921k, burst, load
 //   recv_bench linkstats       key reports at 600 frames/s with the Link Statistics window closed,
 //                              then open over a full table (not part of "all runs")
+//   recv_bench log             key reports at 600 frames/s and a 4 MB burst without and with a
+//                              session log running (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "BlockText.h"
@@ -15,14 +17,17 @@
 #include "CommSettings.h"
 #include "D_linkstats.h"
 #include "D_main.h"
+#include "Dialogs.h"
 #include "Monitor.h"
 #include "MonitorFile.h"
 #include "SettingsFile.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -229,6 +234,28 @@ private:
 
     std::deque<std::pair<int64_t, int64_t>> pendingStamps; // (line, written at) not yet painted
 };
+
+// Answers the session log's file dialog.
+class LogFileAnswer : public Dialogs {
+public:
+    explicit LogFileAnswer(QString path) : m_path(std::move(path)) {}
+    QString saveFileName(QWidget*, const FileRequest&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// Read a piece at a time: the whole file would swell the peak memory this program reports.
+qsizetype linesIn(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    qsizetype lines = 0;
+    while (!f.atEnd())
+        lines += f.read(1 << 20).count('\n');
+    return lines;
+}
 
 void runFor(int ms)
 {
@@ -482,6 +509,38 @@ int main(int argc, char* argv[])
                 {Feed::Kind::Keys, 10}, true, false);
         }
         w.stampsCarryTime = false;
+    }
+    if (runs.contains("log")) {
+        const QString logPath = dir.filePath(QStringLiteral("session.Txt"));
+        LogFileAnswer answer(logPath);
+        setDialogs(&answer);
+        auto* logItem = w.findChild<QAction*>(QStringLiteral("mmLog"));
+        w.stampsCarryTime = true;
+        // Twice each, alternating, so that the noise of a shared machine shows.
+        for (const bool logging : {false, true, false, true}) {
+            const qsizetype before = linesIn(logPath);
+            if (logging)
+                logItem->trigger();
+            run(logging ? "600 key reports/s, log running" : "600 key reports/s, no log", {Feed::Kind::Keys, 10},
+                true, false);
+            const int64_t keyBlocks = w.runBlocks;
+            run(logging ? "4 MB burst Binary, log running" : "4 MB burst Binary, no log",
+                {Feed::Kind::Text, 0, 0, 976 * 4097}, true, false);
+            if (!logging)
+                continue;
+            logItem->trigger();
+            // The writer finishes on its own thread once the log is stopped.
+            const int64_t expected = keyBlocks + w.runBlocks;
+            QElapsedTimer wait;
+            wait.start();
+            while (linesIn(logPath) - before < expected && wait.elapsed() < 10000)
+                runFor(100);
+            std::printf("log: %lld lines of %lld blocks, file %.1f MB\n",
+                        (long long)(linesIn(logPath) - before), (long long)expected,
+                        double(QFileInfo(logPath).size()) / 1e6);
+        }
+        w.stampsCarryTime = false;
+        setDialogs(nullptr);
     }
     CommClose();
     return 0;

@@ -126,6 +126,12 @@ TfrmMain::TfrmMain(QWidget* parent, const SettingsOverrides& overrides) : QMainW
     sBar->setFixedHeight(19);
     setStatusBar(sBar);
     connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmMain::sBarDblClick);
+    lblLog = new QLabel(sBar);
+    lblLog->setObjectName(QStringLiteral("lblLog"));
+    lblLog->hide();
+    sBar->addPermanentWidget(lblLog);
+    tmLog.setInterval(SessionLog::kFlushMs);
+    connect(&tmLog, &QTimer::timeout, this, &TfrmMain::tmLogTimer);
 
     buildMenu();
     resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
@@ -281,6 +287,9 @@ void TfrmMain::buildMenu()
             &TfrmMain::mmOpenClick);
     connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"),
             &QAction::triggered, this, &TfrmMain::mmSaveClick);
+    mmLog = named(mmFile->addAction(QStringLiteral("ログ記録 (&Log)...")), "mmLog");
+    mmLog->setCheckable(true);
+    connect(mmLog, &QAction::triggered, this, &TfrmMain::mmLogClick);
     named(mmFile->addSeparator(), "N2");
     connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered,
             this, &TfrmMain::mmComPortClick);
@@ -308,6 +317,10 @@ void TfrmMain::buildMenu()
     mmViewInitBtn = named(mmOption->addAction(QStringLiteral("View Initilize Button")), "mmViewInitBtn");
     mmViewInitBtn->setCheckable(true);
     connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
+    mmAutoReconnect =
+        named(mmOption->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "mmAutoReconnect");
+    mmAutoReconnect->setCheckable(true);
+    connect(mmAutoReconnect, &QAction::triggered, this, &TfrmMain::mmAutoReconnectClick);
 }
 
 void InitApplication()
@@ -329,6 +342,7 @@ void TfrmMain::FormCreate(const SettingsOverrides& overrides)
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
     LoadSettings();
     ApplySettingsOverrides(overrides);
+    mmAutoReconnect->setChecked(AutoReconnect);
     CommOpen();
     memoRecv->clearLines();
     cmbSend->clear();
@@ -457,8 +471,18 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 {
     SaveSettings();
     CommClose();
+    m_log.stop();
+    m_log.finish();
+    showLogStopped();
     tmClock.stop();
     event->accept();
+}
+
+void TfrmMain::mmAutoReconnectClick()
+{
+    AutoReconnect = mmAutoReconnect->isChecked();
+    if (!AutoReconnect)
+        m_reconnect.stop();
 }
 
 void TfrmMain::mmViewInitBtnClick()

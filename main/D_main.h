@@ -1,6 +1,8 @@
 #pragma once
 
 #include "CommView.h"
+#include "PortReconnect.h"
+#include "SessionLog.h"
 #include "SettingsFile.h"
 
 #include <QMainWindow>
@@ -68,6 +70,8 @@ public slots:
     void mmPadClick(int keyCount);
     void mmOpenClick();
     void mmSaveClick();
+    void mmLogClick();
+    void mmAutoReconnectClick();
     void pnlFontDblClick();
     void sBarDblClick();
     void cmbDeviceCloseUp();
@@ -76,6 +80,7 @@ public slots:
     void btnToRFchClick();
     void lblSendSrcIDDblClick();
     void tmClockTimer();
+    void tmLogTimer();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +96,8 @@ private:
     // The communication settings dialog; true when it was accepted.
     bool runSettingsDialog();
     [[nodiscard]] int deviceKind() const;
+    // The log's menu item and status label after the log has stopped.
+    void showLogStopped();
 
     QWidget* pnlTop = nullptr;
     QWidget* pnlSend = nullptr;
@@ -140,8 +147,15 @@ private:
     QMenu* mmOption = nullptr;
     QMenu* mmRem = nullptr;
     QAction* mmViewInitBtn = nullptr;
+    QAction* mmLog = nullptr;
+    QAction* mmAutoReconnect = nullptr;
+    QLabel* lblLog = nullptr; // the running log and its size, in the status bar
 
     QTimer tmClock;
+    QTimer tmLog; // refreshes the log's size and hears of its failure
+    SessionLog m_log;
+    QString m_logFileName;
+    PortReconnect m_reconnect;
     int m_sendModeTag = 0;  // the tag of lblSendText: 0 Text, 1 "Binary"
     QString m_openFileName; // the file names the open and save dialogs remember
     QString m_saveFileName;

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLocale>
 
 namespace {
 const QStringList kMonitorFileFilters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"),
@@ -59,6 +60,9 @@ void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
         stamp = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) +
                 QString::asprintf(".%04d =>", now.time().msec());
     }
+    // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
+    if (m_log.running())
+        m_log.append(stamp + (binaryMode() ? RenderBinary(block) : RenderText(block)));
     // "Binary" lines keep their bytes; the monitor formats the part it shows.
     if (binaryMode())
         memoRecv->appendBinaryLine(stamp, block);
@@ -120,6 +124,54 @@ void TfrmMain::mmSaveClick()
         return;
     }
     sBar->setPanelText(1, path);
+}
+
+void TfrmMain::mmLogClick()
+{
+    if (m_log.running()) {
+        m_log.stop();
+        showLogStopped();
+        return;
+    }
+    mmLog->setChecked(false);
+    // A new name for every log, in the folder of the last one; a file chosen that exists is
+    // appended to, so the dialog need not ask.
+    const QString folder = m_logFileName.isEmpty() ? QString() : QFileInfo(m_logFileName).path() + u'/';
+    const QString name = folder + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")) +
+                         u'.' + kMonitorFileSuffix;
+    Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, name, false};
+    const QString chosen = dialogs().saveFileName(this, request);
+    if (chosen.isEmpty())
+        return;
+    const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    m_logFileName = path;
+    if (const QString error = m_log.start(path); !error.isEmpty()) {
+        showError(this, error);
+        return;
+    }
+    mmLog->setChecked(true);
+    lblLog->setToolTip(path);
+    lblLog->show();
+    tmLog.start();
+    tmLogTimer();
+}
+
+void TfrmMain::tmLogTimer()
+{
+    if (const QString failure = m_log.takeFailure(); !failure.isEmpty()) {
+        showLogStopped();
+        showError(this, failure);
+        return;
+    }
+    lblLog->setText(QStringLiteral("Log ") +
+                    QLocale::c().formattedDataSize(m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
+}
+
+void TfrmMain::showLogStopped()
+{
+    tmLog.stop();
+    mmLog->setChecked(false);
+    lblLog->hide();
 }
 
 void TfrmMain::pnlFontDblClick()

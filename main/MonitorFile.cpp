@@ -80,11 +80,16 @@ QStringList SplitMonitorText(const QString& text)
     return lines;
 }
 
+QByteArray MonitorFileLine(QStringView line)
+{
+    return toCodePage(line) + "\r\n";
+}
+
 QString SaveMonitorFile(const QString& path, const QStringList& lines)
 {
     QByteArray bytes;
     for (const QString& line : lines)
-        bytes += toCodePage(line) + "\r\n";
+        bytes += MonitorFileLine(line);
     if (const QString reason = replaceRegularFile(path, bytes); !reason.isEmpty())
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
     return {};

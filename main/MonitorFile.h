@@ -21,6 +21,9 @@ struct MonitorFileResult {
 [[nodiscard]] MonitorFileResult LoadMonitorFile(const QString& path);
 [[nodiscard]] QStringList SplitMonitorText(const QString& text);
 
+// One line as a monitor file holds it: in the code page, followed by CR LF.
+[[nodiscard]] QByteArray MonitorFileLine(QStringView line);
+
 // Every line followed by CR LF, in the code page, saved by replaceRegularFile: a failed save leaves
 // the old file whole, a link keeps pointing at the file, and anything but a regular file is
 // refused. Returns the error message, empty on success.

@@ -19,9 +19,10 @@ public:
 
     struct FileRequest {
         QString caption;
-        QStringList nameFilters; // the first one is selected
-        QString defaultSuffix;   // appended to a name typed without an extension
-        QString fileName;        // preset name
+        QStringList nameFilters;      // the first one is selected
+        QString defaultSuffix;        // appended to a name typed without an extension
+        QString fileName;             // preset name
+        bool confirmOverwrite = true; // a save dialog asks before it names an existing file
     };
 
     virtual ~Dialogs() = default;
@@ -29,7 +30,7 @@ public:
                            Buttons buttons);
     // Empty when the user cancels.
     virtual QString openFileName(QWidget* parent, const FileRequest& request);
-    // Asks before overwriting an existing file; empty when the user cancels.
+    // Asks before overwriting an existing file unless told not to; empty when the user cancels.
     virtual QString saveFileName(QWidget* parent, const FileRequest& request);
     // The monitor's font with its colour.
     struct FontChoice {

@@ -12,11 +12,6 @@
 #include <unistd.h>
 
 namespace {
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString notRegularReason()
 {
     return QStringLiteral("It is not a regular file.");
@@ -51,20 +46,6 @@ bool resolveLinks(QByteArray* path, struct stat* st, bool* exists, int* error)
     return false;
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // A new file beside the target, created as a file of that name would be (the umask applies).
 int createTemporary(const QByteArray& target, QByteArray* name)
 {
@@ -77,6 +58,25 @@ int createTemporary(const QByteArray& target, QByteArray* name)
     }
 }
 } // namespace
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
 
 FileContents readRegularFile(const QString& path, qint64 maxBytes)
 {
@@ -162,4 +162,28 @@ QString replaceRegularFile(const QString& path, const QByteArray& bytes)
         error = errno;
     ::unlink(temporary.constData());
     return systemReason(error);
+}
+
+AppendFile openRegularFileForAppend(const QString& path)
+{
+    AppendFile result;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    // Without O_NONBLOCK, opening a pipe would wait for a reader.
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // A pipe without a reader refuses the open; it is no regular file either way.
+        const int error = errno;
+        result.reason = ::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? notRegularReason()
+                                                                                   : systemReason(error);
+        return result;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result.reason = notRegularReason();
+        return result;
+    }
+    result.fd = fd;
+    result.size = st.st_size;
+    return result;
 }

@@ -24,3 +24,18 @@ struct FileContents {
 // file's permissions. A file that exists and is not a regular file is refused. Returns the reason
 // of a failure in the system's words, empty on success.
 [[nodiscard]] QString replaceRegularFile(const QString& path, const QByteArray& bytes);
+
+struct AppendFile {
+    int fd = -1;     // open for appending; -1 on failure
+    qint64 size = 0; // what the file held when it was opened
+    QString reason;  // why it could not be opened
+};
+// Opens a regular file for appending (links followed), creating it when it is missing; what is in
+// it stays. Anything else in its place is refused without waiting for a reader.
+[[nodiscard]] AppendFile openRegularFileForAppend(const QString& path);
+
+// Writes all the bytes; false, with errno set, when the file takes no more.
+[[nodiscard]] bool writeAll(int fd, QByteArrayView bytes);
+
+// The system's words for an errno value.
+[[nodiscard]] QString systemReason(int error);

@@ -40,6 +40,12 @@ std::shared_ptr<RecvSession>& currentSession()
     return s;
 }
 
+PortListener*& listener()
+{
+    static PortListener* l = nullptr;
+    return l;
+}
+
 // Numbers the opens, so a worker can tell whether it still serves the current one.
 std::mutex generationMutex;
 uint64_t currentGeneration = 0;
@@ -111,6 +117,8 @@ bool CommOpen()
 
 void CommClose()
 {
+    if (listener())
+        listener()->portClaimed();
     if (!CommSettings.OpenFlag)
         return;
     if (worker()) {
@@ -151,6 +159,18 @@ void CommErrorExit(RecvSession& session)
     currentSession().reset();
     device().close();
     CommSettings.OpenFlag = 0;
+    if (listener())
+        listener()->portLost();
+}
+
+void setPortListener(PortListener* l)
+{
+    listener() = l;
+}
+
+PortListener* portListener()
+{
+    return listener();
 }
 
 void CommWrite(const uint8_t* bytes, int32_t count)

@@ -35,3 +35,16 @@ inline void CommWrite(QByteArrayView bytes)
 bool WaitForAnswer(uint32_t timeoutMs);
 // Processes events for the given time.
 void PumpWait(uint32_t durationMs);
+
+// Hears what becomes of the port, on the GUI thread: lost when the worker's error exit has closed
+// it (the device went away or a line error ended reception), claimed whenever CommOpen or CommClose
+// is called.
+class PortListener {
+public:
+    virtual ~PortListener() = default;
+    virtual void portLost() = 0;
+    virtual void portClaimed() = 0;
+};
+// nullptr: nobody listens.
+void setPortListener(PortListener* listener);
+[[nodiscard]] PortListener* portListener();

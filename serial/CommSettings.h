@@ -50,3 +50,6 @@ extern TCommSettings CommSettings;
 extern int32_t RFChannel;
 extern int32_t RFPower;
 extern int32_t RFRateCode;
+
+// Reopen the port when the device comes back after it went away or a line error ended reception.
+extern bool AutoReconnect;

@@ -100,6 +100,7 @@ void LoadSettings()
     s.RecvHead = readText(f, kPortSection, "RecvHead", d.RecvHead);
     s.RecvDlmt = readText(f, kPortSection, "RecvDlmt", d.RecvDlmt);
     s.RecvTout = readInt(f, kPortSection, "RecvTout", d.RecvTout);
+    AutoReconnect = readInt(f, kPortSection, "AutoReconnect", 0) != 0;
     RFChannel = readInt(f, kRadioSection, "RFch____", 33);
     RFPower = readInt(f, kRadioSection, "RFpw____", 3);
     RFRateCode = readInt(f, kRadioSection, "RFbp____", 7);
@@ -150,6 +151,7 @@ bool SaveSettings()
     text(kPortSection, "RecvHead", s.RecvHead);
     text(kPortSection, "RecvDlmt", s.RecvDlmt);
     number(kPortSection, "RecvTout", s.RecvTout);
+    number(kPortSection, "AutoReconnect", AutoReconnect ? 1 : 0);
     number(kRadioSection, "RFch____", RFChannel);
     number(kRadioSection, "RFpw____", RFPower);
     number(kRadioSection, "RFbp____", RFRateCode);

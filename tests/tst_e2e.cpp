@@ -8,6 +8,7 @@
 #include "D_rem.h"
 #include "D_survey.h"
 #include "IdPanel.h"
+#include "Monitor.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "SettingsFile.h"
@@ -244,14 +245,23 @@ private slots:
             QCOMPARE(cell(ids[t], LinkStatsModel::LossPercent), QStringLiteral("0.0"));
     }
 
-    void unpluggingEndsReception()
+    void unpluggingEndsReceptionAndAutoReconnectResumesItAfterTheReplug()
     {
         auto& sim = simulator();
         TfrmMain& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
+        w.sBarDblClick();
+        w.findChild<QAction*>("mmAutoReconnect")->trigger();
         (void)sim.command(QStringLiteral("unplug"));
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OFF"));
+        (void)sim.command(QStringLiteral("replug"));
+        QVERIFY(waitUntil([] { return CommSettings.OpenFlag != 0; }));
+        QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
+        QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
+        (void)sim.command(QStringLiteral("text back"));
+        QVERIFY(waitUntil(
+            [&] { return w.monitor()->lines().contains(QStringLiteral(" 62h 61h 63h 6Bh 0Dh 0Ah")); }));
     }
 };
 

@@ -148,10 +148,15 @@ private slots:
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QFile::remove(iniPath());
+        auto* autoReconnect = w.findChild<QAction*>("mmAutoReconnect");
+        QCOMPARE(autoReconnect->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
+        QVERIFY(!autoReconnect->isChecked());
+        autoReconnect->trigger();
         w.close();
         QVERIFY(!CommSettings.OpenFlag);
         QVERIFY(iniBytes().contains("RFbp____=7"));
-        QCOMPARE(iniBytes().count('\n'), 15); // two sections, thirteen keys
+        QVERIFY(iniBytes().contains("AutoReconnect=1\r\n"));
+        QCOMPARE(iniBytes().count('\n'), 16); // two sections, thirteen keys and AutoReconnect
     }
 
     void clockChangesAtMostOncePerSecond()

@@ -1,12 +1,18 @@
-// Monitor files and font of the main window: save, load, the dialogs' names, failures.
+// Monitor files, the session log and the font of the main window: save, load, log, the dialogs'
+// names, failures.
+#include "BlockText.h"
 #include "ClickLabel.h"
 #include "CodePage.h"
+#include "CommPort.h"
+#include "CommSettings.h"
 #include "D_main.h"
 #include "Monitor.h"
 #include "MonitorFile.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,6 +24,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -58,13 +65,26 @@ private:
     rlimit m_old{};
     void (*m_oldHandler)(int) = nullptr;
 };
+
+// Keeps every block it is handed, to know what the log must hold.
+class RecordingWindow : public TfrmMain {
+public:
+    void DisplayRecvFrame(std::span<const uint8_t> block) override
+    {
+        blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
+        received += qsizetype(block.size());
+        TfrmMain::DisplayRecvFrame(block);
+    }
+    std::vector<QByteArray> blocks;
+    qsizetype received = 0;
+};
 } // namespace
 
 class MonitorFilesTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<RecordingWindow> m_main;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
 
     QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -80,6 +100,20 @@ class MonitorFilesTest : public QObject {
         m_dialogs->fileNames.push_back(name);
         m_main->mmOpenClick();
     }
+    QAction* logItem() const { return m_main->findChild<QAction*>(QStringLiteral("mmLog")); }
+    QLabel* logLabel() const { return m_main->findChild<QLabel*>(QStringLiteral("lblLog")); }
+    void startLog(const QString& name)
+    {
+        m_dialogs->fileNames.push_back(name);
+        logItem()->trigger();
+    }
+    // A module on a pseudo-terminal; true once `bytes` have all been received.
+    [[nodiscard]] bool receive(Pty& pty, const QByteArray& bytes)
+    {
+        const qsizetype until = m_main->received + bytes.size();
+        pty.write(bytes);
+        return waitUntil([&] { return m_main->received == until; }, 10000);
+    }
 
 private slots:
     void init()
@@ -89,7 +123,7 @@ private slots:
         writeFile(ini, "[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
         setSettingsFilePath(ini);
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<RecordingWindow>();
         m_main->show();
     }
     void cleanup()
@@ -344,6 +378,118 @@ private slots:
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("fifo-link.Txt"))).isSymLink());
         // No half-written temporary file is left beside it.
         QCOMPARE(entries(), before);
+    }
+
+    // A flood with more than 1001 lines and a Monitor Clear in the middle, in both send modes and
+    // time-stamped: the log holds every line once, in order, after what the file held, and its last
+    // lines are those the monitor shows.
+    void theLogKeepsEveryLineAfterWhatTheFileHeld()
+    {
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        const QString file = path("session.Txt");
+        writeFile(file, "earlier session\r\n");
+        QCOMPARE(logItem()->text(), QStringLiteral("ログ記録 (&Log)..."));
+        m_main->findChild<QCheckBox*>(QStringLiteral("ckLogTime"))->setChecked(true);
+        startLog(path("session"));
+        QVERIFY(logItem()->isChecked());
+        const Dialogs::FileRequest& request = m_dialogs->fileRequests.last();
+        QCOMPARE(request.nameFilters,
+                 QStringList({QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")}));
+        QCOMPARE(request.defaultSuffix, QStringLiteral("Txt"));
+        QVERIFY(!request.confirmOverwrite); // an existing file is appended to
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}\\.Txt$")).match(request.fileName).hasMatch(),
+            qPrintable(request.fileName));
+        QVERIFY(!logLabel()->isHidden());
+        QCOMPARE(logLabel()->text(), QStringLiteral("Log 17 bytes"));
+
+        QByteArray frames;
+        for (int i = 0; i < 1200; ++i)
+            frames += transmitterReport(uint32_t(i), uint8_t(i));
+        QByteArray text;
+        for (int i = 0; text.size() < 20000; ++i)
+            text += "line " + QByteArray::number(i) + "\r\n";
+        QVERIFY(receive(pty, frames));
+        m_main->btnClearClick();
+        const size_t clearedAt = m_main->blocks.size();
+        QVERIFY(receive(pty, text));
+        const size_t binaryBlocks = m_main->blocks.size();
+        m_main->lblSendTextClick(); // Text
+        QVERIFY(receive(pty, frames.left(600 * 19)));
+        const size_t blocks = m_main->blocks.size();
+
+        // Written while the log runs, without waiting for it to stop.
+        QStringList logged;
+        QVERIFY(waitUntil(
+            [&] {
+                logged = LoadMonitorFile(file).lines;
+                return logged.size() == qsizetype(blocks) + 1;
+            },
+            3000));
+        QCOMPARE(logged[0], QStringLiteral("earlier session"));
+        const QRegularExpression stamp(
+            QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} =>"));
+        for (size_t i = 0; i < blocks; ++i) {
+            const std::span<const uint8_t> block = asBlock(m_main->blocks[i]);
+            const QString line = logged[qsizetype(i) + 1];
+            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+            QCOMPARE(line.mid(27), i < binaryBlocks ? RenderBinary(block) : RenderText(block));
+        }
+        const QStringList shown = monitor()->lines();
+        QCOMPARE(shown.size(), qsizetype(blocks - clearedAt));
+        QCOMPARE(logged.mid(logged.size() - shown.size()), shown);
+
+        // Unticking closes the file; a line received at the close of the program still gets in.
+        logItem()->trigger();
+        QVERIFY(!logItem()->isChecked());
+        QVERIFY(logLabel()->isHidden());
+        startLog(file);
+        QVERIFY(receive(pty, "last"));
+        m_main->close();
+        logged = LoadMonitorFile(file).lines;
+        QCOMPARE(logged.size(), qsizetype(blocks) + 2);
+        QVERIFY2(logged.last().endsWith(QStringLiteral(" =>last")), qPrintable(logged.last()));
+    }
+
+    void aFailingLogStopsWithItsMessageAndReceptionGoesOn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk refuses the bytes") << "full.Txt" << QString::fromLocal8Bit(strerror(EFBIG));
+        QTest::newRow("file removed") << "removed.Txt" << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("a folder, at the start") << "folder.Txt" << kNotRegular;
+    }
+    void aFailingLogStopsWithItsMessageAndReceptionGoesOn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        Pty pty;
+        CommSettings.PortName = pty.slavePath();
+        QVERIFY(CommOpen());
+        const QString file = path(qPrintable(name));
+        QDir(m_dir.path()).mkpath(QStringLiteral("folder.Txt"));
+        std::optional<FileSizeLimit> limit;
+        if (name == u"full.Txt")
+            limit.emplace(4096);
+        startLog(file);
+        if (name == u"removed.Txt")
+            QVERIFY(QFile::remove(file));
+        if (logItem()->isChecked()) {
+            QVERIFY(receive(pty, QByteArray(3000, 'A')));
+            QVERIFY(waitUntil([&] { return !m_dialogs->messages.isEmpty(); }));
+        }
+        limit.reset();
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages[0].text.contains(u'"' + file + u'"') &&
+                     m_dialogs->messages[0].text.contains(reason),
+                 qPrintable(m_dialogs->messages[0].text));
+        QVERIFY(!logItem()->isChecked());
+        QVERIFY(logLabel()->isHidden());
+        QVERIFY(receive(pty, "after"));
+        QCOMPARE(monitor()->lines().last(), QStringLiteral(" 61h 66h 74h 65h 72h"));
+        QCOMPARE(m_dialogs->messages.size(), 1);
     }
 
     void theChosenFontShowsItsSizeAndColour()

@@ -3,11 +3,13 @@
 #include "CommSettings.h"
 #include "DevicePath.h"
 #include "OpenFailure.h"
+#include "PortReconnect.h"
 #include "SerialDevice.h"
 #include "TestSupport.h"
 #include "Tick.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -365,6 +367,81 @@ private slots:
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
         QCOMPARE(int(CommSettings.ErrorFlag), 1);
         QVERIFY(view.portStatus.endsWith(QStringLiteral(":OFF")));
+    }
+
+    // A link that the test points at a new pseudo-terminal stands in for the device node of an
+    // adapter plugged in again.
+    void aReplugReopensThePortSilentlyOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("autoReconnect");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void aReplugReopensThePortSilentlyOnlyWhenAsked()
+    {
+        QFETCH(bool, autoReconnect);
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyUSB0"));
+        ScriptedDialogs dialogs;
+        RecordingView view;
+        PortReconnect reconnect;
+        AutoReconnect = autoReconnect;
+        OpenErrorReport = 1; // failed opens are reported, but not those of the watch
+        auto pty = std::make_unique<Pty>();
+        QVERIFY(QFile::link(pty->slavePath(), link));
+        CommSettings.PortName = link;
+        QVERIFY(CommOpen());
+
+        pty->closeMaster();
+        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QCOMPARE(view.portStatus, link + QStringLiteral(":OFF"));
+        QCOMPARE(reconnect.watching(), autoReconnect);
+        QTest::qWait(2 * PortReconnect::kCheckMs);
+        QVERIFY(!CommSettings.OpenFlag);
+
+        pty = std::make_unique<Pty>();
+        QVERIFY(QFile::remove(link) && QFile::link(pty->slavePath(), link));
+        QElapsedTimer back;
+        back.start();
+        QCOMPARE(waitUntil([] { return CommSettings.OpenFlag != 0; }, 2000), autoReconnect);
+        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(!reconnect.watching());
+        if (!autoReconnect)
+            return;
+        QVERIFY(back.elapsed() < 1000);
+        QCOMPARE(view.portStatuses.mid(view.portStatuses.lastIndexOf(link + QStringLiteral(":OFF"))),
+                 QStringList({link + QStringLiteral(":OFF"), link + QStringLiteral(":OK")}));
+        pty->write("back");
+        QVERIFY(waitUntil([&] { return !view.blocks.empty(); }));
+        QCOMPARE(view.blocks.back(), QByteArray("back"));
+    }
+
+    // Only the port's loss starts a watch; a failed open, a close or an open asked for ends it.
+    void theUsersOwnOpenOrCloseEndsTheWatch()
+    {
+        RecordingView view;
+        PortReconnect reconnect;
+        AutoReconnect = true;
+        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
+        QVERIFY(!CommOpen());
+        QVERIFY(!reconnect.watching());
+
+        const auto lose = [&](Pty& pty) {
+            CommSettings.PortName = pty.slavePath();
+            QVERIFY(CommOpen());
+            pty.closeMaster();
+            QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+            QVERIFY(reconnect.watching());
+        };
+        Pty first;
+        lose(first);
+        CommClose(); // the settings dialog, Quit
+        QVERIFY(!reconnect.watching());
+        Pty second;
+        lose(second);
+        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
+        QVERIFY(!CommOpen()); // Set RFch, Init
+        QVERIFY(!reconnect.watching());
     }
 
     void waitsProcessEventsAndHonourTheirTimes()

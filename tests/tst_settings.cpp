@@ -73,10 +73,11 @@ private slots:
         QVERIFY(QFileInfo(nested).isFile());
     }
 
-    void missingFileGivesDefaultsAndSavingWritesAllThirteenKeys()
+    void missingFileGivesDefaultsAndSavingWritesEveryKey()
     {
         CommSettings.PortName = QStringLiteral("junk");
         RFChannel = 1;
+        AutoReconnect = true;
         LoadSettings();
         const TCommSettings& s = CommSettings;
         QCOMPARE(s.PortName, QStringLiteral("COM1"));
@@ -92,6 +93,7 @@ private slots:
         QCOMPARE(RFChannel, 33);
         QCOMPARE(RFPower, 3);
         QCOMPARE(RFRateCode, 7);
+        QCOMPARE(AutoReconnect, false);
 
         QVERIFY(SaveSettings());
         const QByteArray expected =
@@ -99,7 +101,8 @@ private slots:
                        "StopBits=1\r\nParity__=NONE\r\nSendHead=") +
             hex("96B382B5") + "\r\nSendDlmt=" + hex("96B382B5") + "\r\nRecvHead=" + hex("96B382B5") +
             "\r\nRecvDlmt=" + hex("96B382B5") +
-            "\r\nRecvTout=100\r\n[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
+            "\r\nRecvTout=100\r\nAutoReconnect=0\r\n"
+            "[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         QCOMPARE(fileBytes(), expected);
     }
 
@@ -163,15 +166,16 @@ private slots:
     // again would give other bytes.
     void untouchedTextsAreWrittenBackByteForByte()
     {
-        const QByteArray file =
-            "[COMPORT]\r\nPortName=\"COM3\"\r\nBaudRate=38400\r\nByteSize=8\r\n"
-            "StopBits=1\r\nParity__=NONE\r\nSendHead=" +
-            hex("96B382B5") + "\r\nSendDlmt=" + hex("1A 1C 7F") + "\r\nRecvHead=" + hex("80 A0 FD FE FF 81") +
-            "\r\nRecvDlmt=" + hex("ED 40") +
-            "\r\nRecvTout=100\r\n[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
+        const QByteArray file = "[COMPORT]\r\nPortName=\"COM3\"\r\nBaudRate=38400\r\nByteSize=8\r\n"
+                                "StopBits=1\r\nParity__=NONE\r\nSendHead=" +
+                                hex("96B382B5") + "\r\nSendDlmt=" + hex("1A 1C 7F") +
+                                "\r\nRecvHead=" + hex("80 A0 FD FE FF 81") + "\r\nRecvDlmt=" + hex("ED 40") +
+                                "\r\nRecvTout=100\r\nAutoReconnect=1\r\n"
+                                "[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         writeFile(file);
         LoadSettings();
         QCOMPARE(CommSettings.PortName, QStringLiteral("COM3"));
+        QCOMPARE(AutoReconnect, true);
         QCOMPARE(CommSettings.SendDlmt, QStringLiteral("\x1A\x1C\x7F"));
         QVERIFY(SaveSettings());
         QCOMPARE(fileBytes(), file);

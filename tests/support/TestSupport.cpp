@@ -156,6 +156,7 @@ void resetLink()
     RFChannel = 33;
     RFPower = 3;
     RFRateCode = 7;
+    AutoReconnect = false;
     RecvFrame = FrameState{};
     AnswerFlag = 0;
     OpenErrorReport = 0;

@@ -1,0 +1,179 @@
+#include "SessionLog.h"
+
+#include "MonitorFile.h"
+#include "RegularFile.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+// A flood wakes the writer before its second is up, so the lines waiting stay few.
+constexpr qsizetype kWakeChars = 256 * 1024;
+// A disk that has taken nothing while this much piled up has stalled: the log stops rather than
+// fill the memory.
+constexpr qsizetype kMaxPendingChars = 16 * 1024 * 1024;
+// Stands for a stalled disk among the errno values a writer can end with.
+constexpr int kStalled = -1;
+} // namespace
+
+struct SessionLog::Writer {
+    explicit Writer(int fd) : fd(fd) {}
+
+    void run();
+    [[nodiscard]] int write(const QStringList& lines);
+
+    const int fd;
+    std::atomic<qint64> size = 0;
+
+    std::mutex mutex;
+    std::condition_variable cv;
+    QStringList pending;
+    qsizetype pendingChars = 0;
+    bool stopping = false;
+    bool done = false;
+    int error = 0; // the errno value that ended it, or kStalled
+};
+
+void SessionLog::Writer::run()
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        cv.wait_for(lock, std::chrono::milliseconds(kFlushMs),
+                    [this] { return stopping || error != 0 || pendingChars >= kWakeChars; });
+        if (error != 0)
+            break;
+        const QStringList lines = std::exchange(pending, {});
+        pendingChars = 0;
+        const bool last = stopping;
+        lock.unlock();
+        const int failed = write(lines);
+        lock.lock();
+        if (failed != 0) {
+            error = failed;
+            pending.clear();
+            break;
+        }
+        if (last)
+            break;
+    }
+    ::close(fd);
+    done = true;
+    cv.notify_all();
+}
+
+int SessionLog::Writer::write(const QStringList& lines)
+{
+    // A removed file takes writes without complaint, and they are lost with it.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_nlink == 0)
+        return ENOENT;
+    if (lines.isEmpty())
+        return 0;
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += MonitorFileLine(line);
+    errno = 0;
+    if (!writeAll(fd, bytes))
+        return errno != 0 ? errno : EIO;
+    size += bytes.size();
+    return 0;
+}
+
+SessionLog::~SessionLog()
+{
+    stop();
+    finish();
+}
+
+QString SessionLog::start(const QString& path)
+{
+    stop();
+    const AppendFile file = openRegularFileForAppend(path);
+    if (file.fd < 0)
+        return QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.reason);
+    m_writer = std::make_shared<Writer>(file.fd);
+    m_writer->size = file.size;
+    m_path = path;
+    std::thread([writer = m_writer] { writer->run(); }).detach();
+    return {};
+}
+
+void SessionLog::stop()
+{
+    if (!m_writer)
+        return;
+    {
+        std::lock_guard lock(m_writer->mutex);
+        m_writer->stopping = true;
+    }
+    m_writer->cv.notify_all();
+    std::erase_if(m_stopped, [](const std::shared_ptr<Writer>& w) {
+        std::lock_guard lock(w->mutex);
+        return w->done;
+    });
+    m_stopped.push_back(std::move(m_writer));
+}
+
+void SessionLog::finish()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFinishMs);
+    for (const std::shared_ptr<Writer>& w : m_stopped) {
+        std::unique_lock lock(w->mutex);
+        w->cv.wait_until(lock, deadline, [&] { return w->done; });
+    }
+    m_stopped.clear();
+}
+
+void SessionLog::append(const QString& line)
+{
+    if (!m_writer)
+        return;
+    Writer& w = *m_writer;
+    bool wake = false;
+    {
+        std::lock_guard lock(w.mutex);
+        if (w.error != 0)
+            return;
+        if (w.pendingChars > kMaxPendingChars) {
+            w.error = kStalled;
+            wake = true;
+        } else {
+            w.pending.append(line);
+            w.pendingChars += line.size();
+            wake = w.pendingChars >= kWakeChars;
+        }
+    }
+    if (wake)
+        w.cv.notify_all();
+}
+
+qint64 SessionLog::size() const
+{
+    return m_writer ? m_writer->size.load() : 0;
+}
+
+QString SessionLog::takeFailure()
+{
+    if (!m_writer)
+        return {};
+    int error = 0;
+    {
+        std::lock_guard lock(m_writer->mutex);
+        error = m_writer->error;
+    }
+    if (error == 0)
+        return {};
+    stop();
+    const QString reason =
+        error == kStalled ? QStringLiteral("The disk does not keep up with the log.") : systemReason(error);
+    return QStringLiteral("Cannot write file \"%1\". %2\nThe log has stopped.").arg(m_path, reason);
+}
