@@ -505,7 +505,8 @@ int main(int argc, char* argv[])
             frmLinkStats->setVisible(open);
             frmLinkStats->findChild<QTableView*>("sGrid")->sortByColumn(LinkStatsModel::SilentFor,
                                                                         Qt::DescendingOrder);
-            run(open ? "600 key reports/s, Link Statistics open" : "600 key reports/s, Link Statistics closed",
+            run(open ? "600 key reports/s, Link Statistics open"
+                     : "600 key reports/s, Link Statistics closed",
                 {Feed::Kind::Keys, 10}, true, false);
         }
         w.stampsCarryTime = false;
@@ -521,8 +522,8 @@ int main(int argc, char* argv[])
             const qsizetype before = linesIn(logPath);
             if (logging)
                 logItem->trigger();
-            run(logging ? "600 key reports/s, log running" : "600 key reports/s, no log", {Feed::Kind::Keys, 10},
-                true, false);
+            run(logging ? "600 key reports/s, log running" : "600 key reports/s, no log",
+                {Feed::Kind::Keys, 10}, true, false);
             const int64_t keyBlocks = w.runBlocks;
             run(logging ? "4 MB burst Binary, log running" : "4 MB burst Binary, no log",
                 {Feed::Kind::Text, 0, 0, 976 * 4097}, true, false);
