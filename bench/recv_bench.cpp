@@ -15,11 +15,11 @@
 #include "BlockText.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_linkstats.h"
-#include "D_main.h"
 #include "Dialogs.h"
-#include "Monitor.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 
 #include <QAction>
@@ -179,7 +179,7 @@ pid_t startFeeder(int master, const Feed& feed, int reportFd)
     _exit(0);
 }
 
-class BenchWindow : public TfrmMain {
+class BenchWindow : public MainWindow {
 public:
     int64_t appended = 0; // lines appended to the monitor since start, as the monitor counts them
     int64_t runBlocks = 0;
@@ -198,7 +198,7 @@ public:
     {
         ++runBlocks;
         runBytes += int64_t(block.size());
-        TfrmMain::DisplayRecvFrame(block);
+        MainWindow::DisplayRecvFrame(block);
         ++appended;
         lastAppendUs = nowUs();
         coveredUs = 0;

@@ -1,5 +1,5 @@
 #include "CommandLine.h"
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 
@@ -52,7 +52,7 @@ int main(int argc, char* argv[])
     if (!commandLine.settingsFile.isEmpty())
         setSettingsFilePath(commandLine.settingsFile);
 
-    TfrmMain mainWindow(nullptr, commandLine.overrides);
+    MainWindow mainWindow(nullptr, commandLine.overrides);
     mainWindow.createToolWindows();
     mainWindow.show();
     return app.exec();

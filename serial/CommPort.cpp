@@ -7,7 +7,7 @@
 #include "EventWait.h"
 #include "FrameAssembler.h"
 #include "OpenFailure.h"
-#include "RecvThread.h"
+#include "ReceiveWorker.h"
 #include "SerialDevice.h"
 #include "Tick.h"
 
@@ -27,16 +27,16 @@ SerialDevice& device()
     return d;
 }
 
-QPointer<TRecvThread>& worker()
+QPointer<ReceiveWorker>& worker()
 {
-    static QPointer<TRecvThread> w;
+    static QPointer<ReceiveWorker> w;
     return w;
 }
 
 // The session of the port now open; a pass or an error exit of an older one finds it replaced.
-std::shared_ptr<RecvSession>& currentSession()
+std::shared_ptr<ReceiveSession>& currentSession()
 {
-    static std::shared_ptr<RecvSession> s;
+    static std::shared_ptr<ReceiveSession> s;
     return s;
 }
 
@@ -76,7 +76,7 @@ void startWorker()
         generation = ++currentGeneration;
         CommSettings.RunningFlag = 1;
     }
-    auto* w = new TRecvThread(device(), generation);
+    auto* w = new ReceiveWorker(device(), generation);
     currentSession() = w->session();
     CommSettings.ErrorFlag = 0;
     worker() = w;
@@ -122,7 +122,7 @@ void CommClose()
     if (!CommSettings.OpenFlag)
         return;
     if (worker()) {
-        const std::shared_ptr<RecvSession> session = worker()->session();
+        const std::shared_ptr<ReceiveSession> session = worker()->session();
         worker()->requestStop();
         // Passes and the error exit of the worker run on this thread: keep them going.
         waitProcessingEvents([&] { return session->finished.load(); });
@@ -150,7 +150,7 @@ void CommWorkerEnded(uint64_t generation)
         CommSettings.RunningFlag = 0;
 }
 
-void CommErrorExit(RecvSession& session)
+void CommErrorExit(ReceiveSession& session)
 {
     if (currentSession().get() != &session)
         return;

@@ -3,11 +3,11 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_com.h"
-#include "D_main.h"
+#include "CommSettingsDialog.h"
 #include "FrameAssembler.h"
+#include "MainWindow.h"
 #include "ModuleFrame.h"
-#include "Monitor.h"
+#include "MonitorView.h"
 #include "PortSearch.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -130,7 +130,7 @@ private slots:
         CommSettings.BaudRate = 1234;
         CommSettings.SendDlmt = QStringLiteral("0x0A");
         CommSettings.RecvTout = -5;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
         QCOMPARE(dialog.size(), QSize(368, 208));
@@ -149,7 +149,7 @@ private slots:
     void okOpensTheTypedPortAndTakesEveryBox()
     {
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         type(&dialog, "cmbPort", pty.slavePath()); // a path typed by hand
         type(&dialog, "cmbBound", QStringLiteral("115200"));
@@ -175,7 +175,7 @@ private slots:
         ScriptedDialogs dialogs;
         CommSettings.PortName = QStringLiteral("before");
         CommSettings.BaudRate = 9600;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         type(&dialog, "cmbPort", QStringLiteral("/dev/no-such-port"));
         type(&dialog, "cmbBound", QStringLiteral("19200"));
@@ -208,7 +208,7 @@ private slots:
         QFETCH(QString, typed);
         ScriptedDialogs dialogs;
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         type(&dialog, "cmbPort", pty.slavePath());
         type(&dialog, qPrintable(box), typed);
@@ -223,7 +223,7 @@ private slots:
     void negativeAndHugeValuesAreStoredOrRefusedWithoutAHalfState()
     {
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         type(&dialog, "cmbPort", pty.slavePath());
         type(&dialog, "cmbBound", QStringLiteral("-300"));
@@ -239,7 +239,7 @@ private slots:
     void theSettingsCommandSavesAtOnceAndShowsTheNewDelimiter()
     {
         Pty pty;
-        TfrmMain w;
+        MainWindow w;
         w.show();
         whenDialogShown([&](QWidget* dialog) {
             type(dialog, "cmbPort", pty.slavePath());
@@ -263,7 +263,7 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
         ini.close();
-        TfrmMain w;
+        MainWindow w;
         w.show();
         QVERIFY(CommSettings.OpenFlag);
         QFile::remove(SettingsFilePath());
@@ -312,7 +312,7 @@ private slots:
             adapter("ttyUSB2", "USB Serial", "1a86", "", "1a86:7523", "usb-1a86_USB_Serial-if00-port0"),
         };
         setPortCandidateSource([&] { return adapters; });
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         auto* box = child<QComboBox>(&dialog, "cmbPort");
         const auto row = [&](int r) {
@@ -342,7 +342,7 @@ private slots:
         ScriptedDialogs dialogs;
         QList<PortInfo> plugged = portsNamed({"ttyUSB0"});
         setPortCandidateSource([&] { return plugged; });
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         auto* watcher = child<PortWatcher>(&dialog, "portWatcher");
         QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0"}));
@@ -366,7 +366,7 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.answers = {Dialogs::Answer::No};
         int cleared = 0;
-        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
         const QStringList before = items(&dialog, "cmbPort");
         dialog.btnPortClick();
@@ -387,7 +387,7 @@ private slots:
         AnswerFlag = 1; // left over from earlier traffic
         RecvFrame.RecvState = 5;
         int cleared = 0;
-        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
         QElapsedTimer t;
         t.start();
@@ -429,11 +429,11 @@ private slots:
             return portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
         });
         CommSettings.BaudRate = 19200; // confirmed earlier
-        TfrmCom dialog(nullptr, {[] {
-                                     CommandPayload.fill(0);
-                                     SendModuleCommand(0x2A, 23);
-                                 },
-                                 [] {}});
+        CommSettingsDialog dialog(nullptr, {[] {
+                                                CommandPayload.fill(0);
+                                                SendModuleCommand(0x2A, 23);
+                                            },
+                                            [] {}});
         dialog.show();
         type(&dialog, "cmbBound", QStringLiteral("115200")); // typed, not confirmed
         dialog.btnPortClick();
@@ -464,7 +464,7 @@ private slots:
         ModulePeer vanishingPeer(vanishing, {}, true);
         ModulePeer modulePeer(module, kAnswer);
         setPortCandidateSource([&] { return portsNamed({vanishing.slavePath(), module.slavePath()}); });
-        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
         dialog.btnPortClick();
         QCOMPARE(vanishingPeer.probes, 1);
@@ -486,7 +486,7 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({silent.slavePath(), texting.slavePath(), partial.slavePath()});
         });
-        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
         dialog.btnPortClick();
         QCOMPARE(items(&dialog, "cmbPort").size(), 3);

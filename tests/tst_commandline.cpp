@@ -3,7 +3,7 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "CommandLine.h"
-#include "D_main.h"
+#include "MainWindow.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -121,7 +121,7 @@ private slots:
         setSettingsFilePath(ini);
         Pty pty;
         {
-            TfrmMain w(nullptr, {.portName = pty.slavePath(), .baudRate = 115200});
+            MainWindow w(nullptr, {.portName = pty.slavePath(), .baudRate = 115200});
             QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
             w.close();
         }
@@ -134,7 +134,7 @@ private slots:
         // A port asked for on the command line that does not open is reported, not passed over.
         resetLink();
         ScriptedDialogs dialogs;
-        TfrmMain w(nullptr, {.portName = QStringLiteral("/dev/no-such-port"), .baudRate = {}});
+        MainWindow w(nullptr, {.portName = QStringLiteral("/dev/no-such-port"), .baudRate = {}});
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         w.close();

@@ -2,17 +2,17 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_com.h"
-#include "D_linkstats.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
+#include "CommSettingsDialog.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "SettingsFile.h"
 #include "Sound.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -33,7 +33,7 @@ class EndToEndTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<modsim::PtyRunner> m_sim;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
     QStringList m_sounds;
 
     // The simulator with `transmitters` of the given type, running on its own thread.
@@ -52,14 +52,14 @@ class EndToEndTest : public QObject {
         return *m_sim;
     }
     // The main window, started with its port set to `port`.
-    TfrmMain& window(const QString& port)
+    MainWindow& window(const QString& port)
     {
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
         if (ini.open(QIODevice::WriteOnly))
             ini.write("[COMPORT]\r\nPortName=" + port.toLocal8Bit() + "\r\n");
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
         m_main->show();
         return *m_main;
@@ -92,7 +92,7 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({silent1.slavePath(), silent2.slavePath(), sim.linkPath()});
         });
-        TfrmMain& w = window(QStringLiteral("/dev/no-such-port"));
+        MainWindow& w = window(QStringLiteral("/dev/no-such-port"));
         whenDialogShown([](QWidget* dialog) {
             dialog->findChild<QPushButton*>("btnPort")->click();
             dialog->findChild<QPushButton*>("btnOK")->click();
@@ -107,7 +107,7 @@ private slots:
     void initGetsItsAnswerWithinTheWait()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         QElapsedTimer t;
         t.start();
@@ -128,7 +128,7 @@ private slots:
     void aCheckModeTestOfAPad08TransmitterEndsWithTheFanfare()
     {
         auto& sim = simulator(1, 8);
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.mmPadClick(8);
         frmRem->findChild<QLineEdit*>("edtMakerCode")->setText(QStringLiteral("83h 41h 00h 00h"));
@@ -161,7 +161,7 @@ private slots:
     void aSurveyOfTwelveTransmittersCountsWhatTheModuleSent()
     {
         auto& sim = simulator(0, 4);
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.mmSurveyClick();
         QVERIFY(frmSurvey->openFlag());
@@ -187,7 +187,7 @@ private slots:
     void linkStatisticsShowWhichTransmitterLosesReports()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         QVERIFY(frmLinkStats->isHidden());
         w.findChild<QAction*>("mmLinkStats")->trigger();
@@ -248,7 +248,7 @@ private slots:
     void unpluggingEndsReceptionAndAutoReconnectResumesItAfterTheReplug()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.sBarDblClick();
         w.findChild<QAction*>("mmAutoReconnect")->trigger();

@@ -2,10 +2,10 @@
 // plays the module, the fake tick stands in for the clock and a recorder for the sounds.
 #include "ClickLabel.h"
 #include "CommPort.h"
-#include "D_main.h"
-#include "D_rem.h"
 #include "DeviceSetup.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "Sound.h"
 #include "TestSupport.h"
@@ -56,7 +56,7 @@ public:
         ini.close();
         setSettingsFilePath(iniPath);
         setSoundPlayer([this](const QString& name) { sounds << name; });
-        main = std::make_unique<TfrmMain>();
+        main = std::make_unique<MainWindow>();
         main->createToolWindows();
         rem = frmRem;
     }
@@ -111,8 +111,8 @@ public:
     Pty pty;
     FakeTick tick{100000};
     QStringList sounds;
-    std::unique_ptr<TfrmMain> main;
-    TfrmRem* rem = nullptr;
+    std::unique_ptr<MainWindow> main;
+    KeyPanel* rem = nullptr;
 };
 } // namespace
 

@@ -1,5 +1,5 @@
 // The link statistics window offscreen: its table, sorting, greying, Reset and Save As.
-#include "D_linkstats.h"
+#include "LinkStatsWindow.h"
 #include "TestSupport.h"
 
 #include <QColor>
@@ -14,7 +14,7 @@ class LinkStatsWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeTick> m_tick;
-    std::unique_ptr<TfrmLinkStats> m_window;
+    std::unique_ptr<LinkStatsWindow> m_window;
 
     void feed(const QByteArray& block) { m_window->CountRecvBlock(asBlock(block)); }
     QTableView* grid() { return m_window->findChild<QTableView*>("sGrid"); }
@@ -32,7 +32,7 @@ private slots:
     void init()
     {
         m_tick = std::make_unique<FakeTick>();
-        m_window = std::make_unique<TfrmLinkStats>();
+        m_window = std::make_unique<LinkStatsWindow>();
     }
     void cleanup()
     {
@@ -105,11 +105,11 @@ private slots:
     {
         m_window->show();
         feed(transmitterReport(0x123456A0, 0));
-        QVERIFY(waitUntil([&] { return grid()->model()->rowCount() == 1; }, 2 * TfrmLinkStats::kRefreshMs));
+        QVERIFY(waitUntil([&] { return grid()->model()->rowCount() == 1; }, 2 * LinkStatsWindow::kRefreshMs));
         m_window->close();
         QVERIFY(m_window->isHidden());
         feed(transmitterReport(0x123456B0, 0));
-        QTest::qWait(2 * TfrmLinkStats::kRefreshMs);
+        QTest::qWait(2 * LinkStatsWindow::kRefreshMs);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(m_window->stats().transmitterCount(), size_t(2)); // counted all the same
     }

@@ -2,11 +2,11 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "IdPanel.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
 #include "SettingsFile.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -50,7 +50,7 @@ private slots:
     void startsQuietlyWithoutAModule()
     {
         ScriptedDialogs dialogs;
-        TfrmMain w;
+        MainWindow w;
         w.show();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
@@ -94,8 +94,8 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(f.setFileTime(QDateTime(QDate(2008, 6, 5), QTime(12, 0)), QFileDevice::FileModificationTime));
         f.close();
-        QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
-        QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))),
+        QCOMPARE(MainWindow::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
+        QCOMPARE(MainWindow::captionFor(dir.filePath(QStringLiteral("missing"))),
                  QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
@@ -133,7 +133,7 @@ private slots:
         writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n[Dev.920M]\r\nRFbp____=" +
                  QByteArray::number(stored) + "\r\n");
         {
-            TfrmMain w;
+            MainWindow w;
             QVERIFY(w.findChild<QRadioButton*>(button)->isChecked());
             w.close();
         }
@@ -144,7 +144,7 @@ private slots:
     {
         Pty pty;
         writeIni("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
-        TfrmMain w;
+        MainWindow w;
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QFile::remove(iniPath());
@@ -161,7 +161,7 @@ private slots:
 
     void clockChangesAtMostOncePerSecond()
     {
-        TfrmMain w;
+        MainWindow w;
         const auto* clock = w.findChild<QLabel*>("pnlClock");
         QString last = clock->text();
         QElapsedTimer t;
@@ -185,7 +185,7 @@ private slots:
 
     void viewInitializeButtonTogglesTheInitButton()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
         auto* item = w.findChild<QAction*>("mmViewInitBtn");
         auto* init = w.findChild<QPushButton*>("btnInit");
@@ -199,7 +199,7 @@ private slots:
 
     void toolWindowsStartHiddenWithTheirFlagsClear()
     {
-        TfrmMain w;
+        MainWindow w;
         w.createToolWindows();
         auto* rem = frmRem;
         auto* survey = frmSurvey;
@@ -213,7 +213,7 @@ private slots:
 
     void captionsInTheBandsHaveRoomAndKeepApart()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
         w.sBarDblClick(); // the controls it reveals too
         for (const char* band : {"pnlTop", "pnlRFBps", "pnlSend", "pnlRecv"}) {
@@ -239,7 +239,7 @@ private slots:
 
     void statusBarDoubleClickRevealsTheOptionsOnce()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
         auto* setRFch = w.findChild<QPushButton*>("btnRFch");
         QCOMPARE(setRFch->text(), QStringLiteral("Set RFch"));

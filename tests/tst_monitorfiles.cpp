@@ -5,9 +5,9 @@
 #include "CodePage.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
-#include "Monitor.h"
+#include "MainWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -67,13 +67,13 @@ private:
 };
 
 // Keeps every block it is handed, to know what the log must hold.
-class RecordingWindow : public TfrmMain {
+class RecordingWindow : public MainWindow {
 public:
     void DisplayRecvFrame(std::span<const uint8_t> block) override
     {
         blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
         received += qsizetype(block.size());
-        TfrmMain::DisplayRecvFrame(block);
+        MainWindow::DisplayRecvFrame(block);
     }
     std::vector<QByteArray> blocks;
     qsizetype received = 0;

@@ -3,15 +3,15 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_linkstats.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
@@ -27,10 +27,10 @@ class RecvPathTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
 
     // The main window, opened on a fresh pseudo-terminal at start-up.
-    TfrmMain& window()
+    MainWindow& window()
     {
         m_pty = std::make_unique<Pty>();
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
@@ -38,7 +38,7 @@ class RecvPathTest : public QObject {
             ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         return *m_main;
     }
     QStringList monitorLines() { return m_main->monitor()->lines(); }
@@ -54,7 +54,7 @@ private slots:
 
     void aFrameReachesTheMonitorAndAnswersTheWait()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         QVERIFY(CommSettings.OpenFlag);
         AnswerFlag = 0;
         QTimer::singleShot(100, [this] { m_pty->write(hex("0F 5A 0E 13 01 12 34 56 78 9A BC DE F0 55")); });
@@ -71,7 +71,7 @@ private slots:
 
     void textRepliesAreShownInTextModeAsOneLine()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.lblSendTextClick();                                     // Text
         m_pty->write(hex("82 B1 82 F1 82 C9 82 BF 82 CD 0D 0A")); // こんにちは CR LF
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
@@ -80,7 +80,7 @@ private slots:
 
     void thousandAndOneLinesThenOneBlockLeavesOneLine()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         MonitorView* m = w.monitor();
         m->setLines(QStringList(1001, QStringLiteral("old")));
         const uint8_t block[] = {0x41};
@@ -97,7 +97,7 @@ private slots:
 
     void timeStampsLeadTheLine()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.findChild<QCheckBox*>("ckLogTime")->setChecked(true);
         const uint8_t block[] = {0x0F, 0x5A};
         w.DisplayRecvFrame(block);
@@ -111,7 +111,7 @@ private slots:
 
     void keyReportsGoToTheKeyPanelFirstShortBlocksToNobodyAndAllToTheLinkStatistics()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.createToolWindows();
         w.mmPadClick(4);
         w.mmSurveyClick();
@@ -149,7 +149,7 @@ private slots:
 
     void monitorClearAndTheMsgIdLabelBlankThePortState()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         const uint8_t block[] = {0x41};
         for (const char* clearer : {"btnClear", "Label1"}) {
             w.DisplayRecvFrame(block);
@@ -163,7 +163,7 @@ private slots:
 
     void aPulledCableEndsReceptionAndTheWindowStaysUsable()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         const QString name = m_pty->slavePath();
         m_pty->closeMaster();
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));

@@ -3,10 +3,10 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
 #include "DeviceSetup.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
+#include "MainWindow.h"
 #include "ModuleFrame.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -32,9 +32,9 @@ class SendingTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_w;
+    std::unique_ptr<MainWindow> m_w;
 
-    TfrmMain& window(const QByteArray& extraSettings = {})
+    MainWindow& window(const QByteArray& extraSettings = {})
     {
         m_pty = std::make_unique<Pty>();
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
@@ -42,7 +42,7 @@ class SendingTest : public QObject {
             ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n" + extraSettings);
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_w = std::make_unique<TfrmMain>();
+        m_w = std::make_unique<MainWindow>();
         m_w->show();
         m_w->activateWindow();
         if (!QTest::qWaitForWindowActive(m_w.get()))
@@ -117,7 +117,7 @@ private slots:
 
     void binaryModeSendsTheComposedFrame()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "12 34 56 78", "01 02");
         w.btnSendClick();
         QCOMPARE(sent(15), hex("0F 5A 0F 13 10 FF FF FF FF 12 34 56 78 01 02"));
@@ -133,7 +133,7 @@ private slots:
     void refusedBinaryTextsWriteNothing()
     {
         ScriptedDialogs dialogs;
-        TfrmMain& w = window();
+        MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "FF FF FF FF", "0A 1 2");
         w.btnSendClick();
         QCOMPARE(dialogs.messages.size(), 1);
@@ -154,7 +154,7 @@ private slots:
 
     void textModeAddsHeaderAndDelimiter()
     {
-        TfrmMain& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
+        MainWindow& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
         w.lblSendTextClick();
         QVERIFY(!w.binaryMode());
         child<QComboBox>("cmbSend")->setEditText(QStringLiteral("ABC"));
@@ -182,7 +182,7 @@ private slots:
 
     void historyIsExactAndUnlimited()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.lblSendTextClick();
         for (const char* text : {"abc", "ABC", "abc", "abc ", "ABC"}) {
             child<QComboBox>("cmbSend")->setEditText(QLatin1String(text));
@@ -222,7 +222,7 @@ private slots:
 
     void aTypedDelimiterIsCommittedWithEnter()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.lblSendTextClick();
         auto* dlmt = child<QComboBox>("cmbSendDlmt");
         auto* send = child<QPushButton>("btnSend");
@@ -242,7 +242,7 @@ private slots:
 
     void enterInTheSendLineOnlyMovesTheFocus()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.lblSendTextClick();
         auto* line = child<QComboBox>("cmbSend");
         line->lineEdit()->setFocus();
@@ -255,7 +255,7 @@ private slots:
 
     void theSendModeLabelToggles()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         auto* label = child<ClickLabel>("lblSendText");
         QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(label->text(), QStringLiteral("Text"));
@@ -282,7 +282,7 @@ private slots:
 
     void setRFchSendsTheChosenChannelPowerAndRate()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         child<QComboBox>("cmbRFch")->setCurrentIndex(9);
         child<QComboBox>("cmbRFpw")->setCurrentIndex(3);
         child<QRadioButton>("rb100k")->setChecked(true);
@@ -295,7 +295,7 @@ private slots:
 
     void choicesNeverSentAreNotSaved()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         child<QComboBox>("cmbRFch")->setCurrentIndex(2);
         child<QRadioButton>("rb500k")->setChecked(true);
         w.close();
@@ -308,7 +308,7 @@ private slots:
 
     void initWaitsForAnAnswerThenInitialises()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         // The module answers the RF-settings frame after 50 ms.
         QElapsedTimer t;
         t.start();
@@ -329,7 +329,7 @@ private slots:
 
     void toRFchIsAddressedWithTheLastDestinationId()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.btnToRFchClick(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
@@ -344,7 +344,7 @@ private slots:
 
     void kindBSendsChannelAndPowerAsTwoFrames()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         auto* device = child<QComboBox>("cmbDevice");
         device->setCurrentIndex(1);
         w.cmbDeviceCloseUp();
@@ -362,7 +362,7 @@ private slots:
 
     void sourceIdDoubleClickCopiesTheDestination()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         auto* msgId = child<QLineEdit>("edtMsgID");
         auto* src = child<QLineEdit>("edtSrcID");
         msgId->setText(QStringLiteral("77"));
@@ -385,7 +385,7 @@ private slots:
     void setUpButtonsOpenAClosedPortAndReportOnlyWhenAsked()
     {
         ScriptedDialogs dialogs;
-        TfrmMain& w = window();
+        MainWindow& w = window();
         CommClose();
         CommSettings.PortName = QStringLiteral("/dev/no-such-port");
         w.btnRFchClick();

@@ -2,12 +2,12 @@
 // reach it through the main window's hand-off.
 #include "ClickLabel.h"
 #include "CommPort.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "Sound.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -59,10 +59,10 @@ class SurveyTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
     QStringList m_sounds;
 
-    TfrmSurvey& survey() { return *frmSurvey; }
+    SurveyPanel& survey() { return *frmSurvey; }
     template <typename W> W* child(const char* name)
     {
         auto* w = survey().findChild<W*>(QLatin1String(name));
@@ -108,7 +108,7 @@ private slots:
         f.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
         f.close();
         setSettingsFilePath(ini);
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
         QVERIFY(CommSettings.OpenFlag);
         m_main->show();
@@ -127,9 +127,9 @@ private slots:
     void isCreatedHiddenAndLaidOutForItsFourRows()
     {
         m_main.reset();
-        TfrmMain w;
+        MainWindow w;
         w.createToolWindows();
-        TfrmSurvey& s = survey();
+        SurveyPanel& s = survey();
         QVERIFY(!s.isVisible());
         QCOMPARE(s.openFlag(), 0);
         QCOMPARE(s.windowTitle(), QStringLiteral("Pad04W Survey"));

@@ -24,12 +24,12 @@ class QRadioButton;
 
 // The main window: device set-up row, send line, monitor tool row, monitor and status bar. It
 // owns start-up and shut-down of the link and shows what the link reports.
-class TfrmMain : public QMainWindow, public CommView {
+class MainWindow : public QMainWindow, public CommView {
     Q_OBJECT
 public:
     // The overrides (from the command line) are applied to the settings as they are loaded.
-    explicit TfrmMain(QWidget* parent = nullptr, const SettingsOverrides& overrides = {});
-    ~TfrmMain() override;
+    explicit MainWindow(QWidget* parent = nullptr, const SettingsOverrides& overrides = {});
+    ~MainWindow() override;
 
     // What the link shows here.
     void setPortStatus(const QString& text) override;
@@ -161,7 +161,7 @@ private:
     QString m_saveFileName;
 };
 
-extern TfrmMain* frmMain;
+extern MainWindow* frmMain;
 
 // The program entry's set-up of the application object: its name, and no display name, which the
 // platform would append to every window's caption.

@@ -1,17 +1,17 @@
 // The monitor of the main window: received blocks, Monitor Clear, monitor files and font.
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include "BlockText.h"
 #include "ClickLabel.h"
 #include "CodePage.h"
-#include "D_linkstats.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
+#include "SurveyPanel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -41,7 +41,7 @@ QString fileToOpen(const QString& chosen)
 }
 } // namespace
 
-void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
+void MainWindow::DisplayRecvFrame(std::span<const uint8_t> block)
 {
     if (frmLinkStats)
         frmLinkStats->CountRecvBlock(block);
@@ -70,23 +70,23 @@ void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
         memoRecv->appendLine(stamp + RenderText(block));
 }
 
-void TfrmMain::btnClearClick()
+void MainWindow::btnClearClick()
 {
     memoRecv->clearLines();
     sBar->setPanelText(0, QString());
 }
 
-void TfrmMain::ShowSrcID()
+void MainWindow::ShowSrcID()
 {
     pnlSrcID->setText(FormatId(RecvFrame.RecvSrcID));
 }
 
-void TfrmMain::ShowDstID()
+void MainWindow::ShowDstID()
 {
     pnlDstID->setText(FormatId(RecvFrame.RecvDstID));
 }
 
-void TfrmMain::mmOpenClick()
+void MainWindow::mmOpenClick()
 {
     m_openFileName = m_saveFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_openFileName};
@@ -104,7 +104,7 @@ void TfrmMain::mmOpenClick()
     sBar->setPanelText(1, path);
 }
 
-void TfrmMain::mmSaveClick()
+void MainWindow::mmSaveClick()
 {
     m_saveFileName = m_openFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_saveFileName};
@@ -126,7 +126,7 @@ void TfrmMain::mmSaveClick()
     sBar->setPanelText(1, path);
 }
 
-void TfrmMain::mmLogClick()
+void MainWindow::mmLogClick()
 {
     if (m_log.running()) {
         m_log.stop();
@@ -156,7 +156,7 @@ void TfrmMain::mmLogClick()
     tmLogTimer();
 }
 
-void TfrmMain::tmLogTimer()
+void MainWindow::tmLogTimer()
 {
     if (const QString failure = m_log.takeFailure(); !failure.isEmpty()) {
         showLogStopped();
@@ -167,14 +167,14 @@ void TfrmMain::tmLogTimer()
                     QLocale::c().formattedDataSize(m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
 }
 
-void TfrmMain::showLogStopped()
+void MainWindow::showLogStopped()
 {
     tmLog.stop();
     mmLog->setChecked(false);
     lblLog->hide();
 }
 
-void TfrmMain::pnlFontDblClick()
+void MainWindow::pnlFontDblClick()
 {
     const auto chosen = dialogs().font(this, {memoRecv->font(), memoRecv->palette().color(QPalette::Text)});
     if (!chosen)

@@ -1,4 +1,4 @@
-#include "D_linkstats.h"
+#include "LinkStatsWindow.h"
 
 #include "Dialogs.h"
 #include "Fonts.h"
@@ -14,9 +14,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-TfrmLinkStats* frmLinkStats = nullptr;
+LinkStatsWindow* frmLinkStats = nullptr;
 
-TfrmLinkStats::TfrmLinkStats(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
     frmLinkStats = this;
     setObjectName(QStringLiteral("frmLinkStats"));
@@ -53,42 +53,42 @@ TfrmLinkStats::TfrmLinkStats(QWidget* owner) : QWidget(owner, Qt::Window | Qt::W
     resize(760, 360);
 
     m_refresh.setInterval(kRefreshMs);
-    connect(&m_refresh, &QTimer::timeout, this, &TfrmLinkStats::refresh);
-    connect(btnReset, &QPushButton::clicked, this, &TfrmLinkStats::btnResetClick);
-    connect(btnSave, &QPushButton::clicked, this, &TfrmLinkStats::btnSaveClick);
+    connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
+    connect(btnReset, &QPushButton::clicked, this, &LinkStatsWindow::btnResetClick);
+    connect(btnSave, &QPushButton::clicked, this, &LinkStatsWindow::btnSaveClick);
 }
 
-TfrmLinkStats::~TfrmLinkStats()
+LinkStatsWindow::~LinkStatsWindow()
 {
     if (frmLinkStats == this)
         frmLinkStats = nullptr;
 }
 
-void TfrmLinkStats::CountRecvBlock(std::span<const uint8_t> block)
+void LinkStatsWindow::CountRecvBlock(std::span<const uint8_t> block)
 {
     m_stats.count(block, tickCount());
 }
 
-void TfrmLinkStats::showInFront()
+void LinkStatsWindow::showInFront()
 {
     show();
     raise();
     activateWindow();
 }
 
-void TfrmLinkStats::refresh()
+void LinkStatsWindow::refresh()
 {
     m_stats.advance(tickCount());
     m_model.update(m_stats);
 }
 
-void TfrmLinkStats::btnResetClick()
+void LinkStatsWindow::btnResetClick()
 {
     m_stats.clear();
     refresh();
 }
 
-void TfrmLinkStats::btnSaveClick()
+void LinkStatsWindow::btnSaveClick()
 {
     refresh();
     const Dialogs::FileRequest request{QStringLiteral("Save As"),
@@ -107,7 +107,7 @@ void TfrmLinkStats::btnSaveClick()
     m_saveFileName = path;
 }
 
-void TfrmLinkStats::showEvent(QShowEvent* event)
+void LinkStatsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (event->spontaneous())
@@ -120,7 +120,7 @@ void TfrmLinkStats::showEvent(QShowEvent* event)
     m_refresh.start();
 }
 
-void TfrmLinkStats::hideEvent(QHideEvent* event)
+void LinkStatsWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // Minimised, the window is still open; closed, its table is not worth keeping up to date.

@@ -15,7 +15,7 @@ class QStandardItemModel;
 
 // The communication settings dialog. Created for each use; its OK button opens the port with the
 // edited settings and closes the dialog only when that succeeded.
-class TfrmCom : public QDialog {
+class CommSettingsDialog : public QDialog {
     Q_OBJECT
 public:
     // What the port search needs from the main window.
@@ -24,7 +24,7 @@ public:
         std::function<void()> clearMonitor; // empties the main window's monitor
     };
 
-    explicit TfrmCom(QWidget* owner, SearchHooks hooks = {});
+    explicit CommSettingsDialog(QWidget* owner, SearchHooks hooks = {});
 
 public slots:
     void btnOKClick();

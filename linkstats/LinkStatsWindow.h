@@ -13,13 +13,13 @@ class QTableView;
 
 // Link statistics per transmitter: a tool window created hidden at start-up. It counts every
 // received block whether shown or not; its table is read from the counts only while it is shown.
-class TfrmLinkStats : public QWidget {
+class LinkStatsWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 500;
 
-    explicit TfrmLinkStats(QWidget* owner = nullptr);
-    ~TfrmLinkStats() override;
+    explicit LinkStatsWindow(QWidget* owner = nullptr);
+    ~LinkStatsWindow() override;
 
     // Every block the monitor receives, key report or not.
     void CountRecvBlock(std::span<const uint8_t> block);
@@ -50,4 +50,4 @@ private:
     bool m_placed = false; // centred over the main window once, on the first showing
 };
 
-extern TfrmLinkStats* frmLinkStats;
+extern LinkStatsWindow* frmLinkStats;

@@ -1,4 +1,4 @@
-#include "D_survey.h"
+#include "SurveyPanel.h"
 
 #include "ClickLabel.h"
 #include "Dialogs.h"
@@ -23,7 +23,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-TfrmSurvey* frmSurvey = nullptr;
+SurveyPanel* frmSurvey = nullptr;
 
 namespace {
 // The design size of pnlTop: the bottom row of controls keeps its distance to the bottom edge,
@@ -73,7 +73,7 @@ void fitLeftOfCounter(QLabel* row)
 
 } // namespace
 
-TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
     frmSurvey = this;
     setObjectName(QStringLiteral("frmSurvey"));
@@ -157,19 +157,19 @@ TfrmSurvey::TfrmSurvey(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowS
     column->addLayout(body, 1);
     column->addWidget(sBar);
 
-    connect(btnStart, &QPushButton::clicked, this, &TfrmSurvey::btnStartClick);
+    connect(btnStart, &QPushButton::clicked, this, &SurveyPanel::btnStartClick);
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmSurvey::sBarDblClick);
+    connect(sBar, &PanelStatusBar::doubleClicked, this, &SurveyPanel::sBarDblClick);
     FormCreate();
 }
 
-TfrmSurvey::~TfrmSurvey()
+SurveyPanel::~SurveyPanel()
 {
     if (frmSurvey == this)
         frmSurvey = nullptr;
 }
 
-void TfrmSurvey::FormCreate()
+void SurveyPanel::FormCreate()
 {
     setWindowTitle(QStringLiteral("Pad04W Survey"));
     sGrid->hide();
@@ -182,7 +182,7 @@ void TfrmSurvey::FormCreate()
     ResetSurvey(kDefaultRunSeconds);
 }
 
-void TfrmSurvey::placeAnchored()
+void SurveyPanel::placeAnchored()
 {
     const int w = pnlTop->width();
     const int h = pnlTop->height();
@@ -204,14 +204,14 @@ void TfrmSurvey::placeAnchored()
     btnClose->move(516 + dx, 384 + dy);
 }
 
-bool TfrmSurvey::eventFilter(QObject* watched, QEvent* event)
+bool SurveyPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == pnlTop && event->type() == QEvent::Resize)
         placeAnchored();
     return QWidget::eventFilter(watched, event);
 }
 
-void TfrmSurvey::InitGrid()
+void SurveyPanel::InitGrid()
 {
     sGrid->clear();
     sGrid->setColumnCount(int(kGridWidths.size()));
@@ -232,7 +232,7 @@ void TfrmSurvey::InitGrid()
     ClearGrid();
 }
 
-void TfrmSurvey::ClearGrid()
+void SurveyPanel::ClearGrid()
 {
     m_tally.clearRows();
     for (int r = 0; r < kGridRows; ++r) {
@@ -242,14 +242,14 @@ void TfrmSurvey::ClearGrid()
     sGrid->setCurrentCell(0, 1);
 }
 
-void TfrmSurvey::mirrorRow(int row)
+void SurveyPanel::mirrorRow(int row)
 {
     const SurveyTally::Row& r = m_tally.rows[size_t(row)];
     sGrid->item(row, 1)->setText(r.deviceId);
     sGrid->item(row, 2)->setText(r.keyText);
 }
 
-void TfrmSurvey::ResetSurvey(int seconds)
+void SurveyPanel::ResetSurvey(int seconds)
 {
     m_tally.clearCounters();
     sBar->setPanelText(0, QString());
@@ -265,18 +265,18 @@ void TfrmSurvey::ResetSurvey(int seconds)
         clearMainMonitor();
 }
 
-void TfrmSurvey::showProgress()
+void SurveyPanel::showProgress()
 {
     setProgressRange(prgBar, m_maximum);
     prgBar->setValue(m_position);
 }
 
-bool TfrmSurvey::running() const
+bool SurveyPanel::running() const
 {
     return btnStart->isChecked();
 }
 
-void TfrmSurvey::btnStartClick()
+void SurveyPanel::btnStartClick()
 {
     if (!running()) {
         // A press during a run ends it; the tally stays for the user to read.
@@ -296,7 +296,7 @@ void TfrmSurvey::btnStartClick()
     btnStart->setText(QStringLiteral("Busy"));
 }
 
-void TfrmSurvey::SurveyTick()
+void SurveyPanel::SurveyTick()
 {
     if (!running())
         return;
@@ -311,7 +311,7 @@ void TfrmSurvey::SurveyTick()
     PlaySystemSound(QStringLiteral("chimes.wav"));
 }
 
-void TfrmSurvey::CountRecvKey(const QString& line)
+void SurveyPanel::CountRecvKey(const QString& line)
 {
     const KeyLineOutcome outcome = CountKeyLine(m_tally, line, running(), ckKeyChange->isChecked());
     if (outcome.makerPrefix)
@@ -322,13 +322,13 @@ void TfrmSurvey::CountRecvKey(const QString& line)
         showCounters();
 }
 
-void TfrmSurvey::showCounters()
+void SurveyPanel::showCounters()
 {
     for (int i = 0; i < SurveyTally::kKeys; ++i)
         pnlKct[size_t(i)]->setText(QString::number(m_tally.counters[size_t(i)]));
 }
 
-void TfrmSurvey::sBarDblClick()
+void SurveyPanel::sBarDblClick()
 {
     int clientWidth = pnlTop->width();
     if (sGrid->isHidden()) {
@@ -344,7 +344,7 @@ void TfrmSurvey::sBarDblClick()
     centreHorizontally(clientWidth);
 }
 
-void TfrmSurvey::centreHorizontally(int clientWidth)
+void SurveyPanel::centreHorizontally(int clientWidth)
 {
     const QScreen* s = screen();
     if (!s)
@@ -354,7 +354,7 @@ void TfrmSurvey::centreHorizontally(int clientWidth)
     move(area.x() + (area.width() - frameWidth) / 2, pos().y());
 }
 
-void TfrmSurvey::showEvent(QShowEvent* event)
+void SurveyPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Showing again after a minimise is no new opening.
@@ -362,7 +362,7 @@ void TfrmSurvey::showEvent(QShowEvent* event)
         FormShow();
 }
 
-void TfrmSurvey::hideEvent(QHideEvent* event)
+void SurveyPanel::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // A minimised window is still open; only a close or hide ends the panel's turn.
@@ -370,7 +370,7 @@ void TfrmSurvey::hideEvent(QHideEvent* event)
         FormClose();
 }
 
-void TfrmSurvey::FormShow()
+void SurveyPanel::FormShow()
 {
     if (!m_placed) {
         m_placed = true;
@@ -385,7 +385,7 @@ void TfrmSurvey::FormShow()
     prgBar->hide();
 }
 
-void TfrmSurvey::FormClose()
+void SurveyPanel::FormClose()
 {
     btnStart->setText(QStringLiteral("Start"));
     btnStart->setChecked(false);

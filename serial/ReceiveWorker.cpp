@@ -1,4 +1,4 @@
-#include "RecvThread.h"
+#include "ReceiveWorker.h"
 
 #include "CommPort.h"
 #include "CommPortPrivate.h"
@@ -30,23 +30,23 @@ constexpr auto kMinPassInterval = std::chrono::milliseconds(8);
 constexpr int kFloodPassBytes = 1024;
 } // namespace
 
-void RecvSession::blockEnded(std::span<const uint8_t> block)
+void ReceiveSession::blockEnded(std::span<const uint8_t> block)
 {
     commView().DisplayRecvFrame(block);
 }
 
-void RecvSession::idsReceived()
+void ReceiveSession::idsReceived()
 {
     commView().ShowSrcID();
     commView().ShowDstID();
 }
 
-void RecvSession::frameCompleted()
+void ReceiveSession::frameCompleted()
 {
     AnswerFlag = 1;
 }
 
-void RecvPass(RecvSession& session)
+void RecvPass(ReceiveSession& session)
 {
     SerialDevice& device = session.device;
     session.bytesLastPass = 0;
@@ -85,26 +85,26 @@ void RecvPass(RecvSession& session)
     }
 }
 
-TRecvThread::TRecvThread(SerialDevice& device, uint64_t generation)
+ReceiveWorker::ReceiveWorker(SerialDevice& device, uint64_t generation)
     : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_session(std::make_shared<RecvSession>(device, m_wakeFd, generation))
+      m_session(std::make_shared<ReceiveSession>(device, m_wakeFd, generation))
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
-TRecvThread::~TRecvThread()
+ReceiveWorker::~ReceiveWorker()
 {
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }
 
-void TRecvThread::wake()
+void ReceiveWorker::wake()
 {
     const uint64_t one = 1;
     (void)!::write(m_wakeFd, &one, sizeof one);
 }
 
-void TRecvThread::requestStop()
+void ReceiveWorker::requestStop()
 {
     {
         std::lock_guard lock(m_session->mutex);
@@ -114,9 +114,9 @@ void TRecvThread::requestStop()
     wake();
 }
 
-bool TRecvThread::waitForPass()
+bool ReceiveWorker::waitForPass()
 {
-    const std::shared_ptr<RecvSession> s = m_session;
+    const std::shared_ptr<ReceiveSession> s = m_session;
     {
         std::lock_guard lock(s->mutex);
         s->passDone = false;
@@ -138,9 +138,9 @@ bool TRecvThread::waitForPass()
     return !s->stop;
 }
 
-void TRecvThread::run()
+void ReceiveWorker::run()
 {
-    RecvSession& s = *m_session;
+    ReceiveSession& s = *m_session;
     const int deviceFd = s.device.fd();
     int waitMs = -1;
     bool stalled = false;
@@ -181,7 +181,7 @@ void TRecvThread::run()
     std::unique_lock lock(s.mutex);
     if (!s.stop) {
         // Line error: the port is closed on the GUI thread, unless a stop request overtakes it.
-        const std::shared_ptr<RecvSession> session = m_session;
+        const std::shared_ptr<ReceiveSession> session = m_session;
         QMetaObject::invokeMethod(
             qApp,
             [session] {

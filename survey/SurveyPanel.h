@@ -18,11 +18,11 @@ class QTableWidget;
 
 // The survey panel: timed runs that count four-key transmitters by the key they report. A tool
 // window created hidden at start-up; it counts only while it is shown and a run is on.
-class TfrmSurvey : public QWidget {
+class SurveyPanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmSurvey(QWidget* owner = nullptr);
-    ~TfrmSurvey() override;
+    explicit SurveyPanel(QWidget* owner = nullptr);
+    ~SurveyPanel() override;
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
@@ -80,4 +80,4 @@ private:
     bool m_placed = false; // centred over the main window once, on the first showing
 };
 
-extern TfrmSurvey* frmSurvey;
+extern SurveyPanel* frmSurvey;

@@ -1,20 +1,20 @@
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_com.h"
-#include "D_linkstats.h"
-#include "D_rem.h"
-#include "D_survey.h"
+#include "CommSettingsDialog.h"
 #include "DeviceSetup.h"
 #include "Dialogs.h"
 #include "Fonts.h"
 #include "IdPanel.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
 #include "MakeChild.h"
-#include "Monitor.h"
+#include "MonitorView.h"
 #include "SendLine.h"
 #include "SettingsFile.h"
+#include "SurveyPanel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,7 +31,7 @@
 
 #include <limits>
 
-TfrmMain* frmMain = nullptr;
+MainWindow* frmMain = nullptr;
 
 namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
@@ -86,7 +86,7 @@ QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometr
 }
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent, const SettingsOverrides& overrides) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QMainWindow(parent)
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
@@ -125,13 +125,13 @@ TfrmMain::TfrmMain(QWidget* parent, const SettingsOverrides& overrides) : QMainW
     sBar->setObjectName(QStringLiteral("sBar"));
     sBar->setFixedHeight(19);
     setStatusBar(sBar);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmMain::sBarDblClick);
+    connect(sBar, &PanelStatusBar::doubleClicked, this, &MainWindow::sBarDblClick);
     lblLog = new QLabel(sBar);
     lblLog->setObjectName(QStringLiteral("lblLog"));
     lblLog->hide();
     sBar->addPermanentWidget(lblLog);
     tmLog.setInterval(SessionLog::kFlushMs);
-    connect(&tmLog, &QTimer::timeout, this, &TfrmMain::tmLogTimer);
+    connect(&tmLog, &QTimer::timeout, this, &MainWindow::tmLogTimer);
 
     buildMenu();
     resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
@@ -144,7 +144,7 @@ TfrmMain::TfrmMain(QWidget* parent, const SettingsOverrides& overrides) : QMainW
     FormCreate(overrides);
 }
 
-TfrmMain::~TfrmMain()
+MainWindow::~MainWindow()
 {
     if (frmMain == this)
         frmMain = nullptr;
@@ -152,7 +152,7 @@ TfrmMain::~TfrmMain()
         setCommView(nullptr);
 }
 
-void TfrmMain::buildTopBand(QWidget* band)
+void MainWindow::buildTopBand(QWidget* band)
 {
     cmbRFch = makeChild<QComboBox>(band, "cmbRFch", {4, 8, 57, 21});
     cmbRFpw = makeChild<QComboBox>(band, "cmbRFpw", {4, 32, 57, 21});
@@ -192,13 +192,13 @@ void TfrmMain::buildTopBand(QWidget* band)
     btnInit = makeChild<QPushButton>(band, "btnInit", {kDesignWidth - 45 - 8, 6, 45, 41});
     btnInit->setText(QStringLiteral("Init"));
 
-    connect(btnRFch, &QPushButton::clicked, this, &TfrmMain::btnRFchClick);
-    connect(btnToRFch, &QPushButton::clicked, this, &TfrmMain::btnToRFchClick);
-    connect(btnInit, &QPushButton::clicked, this, &TfrmMain::btnInitClick);
-    connect(cmbDevice, &QComboBox::activated, this, &TfrmMain::cmbDeviceCloseUp);
+    connect(btnRFch, &QPushButton::clicked, this, &MainWindow::btnRFchClick);
+    connect(btnToRFch, &QPushButton::clicked, this, &MainWindow::btnToRFchClick);
+    connect(btnInit, &QPushButton::clicked, this, &MainWindow::btnInitClick);
+    connect(cmbDevice, &QComboBox::activated, this, &MainWindow::cmbDeviceCloseUp);
 }
 
-void TfrmMain::buildSendBand(QWidget* band)
+void MainWindow::buildSendBand(QWidget* band)
 {
     btnSend = makeChild<QPushButton>(band, "btnSend", {4, 4, 45, 37});
     btnSend->setText(QStringLiteral("Send"));
@@ -235,14 +235,14 @@ void TfrmMain::buildSendBand(QWidget* band)
     lblSendText->setToolTip(QStringLiteral("Click: Text / Binary"));
     cmbSend->lineEdit()->installEventFilter(this);
     cmbSendDlmt->lineEdit()->installEventFilter(this);
-    connect(btnSend, &QPushButton::clicked, this, &TfrmMain::btnSendClick);
-    connect(Label1, &ClickLabel::clicked, this, &TfrmMain::btnClearClick);
-    connect(lblSendText, &ClickLabel::clicked, this, &TfrmMain::lblSendTextClick);
-    connect(lblSendSrcID, &ClickLabel::doubleClicked, this, &TfrmMain::lblSendSrcIDDblClick);
-    connect(cmbSendDlmt, &QComboBox::currentTextChanged, this, &TfrmMain::cmbSendDlmtChange);
+    connect(btnSend, &QPushButton::clicked, this, &MainWindow::btnSendClick);
+    connect(Label1, &ClickLabel::clicked, this, &MainWindow::btnClearClick);
+    connect(lblSendText, &ClickLabel::clicked, this, &MainWindow::lblSendTextClick);
+    connect(lblSendSrcID, &ClickLabel::doubleClicked, this, &MainWindow::lblSendSrcIDDblClick);
+    connect(cmbSendDlmt, &QComboBox::currentTextChanged, this, &MainWindow::cmbSendDlmtChange);
 }
 
-void TfrmMain::buildRecvBand(QWidget* band)
+void MainWindow::buildRecvBand(QWidget* band)
 {
     btnClear = makeChild<QPushButton>(band, "btnClear", {4, 4, 85, 22});
     btnClear->setText(QStringLiteral("Monitor Clear"));
@@ -269,13 +269,13 @@ void TfrmMain::buildRecvBand(QWidget* band)
     pnlCom->setToolTip(QStringLiteral("Double-click: 通信設定"));
     pnlBps->setToolTip(pnlCom->toolTip());
     pnlFont->setToolTip(QStringLiteral("Double-click: Font"));
-    connect(btnClear, &QPushButton::clicked, this, &TfrmMain::btnClearClick);
-    connect(pnlCom, &ClickLabel::doubleClicked, this, &TfrmMain::mmComPortClick);
-    connect(pnlBps, &ClickLabel::doubleClicked, this, &TfrmMain::mmComPortClick);
-    connect(pnlFont, &ClickLabel::doubleClicked, this, &TfrmMain::pnlFontDblClick);
+    connect(btnClear, &QPushButton::clicked, this, &MainWindow::btnClearClick);
+    connect(pnlCom, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
+    connect(pnlBps, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
+    connect(pnlFont, &ClickLabel::doubleClicked, this, &MainWindow::pnlFontDblClick);
 }
 
-void TfrmMain::buildMenu()
+void MainWindow::buildMenu()
 {
     auto named = [](QAction* a, const char* name) {
         a->setObjectName(QLatin1String(name));
@@ -284,18 +284,18 @@ void TfrmMain::buildMenu()
     mmFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
     mmFile->setObjectName(QStringLiteral("mmFile"));
     connect(named(mmFile->addAction(QStringLiteral("開く (&Open)")), "mmOpen"), &QAction::triggered, this,
-            &TfrmMain::mmOpenClick);
+            &MainWindow::mmOpenClick);
     connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"),
-            &QAction::triggered, this, &TfrmMain::mmSaveClick);
+            &QAction::triggered, this, &MainWindow::mmSaveClick);
     mmLog = named(mmFile->addAction(QStringLiteral("ログ記録 (&Log)...")), "mmLog");
     mmLog->setCheckable(true);
-    connect(mmLog, &QAction::triggered, this, &TfrmMain::mmLogClick);
+    connect(mmLog, &QAction::triggered, this, &MainWindow::mmLogClick);
     named(mmFile->addSeparator(), "N2");
     connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered,
-            this, &TfrmMain::mmComPortClick);
+            this, &MainWindow::mmComPortClick);
     named(mmFile->addSeparator(), "N1");
     connect(named(mmFile->addAction(QStringLiteral("終了 (&Quit)")), "mmQuit"), &QAction::triggered, this,
-            &TfrmMain::mmQuitClick);
+            &MainWindow::mmQuitClick);
 
     mmOption = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
     mmOption->setObjectName(QStringLiteral("mmOption"));
@@ -308,7 +308,7 @@ void TfrmMain::buildMenu()
         connect(pad, &QAction::triggered, this, [this, keys] { mmPadClick(keys); });
     }
     connect(named(mmOption->addAction(QStringLiteral("Survey Panel")), "mmSurvey"), &QAction::triggered, this,
-            &TfrmMain::mmSurveyClick);
+            &MainWindow::mmSurveyClick);
     connect(named(mmOption->addAction(QStringLiteral("Link Statistics")), "mmLinkStats"), &QAction::triggered,
             this, [] {
                 if (frmLinkStats)
@@ -316,11 +316,11 @@ void TfrmMain::buildMenu()
             });
     mmViewInitBtn = named(mmOption->addAction(QStringLiteral("View Initilize Button")), "mmViewInitBtn");
     mmViewInitBtn->setCheckable(true);
-    connect(mmViewInitBtn, &QAction::triggered, this, &TfrmMain::mmViewInitBtnClick);
+    connect(mmViewInitBtn, &QAction::triggered, this, &MainWindow::mmViewInitBtnClick);
     mmAutoReconnect =
         named(mmOption->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "mmAutoReconnect");
     mmAutoReconnect->setCheckable(true);
-    connect(mmAutoReconnect, &QAction::triggered, this, &TfrmMain::mmAutoReconnectClick);
+    connect(mmAutoReconnect, &QAction::triggered, this, &MainWindow::mmAutoReconnectClick);
 }
 
 void InitApplication()
@@ -328,7 +328,7 @@ void InitApplication()
     QCoreApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
 }
 
-QString TfrmMain::captionFor(const QString& executablePath)
+QString MainWindow::captionFor(const QString& executablePath)
 {
     const QDateTime modified = QFileInfo(executablePath).lastModified();
     if (!modified.isValid())
@@ -337,7 +337,7 @@ QString TfrmMain::captionFor(const QString& executablePath)
            QStringLiteral(" ]");
 }
 
-void TfrmMain::FormCreate(const SettingsOverrides& overrides)
+void MainWindow::FormCreate(const SettingsOverrides& overrides)
 {
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
     LoadSettings();
@@ -356,7 +356,7 @@ void TfrmMain::FormCreate(const SettingsOverrides& overrides)
     pnlFont->setText(QStringLiteral("Size:%1").arg(memoRecv->font().pointSize()));
     pnlClock->clear();
     tmClock.setInterval(500);
-    connect(&tmClock, &QTimer::timeout, this, &TfrmMain::tmClockTimer);
+    connect(&tmClock, &QTimer::timeout, this, &MainWindow::tmClockTimer);
     tmClock.start();
     ckLogTime->setChecked(false);
     lblDevice->hide();
@@ -379,15 +379,15 @@ void TfrmMain::FormCreate(const SettingsOverrides& overrides)
     cmbDevice->setEnabled(false);
 }
 
-void TfrmMain::createToolWindows()
+void MainWindow::createToolWindows()
 {
-    new TfrmRem(this);
-    auto* survey = new TfrmSurvey(this);
+    new KeyPanel(this);
+    auto* survey = new SurveyPanel(this);
     survey->clearMainMonitor = [this] { memoRecv->clearLines(); };
-    new TfrmLinkStats(this);
+    new LinkStatsWindow(this);
 }
 
-void TfrmMain::placeRightAnchored()
+void MainWindow::placeRightAnchored()
 {
     const int w = pnlTop->width() > 0 ? pnlTop->width() : kDesignWidth;
     btnInit->move(w - btnInit->width() - 8, btnInit->y());
@@ -400,7 +400,7 @@ void TfrmMain::placeRightAnchored()
     ckLogTime->move(pnlClock->x() - 8 - ckLogTime->width(), ckLogTime->y());
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize && (watched == pnlTop || watched == pnlSend || watched == pnlRecv)) {
         placeRightAnchored();
@@ -418,17 +418,17 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TfrmMain::setPortStatus(const QString& text)
+void MainWindow::setPortStatus(const QString& text)
 {
     sBar->setPanelText(0, text);
 }
 
-void TfrmMain::setSettingsStatus(const QString& text)
+void MainWindow::setSettingsStatus(const QString& text)
 {
     sBar->setPanelText(1, text);
 }
 
-void TfrmMain::tmClockTimer()
+void MainWindow::tmClockTimer()
 {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
     if (now != pnlClock->text())
@@ -437,7 +437,7 @@ void TfrmMain::tmClockTimer()
         frmSurvey->SurveyTick();
 }
 
-void TfrmMain::mmComPortClick()
+void MainWindow::mmComPortClick()
 {
     CommitSendDelimiter();
     CommClose();
@@ -451,23 +451,23 @@ void TfrmMain::mmComPortClick()
     setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
 }
 
-bool TfrmMain::runSettingsDialog()
+bool MainWindow::runSettingsDialog()
 {
-    TfrmCom::SearchHooks hooks;
+    CommSettingsDialog::SearchHooks hooks;
     hooks.sendProbe = [this] {
         SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
     };
     hooks.clearMonitor = [this] { memoRecv->clearLines(); };
-    TfrmCom dialog(this, hooks);
+    CommSettingsDialog dialog(this, hooks);
     return dialog.exec() == QDialog::Accepted;
 }
 
-void TfrmMain::mmQuitClick()
+void MainWindow::mmQuitClick()
 {
     close();
 }
 
-void TfrmMain::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     SaveSettings();
     CommClose();
@@ -478,19 +478,19 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TfrmMain::mmAutoReconnectClick()
+void MainWindow::mmAutoReconnectClick()
 {
     AutoReconnect = mmAutoReconnect->isChecked();
     if (!AutoReconnect)
         m_reconnect.stop();
 }
 
-void TfrmMain::mmViewInitBtnClick()
+void MainWindow::mmViewInitBtnClick()
 {
     btnInit->setVisible(mmViewInitBtn->isChecked());
 }
 
-void TfrmMain::mmSurveyClick()
+void MainWindow::mmSurveyClick()
 {
     if (!frmSurvey)
         return;
@@ -499,13 +499,13 @@ void TfrmMain::mmSurveyClick()
     frmSurvey->activateWindow();
 }
 
-void TfrmMain::mmPadClick(int keyCount)
+void MainWindow::mmPadClick(int keyCount)
 {
     if (frmRem)
         frmRem->showType(keyCount);
 }
 
-void TfrmMain::sBarDblClick()
+void MainWindow::sBarDblClick()
 {
     if (mmOption->menuAction()->isVisible())
         return;

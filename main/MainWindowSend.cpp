@@ -1,5 +1,5 @@
 // The send line and the device set-up row of the main window.
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include "ClickLabel.h"
 #include "CommPort.h"
@@ -27,7 +27,7 @@ int exactIndex(const QComboBox* box, const QString& text)
 }
 } // namespace
 
-void TfrmMain::btnSendClick()
+void MainWindow::btnSendClick()
 {
     if (binaryMode()) {
         const QString refused =
@@ -41,12 +41,12 @@ void TfrmMain::btnSendClick()
     AddSendHistory();
 }
 
-void TfrmMain::SendTextLine(const QString& text)
+void MainWindow::SendTextLine(const QString& text)
 {
     CommWrite(TextLineBytes(text, CommSettings.SendHead, CommSettings.SendDlmt));
 }
 
-void TfrmMain::AddSendHistory()
+void MainWindow::AddSendHistory()
 {
     const QString text = cmbSend->currentText();
     if (exactIndex(cmbSend, text) < 0) {
@@ -55,7 +55,7 @@ void TfrmMain::AddSendHistory()
     }
 }
 
-void TfrmMain::CommitSendDelimiter()
+void MainWindow::CommitSendDelimiter()
 {
     const QString text = cmbSendDlmt->currentText();
     if (exactIndex(cmbSendDlmt, text) < 0) {
@@ -66,7 +66,7 @@ void TfrmMain::CommitSendDelimiter()
     CommSettings.SendDlmt = text;
 }
 
-void TfrmMain::cmbSendDlmtChange()
+void MainWindow::cmbSendDlmtChange()
 {
     const int index = cmbSendDlmt->currentIndex();
     const bool itemSelected = index >= 0 && cmbSendDlmt->itemText(index) == cmbSendDlmt->currentText();
@@ -76,7 +76,7 @@ void TfrmMain::cmbSendDlmtChange()
         CommSettings.SendDlmt = cmbSendDlmt->currentText();
 }
 
-void TfrmMain::lblSendTextClick()
+void MainWindow::lblSendTextClick()
 {
     QPalette pal = lblSendText->palette();
     if (m_sendModeTag != 0) {
@@ -91,7 +91,7 @@ void TfrmMain::lblSendTextClick()
     lblSendText->setPalette(pal);
 }
 
-void TfrmMain::ShowPortSettings()
+void MainWindow::ShowPortSettings()
 {
     const QString dlmt = CommSettings.SendDlmt;
     {
@@ -107,12 +107,12 @@ void TfrmMain::ShowPortSettings()
     pnlBps->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
 }
 
-int TfrmMain::deviceKind() const
+int MainWindow::deviceKind() const
 {
     return cmbDevice->currentIndex();
 }
 
-int TfrmMain::SelectedRateCode() const
+int MainWindow::SelectedRateCode() const
 {
     int code = kRate100k;
     if (rb9600->isChecked())
@@ -124,7 +124,7 @@ int TfrmMain::SelectedRateCode() const
     return code;
 }
 
-void TfrmMain::cmbDeviceCloseUp()
+void MainWindow::cmbDeviceCloseUp()
 {
     const int kind = deviceKind();
     if (kind < KindVinta24A || kind > KindVintaC)
@@ -142,7 +142,7 @@ void TfrmMain::cmbDeviceCloseUp()
     pnlRFBps->setVisible(lists.showRates);
 }
 
-void TfrmMain::btnRFchClick()
+void MainWindow::btnRFchClick()
 {
     if (!CommSettings.OpenFlag)
         CommOpen();
@@ -150,7 +150,7 @@ void TfrmMain::btnRFchClick()
         SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
 }
 
-void TfrmMain::btnInitClick()
+void MainWindow::btnInitClick()
 {
     if (!CommSettings.OpenFlag)
         CommOpen();
@@ -161,7 +161,7 @@ void TfrmMain::btnInitClick()
     SendRFInit(deviceKind(), cmbRFch->currentIndex());
 }
 
-void TfrmMain::btnToRFchClick()
+void MainWindow::btnToRFchClick()
 {
     if (pnlDstID->text().isEmpty())
         return;
@@ -169,7 +169,7 @@ void TfrmMain::btnToRFchClick()
                    RecvFrame.RecvDstID);
 }
 
-void TfrmMain::lblSendSrcIDDblClick()
+void MainWindow::lblSendSrcIDDblClick()
 {
     const QString id = pnlDstID->text();
     edtSrcID->setText(id);

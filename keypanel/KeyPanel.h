@@ -18,14 +18,14 @@ class QPushButton;
 
 // The remote-control key panel: a tool window created hidden at start-up that stands for one
 // transmitter. Received key reports toggle the lamps of its keys; its key buttons send reports.
-class TfrmRem : public QWidget {
+class KeyPanel : public QWidget {
     Q_OBJECT
 public:
     static inline const QColor kLampOn = QColor(0, 255, 0);
     static inline const QColor kReported = QColor(0, 0, 255);
 
-    explicit TfrmRem(QWidget* owner = nullptr);
-    ~TfrmRem() override;
+    explicit KeyPanel(QWidget* owner = nullptr);
+    ~KeyPanel() override;
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
@@ -85,4 +85,4 @@ private:
     bool m_placed = false; // centred over the main window at the first showing only
 };
 
-extern TfrmRem* frmRem;
+extern KeyPanel* frmRem;

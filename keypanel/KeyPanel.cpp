@@ -1,4 +1,4 @@
-#include "D_rem.h"
+#include "KeyPanel.h"
 
 #include "ClickLabel.h"
 #include "DeviceSetup.h"
@@ -17,7 +17,7 @@
 
 #include <algorithm>
 
-TfrmRem* frmRem = nullptr;
+KeyPanel* frmRem = nullptr;
 
 namespace {
 constexpr int kKeyWidth = 60;
@@ -32,7 +32,7 @@ constexpr int kFanfareCheckMs = 20;
 
 } // namespace
 
-TfrmRem::TfrmRem(QWidget* owner)
+KeyPanel::KeyPanel(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
@@ -46,21 +46,21 @@ TfrmRem::TfrmRem(QWidget* owner)
     sBar = new PanelStatusBar(2, 50, this);
     sBar->setObjectName(QStringLiteral("sBar"));
     sBar->setFixedHeight(kStatusBarHeight);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &TfrmRem::sBarDblClick);
+    connect(sBar, &PanelStatusBar::doubleClicked, this, &KeyPanel::sBarDblClick);
     // The pause is measured on the tick that all timing rules read, so tests can move it on.
     m_fanfarePause.setInterval(kFanfareCheckMs);
-    connect(&m_fanfarePause, &QTimer::timeout, this, &TfrmRem::endFanfarePauseWhenDue);
+    connect(&m_fanfarePause, &QTimer::timeout, this, &KeyPanel::endFanfarePauseWhenDue);
     FormCreate();
     LayoutKeys();
 }
 
-TfrmRem::~TfrmRem()
+KeyPanel::~KeyPanel()
 {
     if (frmRem == this)
         frmRem = nullptr;
 }
 
-void TfrmRem::buildKeyArea()
+void KeyPanel::buildKeyArea()
 {
     pnlKey = makeChild<QFrame>(this, QStringLiteral("pnlKey"), {});
     pnlKey->setFrameShape(QFrame::Panel);
@@ -72,7 +72,7 @@ void TfrmRem::buildKeyArea()
         auto* button =
             makeChild<QPushButton>(pnlKey, QStringLiteral("btnK") + number, {0, 0, kKeyWidth, kKeyHeight});
         button->setText(QString::number(key));
-        connect(button, &QPushButton::clicked, this, &TfrmRem::btnK01Click);
+        connect(button, &QPushButton::clicked, this, &KeyPanel::btnK01Click);
         btnK[size_t(i)] = button;
 
         // The lamp lies over its button; clicks on it still press the key.
@@ -88,7 +88,7 @@ void TfrmRem::buildKeyArea()
     }
 }
 
-void TfrmRem::buildControlBar()
+void KeyPanel::buildControlBar()
 {
     pnlClear = makeChild<QFrame>(this, QStringLiteral("pnlClear"), {0, 0, 336, kControlBarHeight});
     pnlClear->setFrameShape(QFrame::Panel);
@@ -105,12 +105,12 @@ void TfrmRem::buildControlBar()
         growToCaption(box);
     edtMakerCode =
         makeChild<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
-    connect(btnClear, &QPushButton::clicked, this, &TfrmRem::btnClearClick);
+    connect(btnClear, &QPushButton::clicked, this, &KeyPanel::btnClearClick);
     // Toggled rather than clicked: Sound follows Check however Check changes.
-    connect(ckJudge, &QCheckBox::toggled, this, &TfrmRem::ckJudgeClick);
+    connect(ckJudge, &QCheckBox::toggled, this, &KeyPanel::ckJudgeClick);
 }
 
-void TfrmRem::FormCreate()
+void KeyPanel::FormCreate()
 {
     for (int i = 0; i < kMaxKeys; ++i)
         btnK[size_t(i)]->setProperty("tag", i);
@@ -123,7 +123,7 @@ void TfrmRem::FormCreate()
     ClearLamps();
 }
 
-void TfrmRem::LayoutKeys()
+void KeyPanel::LayoutKeys()
 {
     const KeyGrid grid = LayoutKeyGrid(KeyCount, btnK[0]->width(), btnK[0]->height());
     const int width = grid.client.width();
@@ -143,7 +143,7 @@ void TfrmRem::LayoutKeys()
     setFixedSize(grid.client);
 }
 
-void TfrmRem::showType(int keyCount)
+void KeyPanel::showType(int keyCount)
 {
     KeyCount = keyCount;
     if (isVisible()) {
@@ -155,7 +155,7 @@ void TfrmRem::showType(int keyCount)
     activateWindow();
 }
 
-void TfrmRem::showEvent(QShowEvent* event)
+void KeyPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // A window system's own show (restoring a minimised window) is no new showing.
@@ -171,7 +171,7 @@ void TfrmRem::showEvent(QShowEvent* event)
     keepOnScreen();
 }
 
-void TfrmRem::keepOnScreen()
+void KeyPanel::keepOnScreen()
 {
     // A larger type keeps the panel's corner where it was, which could push its control bar off
     // the bottom of the screen, out of reach.
@@ -186,26 +186,26 @@ void TfrmRem::keepOnScreen()
         move(x, y);
 }
 
-void TfrmRem::hideEvent(QHideEvent* event)
+void KeyPanel::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
         m_openFlag = 0;
 }
 
-QColor TfrmRem::buttonFace() const
+QColor KeyPanel::buttonFace() const
 {
     return palette().color(QPalette::Button);
 }
 
-void TfrmRem::setKeyAreaColour(const QColor& colour)
+void KeyPanel::setKeyAreaColour(const QColor& colour)
 {
     QPalette p = pnlKey->palette();
     p.setColor(QPalette::Window, colour);
     pnlKey->setPalette(p);
 }
 
-void TfrmRem::setLampColour(int index, const QColor& colour)
+void KeyPanel::setLampColour(int index, const QColor& colour)
 {
     QFrame* lamp = pnlK[size_t(index)];
     QPalette p = lamp->palette();
@@ -214,24 +214,24 @@ void TfrmRem::setLampColour(int index, const QColor& colour)
     lamp->setAccessibleDescription(colour == buttonFace() ? QStringLiteral("off") : QStringLiteral("on"));
 }
 
-QColor TfrmRem::lampColour(int index) const
+QColor KeyPanel::lampColour(int index) const
 {
     return pnlK[size_t(index)]->palette().color(QPalette::Window);
 }
 
-void TfrmRem::playCue(const QString& name) const
+void KeyPanel::playCue(const QString& name) const
 {
     if (ckSound->isChecked())
         PlaySystemSound(name);
 }
 
-void TfrmRem::ClearLamps()
+void KeyPanel::ClearLamps()
 {
     for (int i = 0; i < kMaxKeys; ++i)
         setLampColour(i, buttonFace());
 }
 
-void TfrmRem::ShowRecvKey(const QString& line)
+void KeyPanel::ShowRecvKey(const QString& line)
 {
     const KeyLine key = DecodeKeyLine(line);
     if (!m_repeats.admit(key.payload, tickCount()))
@@ -273,7 +273,7 @@ void TfrmRem::ShowRecvKey(const QString& line)
     m_repeats.stamp(tickCount());
 }
 
-void TfrmRem::JudgeKeys()
+void KeyPanel::JudgeKeys()
 {
     const int n = std::clamp(KeyCount, 0, kMaxKeys);
     for (int i = 0; i < n; ++i) {
@@ -289,7 +289,7 @@ void TfrmRem::JudgeKeys()
     m_fanfarePause.start();
 }
 
-void TfrmRem::endFanfarePauseWhenDue()
+void KeyPanel::endFanfarePauseWhenDue()
 {
     if (tickCount() - m_fanfareTick < kFanfarePauseMs)
         return;
@@ -297,7 +297,7 @@ void TfrmRem::endFanfarePauseWhenDue()
     ClearLamps();
 }
 
-void TfrmRem::sendKey(int keyCode)
+void KeyPanel::sendKey(int keyCode)
 {
     QString makerCode = edtMakerCode->text();
     SendKeyCode(keyCode, makerCode, DeviceKind);
@@ -306,7 +306,7 @@ void TfrmRem::sendKey(int keyCode)
         edtMakerCode->setText(makerCode);
 }
 
-void TfrmRem::btnK01Click()
+void KeyPanel::btnK01Click()
 {
     const auto* button = qobject_cast<const QPushButton*>(sender());
     if (!button)
@@ -314,19 +314,19 @@ void TfrmRem::btnK01Click()
     sendKey(button->property("tag").toInt() + 1);
 }
 
-void TfrmRem::btnClearClick()
+void KeyPanel::btnClearClick()
 {
     ClearLamps();
     sendKey(kClearCode);
     setKeyAreaColour(buttonFace());
 }
 
-void TfrmRem::ckJudgeClick()
+void KeyPanel::ckJudgeClick()
 {
     ckSound->setChecked(ckJudge->isChecked());
 }
 
-void TfrmRem::sBarDblClick()
+void KeyPanel::sBarDblClick()
 {
     edtMakerCode->setText(sBar->panelText(1));
 }

@@ -1,4 +1,4 @@
-#include "D_com.h"
+#include "CommSettingsDialog.h"
 
 #include "CommPort.h"
 #include "Dialogs.h"
@@ -54,7 +54,8 @@ std::optional<int32_t> wholeNumber(const QString& text)
 }
 } // namespace
 
-TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(std::move(hooks))
+CommSettingsDialog::CommSettingsDialog(QWidget* owner, SearchHooks hooks)
+    : QDialog(owner), m_hooks(std::move(hooks))
 {
     setObjectName(QStringLiteral("frmCom"));
     setWindowTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
@@ -113,12 +114,12 @@ TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(st
     btnCancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
     btnCancel->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
 
-    connect(btnOK, &QPushButton::clicked, this, &TfrmCom::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &TfrmCom::btnCancelClick);
-    connect(btnPort, &QPushButton::clicked, this, &TfrmCom::btnPortClick);
+    connect(btnOK, &QPushButton::clicked, this, &CommSettingsDialog::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &CommSettingsDialog::btnCancelClick);
+    connect(btnPort, &QPushButton::clicked, this, &CommSettingsDialog::btnPortClick);
 }
 
-void TfrmCom::setUpPortList()
+void CommSettingsDialog::setUpPortList()
 {
     // A table as the box's list: the box itself shows and takes the name column only, so the
     // stored setting stays the port name.
@@ -137,10 +138,10 @@ void TfrmCom::setUpPortList()
     cmbPort->setModelColumn(0);
     auto* watcher = new PortWatcher(this);
     watcher->setObjectName(QStringLiteral("portWatcher"));
-    connect(watcher, &PortWatcher::portsChanged, this, &TfrmCom::refreshPortList);
+    connect(watcher, &PortWatcher::portsChanged, this, &CommSettingsDialog::refreshPortList);
 }
 
-void TfrmCom::addPortRow(const PortInfo& port)
+void CommSettingsDialog::addPortRow(const PortInfo& port)
 {
     QList<QStandardItem*> row;
     for (const QString& text : {port.name, port.product, port.manufacturer, port.serialNumber, port.usbIds,
@@ -153,7 +154,7 @@ void TfrmCom::addPortRow(const PortInfo& port)
     m_ports->appendRow(row);
 }
 
-void TfrmCom::fitPortPopup()
+void CommSettingsDialog::fitPortPopup()
 {
     // Columns no port fills are hidden, and with them the header when only names are left; the
     // list is as wide as its columns, however narrow the box.
@@ -177,7 +178,7 @@ void TfrmCom::fitPortPopup()
     view->setMinimumWidth(width);
 }
 
-void TfrmCom::refreshPortList()
+void CommSettingsDialog::refreshPortList()
 {
     // The search fills the list itself, and its result stays until the dialog closes.
     if (m_searching || m_searchResultShown)
@@ -195,7 +196,7 @@ void TfrmCom::refreshPortList()
     edit->setCursorPosition(cursor);
 }
 
-void TfrmCom::showEvent(QShowEvent* event)
+void CommSettingsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (const QScreen* screen = this->screen()) {
@@ -206,7 +207,7 @@ void TfrmCom::showEvent(QShowEvent* event)
     FormShow();
 }
 
-void TfrmCom::FormShow()
+void CommSettingsDialog::FormShow()
 {
     m_searchResultShown = false;
     fillControls();
@@ -215,7 +216,7 @@ void TfrmCom::FormShow()
     OpenErrorReport = 1;
 }
 
-void TfrmCom::fillControls()
+void CommSettingsDialog::fillControls()
 {
     const TCommSettings& s = CommSettings;
     cmbPort->setEditText(s.PortName);
@@ -229,7 +230,7 @@ void TfrmCom::fillControls()
     edtRecvTout->setText(QString::number(s.RecvTout));
 }
 
-void TfrmCom::btnOKClick()
+void CommSettingsDialog::btnOKClick()
 {
     // Every number is checked before anything is applied: a half-applied record would later
     // save a port name nobody confirmed.
@@ -264,26 +265,26 @@ void TfrmCom::btnOKClick()
     fillControls();
 }
 
-void TfrmCom::btnCancelClick()
+void CommSettingsDialog::btnCancelClick()
 {
     reject();
 }
 
-void TfrmCom::reject()
+void CommSettingsDialog::reject()
 {
     // The search holds the port; it ends by itself and the dialog can close after it.
     if (!m_searching)
         QDialog::reject();
 }
 
-void TfrmCom::setSearching(bool searching)
+void CommSettingsDialog::setSearching(bool searching)
 {
     m_searching = searching;
     for (QPushButton* b : {btnPort, btnOK, btnCancel})
         b->setEnabled(!searching);
 }
 
-void TfrmCom::btnPortClick()
+void CommSettingsDialog::btnPortClick()
 {
     if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"),
                           QStringLiteral("COM Port Search"), Dialogs::Icon::Warning,
