@@ -1,12 +1,10 @@
-// The send line and the device set-up row of the main window.
+// The send line of the main window and the port settings it shows.
 #include "MainWindow.h"
 
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "DeviceSetup.h"
 #include "Dialogs.h"
-#include "FrameAssembler.h"
 #include "IdPanel.h"
 #include "ModuleFrame.h"
 #include "SendLine.h"
@@ -14,7 +12,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 int exactIndex(const QComboBox* box, const QString& text)
@@ -105,68 +102,6 @@ void MainWindow::ShowPortSettings()
     }
     showFitting(pnlCom, CommSettings.PortName, Qt::AlignCenter);
     pnlBps->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
-}
-
-int MainWindow::deviceKind() const
-{
-    return cmbDevice->currentIndex();
-}
-
-int MainWindow::SelectedRateCode() const
-{
-    int code = kRate100k;
-    if (rb9600->isChecked())
-        code = kRate9600;
-    if (rb100k->isChecked())
-        code = kRate100k;
-    if (rb500k->isChecked())
-        code = kRate500k;
-    return code;
-}
-
-void MainWindow::cmbDeviceCloseUp()
-{
-    const int kind = deviceKind();
-    if (kind < KindVinta24A || kind > KindVintaC)
-        return;
-    DeviceKind = kind;
-    const DeviceLists lists = ApplyDeviceKind(kind);
-    cmbRFch->clear();
-    cmbRFch->addItems(lists.channels);
-    cmbRFch->setCurrentIndex(lists.channelIndex);
-    cmbRFpw->clear();
-    cmbRFpw->addItems(lists.powers);
-    cmbRFpw->setCurrentIndex(lists.powerIndex);
-    if (lists.showRates)
-        RFRateCode = SelectedRateCode();
-    pnlRFBps->setVisible(lists.showRates);
-}
-
-void MainWindow::btnRFchClick()
-{
-    if (!CommSettings.OpenFlag)
-        CommOpen();
-    if (CommSettings.OpenFlag)
-        SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
-}
-
-void MainWindow::btnInitClick()
-{
-    if (!CommSettings.OpenFlag)
-        CommOpen();
-    if (!CommSettings.OpenFlag)
-        return;
-    SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
-    WaitForAnswer(1000);
-    SendRFInit(deviceKind(), cmbRFch->currentIndex());
-}
-
-void MainWindow::btnToRFchClick()
-{
-    if (pnlDstID->text().isEmpty())
-        return;
-    SendRemoteRFch(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode(),
-                   RecvFrame.RecvDstID);
 }
 
 void MainWindow::lblSendSrcIDDblClick()
