@@ -503,8 +503,8 @@ int main(int argc, char* argv[])
         w.stampsCarryTime = true;
         for (const bool open : {false, true, false, true}) {
             frmLinkStats->setVisible(open);
-            frmLinkStats->findChild<QTableView*>("sGrid")->sortByColumn(LinkStatsModel::SilentFor,
-                                                                        Qt::DescendingOrder);
+            frmLinkStats->findChild<QTableView*>("statsTable")
+                ->sortByColumn(LinkStatsModel::SilentFor, Qt::DescendingOrder);
             run(open ? "600 key reports/s, Link Statistics open"
                      : "600 key reports/s, Link Statistics closed",
                 {Feed::Kind::Keys, 10}, true, false);
@@ -515,7 +515,7 @@ int main(int argc, char* argv[])
         const QString logPath = dir.filePath(QStringLiteral("session.Txt"));
         LogFileAnswer answer(logPath);
         setDialogs(&answer);
-        auto* logItem = w.findChild<QAction*>(QStringLiteral("mmLog"));
+        auto* logItem = w.findChild<QAction*>(QStringLiteral("logAction"));
         w.stampsCarryTime = true;
         // Twice each, alternating, so that the noise of a shared machine shows.
         for (const bool logging : {false, true, false, true}) {

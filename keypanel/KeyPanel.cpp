@@ -37,16 +37,16 @@ KeyPanel::KeyPanel(QWidget* owner)
                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     frmRem = this;
-    setObjectName(QStringLiteral("frmRem"));
+    setObjectName(QStringLiteral("keyPanel"));
     setWindowTitle(QStringLiteral("Remocon Panel"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
     buildKeyArea();
     buildControlBar();
-    sBar = new PanelStatusBar(2, 50, this);
-    sBar->setObjectName(QStringLiteral("sBar"));
-    sBar->setFixedHeight(kStatusBarHeight);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &KeyPanel::sBarDblClick);
+    statusPanels = new PanelStatusBar(2, 50, this);
+    statusPanels->setObjectName(QStringLiteral("statusPanels"));
+    statusPanels->setFixedHeight(kStatusBarHeight);
+    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &KeyPanel::sBarDblClick);
     // The pause is measured on the tick that all timing rules read, so tests can move it on.
     m_fanfarePause.setInterval(kFanfareCheckMs);
     connect(&m_fanfarePause, &QTimer::timeout, this, &KeyPanel::endFanfarePauseWhenDue);
@@ -62,21 +62,21 @@ KeyPanel::~KeyPanel()
 
 void KeyPanel::buildKeyArea()
 {
-    pnlKey = makeChild<QFrame>(this, QStringLiteral("pnlKey"), {});
-    pnlKey->setFrameShape(QFrame::Panel);
-    pnlKey->setFrameShadow(QFrame::Raised);
-    pnlKey->setAutoFillBackground(true);
+    keyArea = makeChild<QFrame>(this, QStringLiteral("keyArea"), {});
+    keyArea->setFrameShape(QFrame::Panel);
+    keyArea->setFrameShadow(QFrame::Raised);
+    keyArea->setAutoFillBackground(true);
     for (int i = 0; i < kMaxKeys; ++i) {
         const int key = i + 1;
         const QString number = QStringLiteral("%1").arg(key, 2, 10, QLatin1Char('0'));
-        auto* button =
-            makeChild<QPushButton>(pnlKey, QStringLiteral("btnK") + number, {0, 0, kKeyWidth, kKeyHeight});
+        auto* button = makeChild<QPushButton>(keyArea, QStringLiteral("keyButton") + number,
+                                              {0, 0, kKeyWidth, kKeyHeight});
         button->setText(QString::number(key));
         connect(button, &QPushButton::clicked, this, &KeyPanel::btnK01Click);
-        btnK[size_t(i)] = button;
+        keyButtons[size_t(i)] = button;
 
         // The lamp lies over its button; clicks on it still press the key.
-        auto* lamp = makeChild<QFrame>(pnlKey, QStringLiteral("pnlK") + number,
+        auto* lamp = makeChild<QFrame>(keyArea, QStringLiteral("lamp") + number,
                                        {kLampOffset, QSize(kLampSize, kLampSize)});
         lamp->setFrameShape(QFrame::Panel);
         lamp->setFrameShadow(QFrame::Sunken);
@@ -84,68 +84,68 @@ void KeyPanel::buildKeyArea()
         lamp->setAttribute(Qt::WA_TransparentForMouseEvents);
         // The lamp's state is only a colour; say it in words as well.
         lamp->setAccessibleName(QStringLiteral("Lamp %1").arg(key));
-        pnlK[size_t(i)] = lamp;
+        lamps[size_t(i)] = lamp;
     }
 }
 
 void KeyPanel::buildControlBar()
 {
-    pnlClear = makeChild<QFrame>(this, QStringLiteral("pnlClear"), {0, 0, 336, kControlBarHeight});
-    pnlClear->setFrameShape(QFrame::Panel);
-    pnlClear->setFrameShadow(QFrame::Raised);
-    btnClear = makeChild<QPushButton>(pnlClear, QStringLiteral("btnClear"), {4, 4, 75, 53});
-    btnClear->setText(QStringLiteral("Clear"));
-    ckOnColorPanel = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckOnColorPanel"), {84, 4, 97, 17});
-    ckOnColorPanel->setText(QStringLiteral("On ColorPanel"));
-    ckSound = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckSound"), {84, 22, 53, 17});
-    ckSound->setText(QStringLiteral("Sound"));
-    ckJudge = makeChild<QCheckBox>(pnlClear, QStringLiteral("ckJudge"), {84, 39, 57, 17});
-    ckJudge->setText(QStringLiteral("Check"));
-    for (QCheckBox* box : {ckOnColorPanel, ckSound, ckJudge})
+    controlBar = makeChild<QFrame>(this, QStringLiteral("controlBar"), {0, 0, 336, kControlBarHeight});
+    controlBar->setFrameShape(QFrame::Panel);
+    controlBar->setFrameShadow(QFrame::Raised);
+    clearButton = makeChild<QPushButton>(controlBar, QStringLiteral("clearButton"), {4, 4, 75, 53});
+    clearButton->setText(QStringLiteral("Clear"));
+    colourPanelBox = makeChild<QCheckBox>(controlBar, QStringLiteral("colourPanelBox"), {84, 4, 97, 17});
+    colourPanelBox->setText(QStringLiteral("On ColorPanel"));
+    soundBox = makeChild<QCheckBox>(controlBar, QStringLiteral("soundBox"), {84, 22, 53, 17});
+    soundBox->setText(QStringLiteral("Sound"));
+    checkModeBox = makeChild<QCheckBox>(controlBar, QStringLiteral("checkModeBox"), {84, 39, 57, 17});
+    checkModeBox->setText(QStringLiteral("Check"));
+    for (QCheckBox* box : {colourPanelBox, soundBox, checkModeBox})
         growToCaption(box);
-    edtMakerCode =
-        makeChild<QLineEdit>(pnlClear, QStringLiteral("edtMakerCode"), {kMakerCodeLeft, 36, 186, 20});
-    connect(btnClear, &QPushButton::clicked, this, &KeyPanel::btnClearClick);
+    makerCodeEdit =
+        makeChild<QLineEdit>(controlBar, QStringLiteral("makerCodeEdit"), {kMakerCodeLeft, 36, 186, 20});
+    connect(clearButton, &QPushButton::clicked, this, &KeyPanel::btnClearClick);
     // Toggled rather than clicked: Sound follows Check however Check changes.
-    connect(ckJudge, &QCheckBox::toggled, this, &KeyPanel::ckJudgeClick);
+    connect(checkModeBox, &QCheckBox::toggled, this, &KeyPanel::ckJudgeClick);
 }
 
 void KeyPanel::FormCreate()
 {
     for (int i = 0; i < kMaxKeys; ++i)
-        btnK[size_t(i)]->setProperty("tag", i);
+        keyButtons[size_t(i)]->setProperty("tag", i);
     FrameSeq = 0;
-    edtMakerCode->clear();
-    ckOnColorPanel->setChecked(false);
-    ckSound->setChecked(false);
-    ckJudge->setChecked(false);
+    makerCodeEdit->clear();
+    colourPanelBox->setChecked(false);
+    soundBox->setChecked(false);
+    checkModeBox->setChecked(false);
     setKeyAreaColour(buttonFace());
     ClearLamps();
 }
 
 void KeyPanel::LayoutKeys()
 {
-    const KeyGrid grid = LayoutKeyGrid(KeyCount, btnK[0]->width(), btnK[0]->height());
+    const KeyGrid grid = LayoutKeyGrid(m_keyCount, keyButtons[0]->width(), keyButtons[0]->height());
     const int width = grid.client.width();
-    pnlKey->setGeometry(0, 0, width, grid.keyAreaHeight);
-    for (size_t i = 0; i < btnK.size(); ++i) {
+    keyArea->setGeometry(0, 0, width, grid.keyAreaHeight);
+    for (size_t i = 0; i < keyButtons.size(); ++i) {
         const bool shown = i < grid.keys.size();
         if (shown) {
-            btnK[i]->move(grid.keys[i]);
-            pnlK[i]->move(grid.keys[i] + kLampOffset);
+            keyButtons[i]->move(grid.keys[i]);
+            lamps[i]->move(grid.keys[i] + kLampOffset);
         }
-        btnK[i]->setVisible(shown);
-        pnlK[i]->setVisible(shown);
+        keyButtons[i]->setVisible(shown);
+        lamps[i]->setVisible(shown);
     }
-    pnlClear->setGeometry(0, grid.keyAreaHeight, width, kControlBarHeight);
-    edtMakerCode->resize(width - kMakerCodeLeft - kMakerCodeRightGap, edtMakerCode->height());
-    sBar->setGeometry(0, grid.keyAreaHeight + kControlBarHeight, width, kStatusBarHeight);
+    controlBar->setGeometry(0, grid.keyAreaHeight, width, kControlBarHeight);
+    makerCodeEdit->resize(width - kMakerCodeLeft - kMakerCodeRightGap, makerCodeEdit->height());
+    statusPanels->setGeometry(0, grid.keyAreaHeight + kControlBarHeight, width, kStatusBarHeight);
     setFixedSize(grid.client);
 }
 
 void KeyPanel::showType(int keyCount)
 {
-    KeyCount = keyCount;
+    m_keyCount = keyCount;
     if (isVisible()) {
         LayoutKeys();
         keepOnScreen();
@@ -200,14 +200,14 @@ QColor KeyPanel::buttonFace() const
 
 void KeyPanel::setKeyAreaColour(const QColor& colour)
 {
-    QPalette p = pnlKey->palette();
+    QPalette p = keyArea->palette();
     p.setColor(QPalette::Window, colour);
-    pnlKey->setPalette(p);
+    keyArea->setPalette(p);
 }
 
 void KeyPanel::setLampColour(int index, const QColor& colour)
 {
-    QFrame* lamp = pnlK[size_t(index)];
+    QFrame* lamp = lamps[size_t(index)];
     QPalette p = lamp->palette();
     p.setColor(QPalette::Window, colour);
     lamp->setPalette(p);
@@ -216,12 +216,12 @@ void KeyPanel::setLampColour(int index, const QColor& colour)
 
 QColor KeyPanel::lampColour(int index) const
 {
-    return pnlK[size_t(index)]->palette().color(QPalette::Window);
+    return lamps[size_t(index)]->palette().color(QPalette::Window);
 }
 
 void KeyPanel::playCue(const QString& name) const
 {
-    if (ckSound->isChecked())
+    if (soundBox->isChecked())
         PlaySystemSound(name);
 }
 
@@ -236,32 +236,32 @@ void KeyPanel::ShowRecvKey(const QString& line)
     const KeyLine key = DecodeKeyLine(line);
     if (!m_repeats.admit(key.payload, tickCount()))
         return;
-    if (ckOnColorPanel->isChecked())
+    if (colourPanelBox->isChecked())
         setKeyAreaColour(kReported);
-    sBar->setPanelText(1, key.makerCode);
-    if (ckJudge->isChecked() && sBar->panelText(1) != edtMakerCode->text()) {
+    statusPanels->setPanelText(1, key.makerCode);
+    if (checkModeBox->isChecked() && statusPanels->panelText(1) != makerCodeEdit->text()) {
         playCue(QStringLiteral("chord.wav"));
         m_repeats.stamp(tickCount());
         return;
     }
 
-    switch (ClassifyKey(key.keyCode, key.checkByte, std::min(KeyCount, kMaxKeys))) {
+    switch (ClassifyKey(key.keyCode, key.checkByte, std::min(m_keyCount, kMaxKeys))) {
     case KeyAction::Clear:
         ClearLamps();
         break;
     case KeyAction::ColourReset:
-        if (ckOnColorPanel->isChecked())
+        if (colourPanelBox->isChecked())
             setKeyAreaColour(buttonFace());
         break;
     case KeyAction::ErrorKey:
-        sBar->setPanelText(1, QStringLiteral("Error Key: %1").arg(key.keyCode));
+        statusPanels->setPanelText(1, QStringLiteral("Error Key: %1").arg(key.keyCode));
         break;
     case KeyAction::Toggle: {
         const int i = key.keyCode - 1;
         setLampColour(i, lampColour(i) == buttonFace() ? kLampOn : buttonFace());
-        if (btnK[size_t(i)]->isVisible())
-            btnK[size_t(i)]->setFocus(Qt::OtherFocusReason);
-        if (ckJudge->isChecked())
+        if (keyButtons[size_t(i)]->isVisible())
+            keyButtons[size_t(i)]->setFocus(Qt::OtherFocusReason);
+        if (checkModeBox->isChecked())
             JudgeKeys();
         else
             playCue(QStringLiteral("ding.wav"));
@@ -275,7 +275,7 @@ void KeyPanel::ShowRecvKey(const QString& line)
 
 void KeyPanel::JudgeKeys()
 {
-    const int n = std::clamp(KeyCount, 0, kMaxKeys);
+    const int n = std::clamp(m_keyCount, 0, kMaxKeys);
     for (int i = 0; i < n; ++i) {
         if (lampColour(i) != kLampOn) {
             playCue(QStringLiteral("chimes.wav"));
@@ -299,11 +299,11 @@ void KeyPanel::endFanfarePauseWhenDue()
 
 void KeyPanel::sendKey(int keyCode)
 {
-    QString makerCode = edtMakerCode->text();
+    QString makerCode = makerCodeEdit->text();
     SendKeyCode(keyCode, makerCode, DeviceKind);
     // An empty box has been given the default maker code.
-    if (makerCode != edtMakerCode->text())
-        edtMakerCode->setText(makerCode);
+    if (makerCode != makerCodeEdit->text())
+        makerCodeEdit->setText(makerCode);
 }
 
 void KeyPanel::btnK01Click()
@@ -323,10 +323,10 @@ void KeyPanel::btnClearClick()
 
 void KeyPanel::ckJudgeClick()
 {
-    ckSound->setChecked(ckJudge->isChecked());
+    soundBox->setChecked(checkModeBox->isChecked());
 }
 
 void KeyPanel::sBarDblClick()
 {
-    edtMakerCode->setText(sBar->panelText(1));
+    makerCodeEdit->setText(statusPanels->panelText(1));
 }

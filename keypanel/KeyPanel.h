@@ -30,7 +30,7 @@ public:
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
     // The key count of the transmitter type chosen last.
-    [[nodiscard]] int keyCount() const { return KeyCount; }
+    [[nodiscard]] int keyCount() const { return m_keyCount; }
     // Chooses a transmitter type and shows the panel with its keys; a panel already shown is laid
     // out again at once, so the keys shown are the keys judged.
     void showType(int keyCount);
@@ -65,18 +65,18 @@ private:
     void playCue(const QString& name) const;
     void sendKey(int keyCode);
 
-    QFrame* pnlKey = nullptr;
-    std::array<QPushButton*, kMaxKeys> btnK{};
-    std::array<QFrame*, kMaxKeys> pnlK{};
-    QFrame* pnlClear = nullptr;
-    QPushButton* btnClear = nullptr;
-    QCheckBox* ckOnColorPanel = nullptr;
-    QCheckBox* ckSound = nullptr;
-    QCheckBox* ckJudge = nullptr;
-    QLineEdit* edtMakerCode = nullptr;
-    PanelStatusBar* sBar = nullptr;
+    QFrame* keyArea = nullptr;
+    std::array<QPushButton*, kMaxKeys> keyButtons{};
+    std::array<QFrame*, kMaxKeys> lamps{};
+    QFrame* controlBar = nullptr;
+    QPushButton* clearButton = nullptr;
+    QCheckBox* colourPanelBox = nullptr;
+    QCheckBox* soundBox = nullptr;
+    QCheckBox* checkModeBox = nullptr;
+    QLineEdit* makerCodeEdit = nullptr;
+    PanelStatusBar* statusPanels = nullptr;
 
-    int KeyCount = 0;
+    int m_keyCount = 0;
     RepeatFilter m_repeats;
     // The lamps stay lit for a while after the fanfare; reception goes on meanwhile.
     QTimer m_fanfarePause;

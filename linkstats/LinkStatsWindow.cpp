@@ -19,43 +19,43 @@ LinkStatsWindow* frmLinkStats = nullptr;
 LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
     frmLinkStats = this;
-    setObjectName(QStringLiteral("frmLinkStats"));
+    setObjectName(QStringLiteral("linkStatsWindow"));
     setWindowTitle(QStringLiteral("Link Statistics"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
 
     m_sorted.setSourceModel(&m_model);
-    sGrid = makeChild<QTableView>(this, QStringLiteral("sGrid"));
-    sGrid->setModel(&m_sorted);
-    sGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    sGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    sGrid->setWordWrap(false);
-    sGrid->verticalHeader()->hide();
-    sGrid->verticalHeader()->setDefaultSectionSize(20);
-    sGrid->horizontalHeader()->setStretchLastSection(true);
-    sGrid->setColumnWidth(LinkStatsModel::DeviceId, 120);
-    sGrid->setSortingEnabled(true);
-    sGrid->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
+    statsTable = makeChild<QTableView>(this, QStringLiteral("statsTable"));
+    statsTable->setModel(&m_sorted);
+    statsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    statsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    statsTable->setWordWrap(false);
+    statsTable->verticalHeader()->hide();
+    statsTable->verticalHeader()->setDefaultSectionSize(20);
+    statsTable->horizontalHeader()->setStretchLastSection(true);
+    statsTable->setColumnWidth(LinkStatsModel::DeviceId, 120);
+    statsTable->setSortingEnabled(true);
+    statsTable->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
 
-    btnReset = makeChild<QPushButton>(this, QStringLiteral("btnReset"));
-    btnReset->setText(QStringLiteral("Reset"));
-    btnSave = makeChild<QPushButton>(this, QStringLiteral("btnSave"));
-    btnSave->setText(QStringLiteral("Save As..."));
+    resetButton = makeChild<QPushButton>(this, QStringLiteral("resetButton"));
+    resetButton->setText(QStringLiteral("Reset"));
+    saveAsButton = makeChild<QPushButton>(this, QStringLiteral("saveAsButton"));
+    saveAsButton->setText(QStringLiteral("Save As..."));
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnReset);
+    buttons->addWidget(resetButton);
     buttons->addStretch(1);
-    buttons->addWidget(btnSave);
+    buttons->addWidget(saveAsButton);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
-    column->addWidget(sGrid, 1);
+    column->addWidget(statsTable, 1);
     column->addLayout(buttons);
     resize(760, 360);
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
-    connect(btnReset, &QPushButton::clicked, this, &LinkStatsWindow::btnResetClick);
-    connect(btnSave, &QPushButton::clicked, this, &LinkStatsWindow::btnSaveClick);
+    connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::btnResetClick);
+    connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::btnSaveClick);
 }
 
 LinkStatsWindow::~LinkStatsWindow()

@@ -42,9 +42,9 @@ private:
     LinkStats m_stats;
     LinkStatsModel m_model;
     LinkStatsSortModel m_sorted;
-    QTableView* sGrid = nullptr;
-    QPushButton* btnReset = nullptr;
-    QPushButton* btnSave = nullptr;
+    QTableView* statsTable = nullptr;
+    QPushButton* resetButton = nullptr;
+    QPushButton* saveAsButton = nullptr;
     QTimer m_refresh;
     QString m_saveFileName;
     bool m_placed = false; // centred over the main window once, on the first showing

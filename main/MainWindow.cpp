@@ -31,7 +31,7 @@
 
 #include <limits>
 
-MainWindow* frmMain = nullptr;
+MainWindow* mainWindow = nullptr;
 
 namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
@@ -88,50 +88,50 @@ QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometr
 
 MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QMainWindow(parent)
 {
-    frmMain = this;
-    setObjectName(QStringLiteral("frmMain"));
+    mainWindow = this;
+    setObjectName(QStringLiteral("mainWindow"));
     setFont(uiFont());
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    pnlTop = new QFrame(central);
-    pnlTop->setObjectName(QStringLiteral("pnlTop"));
-    pnlTop->setFixedHeight(61);
-    pnlSend = new QFrame(central);
-    pnlSend->setObjectName(QStringLiteral("pnlSend"));
-    pnlSend->setFixedHeight(48);
-    pnlRecv = new QFrame(central);
-    pnlRecv->setObjectName(QStringLiteral("pnlRecv"));
-    pnlRecv->setFixedHeight(30);
-    for (QWidget* band : {pnlTop, pnlSend, pnlRecv}) {
+    setupBand = new QFrame(central);
+    setupBand->setObjectName(QStringLiteral("setupBand"));
+    setupBand->setFixedHeight(61);
+    sendBand = new QFrame(central);
+    sendBand->setObjectName(QStringLiteral("sendBand"));
+    sendBand->setFixedHeight(48);
+    monitorBand = new QFrame(central);
+    monitorBand->setObjectName(QStringLiteral("monitorBand"));
+    monitorBand->setFixedHeight(30);
+    for (QWidget* band : {setupBand, sendBand, monitorBand}) {
         static_cast<QFrame*>(band)->setFrameShape(QFrame::Panel);
         static_cast<QFrame*>(band)->setFrameShadow(QFrame::Raised);
         band->installEventFilter(this);
         column->addWidget(band);
     }
-    memoRecv = new MonitorView(central);
-    memoRecv->setObjectName(QStringLiteral("memoRecv"));
-    memoRecv->setFont(monitorFont());
-    column->addWidget(memoRecv, 1);
+    m_monitor = new MonitorView(central);
+    m_monitor->setObjectName(QStringLiteral("monitor"));
+    m_monitor->setFont(monitorFont());
+    column->addWidget(m_monitor, 1);
     setCentralWidget(central);
 
-    buildTopBand(pnlTop);
-    buildSendBand(pnlSend);
-    buildRecvBand(pnlRecv);
+    buildTopBand(setupBand);
+    buildSendBand(sendBand);
+    buildRecvBand(monitorBand);
 
-    sBar = new PanelStatusBar(2, 70, this);
-    sBar->setObjectName(QStringLiteral("sBar"));
-    sBar->setFixedHeight(19);
-    setStatusBar(sBar);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &MainWindow::sBarDblClick);
-    lblLog = new QLabel(sBar);
-    lblLog->setObjectName(QStringLiteral("lblLog"));
-    lblLog->hide();
-    sBar->addPermanentWidget(lblLog);
-    tmLog.setInterval(SessionLog::kFlushMs);
-    connect(&tmLog, &QTimer::timeout, this, &MainWindow::tmLogTimer);
+    m_statusPanels = new PanelStatusBar(2, 70, this);
+    m_statusPanels->setObjectName(QStringLiteral("statusPanels"));
+    m_statusPanels->setFixedHeight(19);
+    setStatusBar(m_statusPanels);
+    connect(m_statusPanels, &PanelStatusBar::doubleClicked, this, &MainWindow::sBarDblClick);
+    logSizeLabel = new QLabel(m_statusPanels);
+    logSizeLabel->setObjectName(QStringLiteral("logSizeLabel"));
+    logSizeLabel->hide();
+    m_statusPanels->addPermanentWidget(logSizeLabel);
+    m_logTimer.setInterval(SessionLog::kFlushMs);
+    connect(&m_logTimer, &QTimer::timeout, this, &MainWindow::tmLogTimer);
 
     buildMenu();
     resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
@@ -146,133 +146,136 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
 
 MainWindow::~MainWindow()
 {
-    if (frmMain == this)
-        frmMain = nullptr;
+    if (mainWindow == this)
+        mainWindow = nullptr;
     if (&commView() == this)
         setCommView(nullptr);
 }
 
 void MainWindow::buildTopBand(QWidget* band)
 {
-    cmbRFch = makeChild<QComboBox>(band, "cmbRFch", {4, 8, 57, 21});
-    cmbRFpw = makeChild<QComboBox>(band, "cmbRFpw", {4, 32, 57, 21});
-    btnRFch = makeChild<QPushButton>(band, "btnRFch", {68, 8, 57, 21});
-    btnRFch->setText(QStringLiteral("Set RFch"));
-    btnToRFch = makeChild<QPushButton>(band, "btnToRFch", {68, 32, 57, 21});
-    btnToRFch->setText(QStringLiteral("To RFch"));
-    lblSrcID = boldLabel(band, "lblSrcID", {140, 16, 109, 12}, QStringLiteral("Src. Device ID"));
-    pnlSrcID = idPanel(band, "pnlSrcID", {140, 32, 109, 21});
-    lblDstID = boldLabel(band, "lblDstID", {256, 16, 109, 12}, QStringLiteral("Dst. Device ID"));
-    pnlDstID = idPanel(band, "pnlDstID", {256, 32, 109, 21});
-    lblProID = boldLabel(band, "lblProID", {372, 16, 109, 12}, QStringLiteral("Product ID"));
-    pnlProID = idPanel(band, "pnlProID", {372, 32, 109, 21});
-    pnlRFBps = makeChild<QFrame>(band, "pnlRFBps", {492, 4, 157, 25});
-    rb9600 = makeChild<QRadioButton>(pnlRFBps, "rb9600", {4, 4, 45, 17});
-    rb9600->setText(QStringLiteral("9600"));
-    rb100k = makeChild<QRadioButton>(pnlRFBps, "rb100k", {55, 4, 45, 17});
-    rb100k->setText(QStringLiteral("100k"));
-    rb500k = makeChild<QRadioButton>(pnlRFBps, "rb500k", {106, 4, 45, 17});
-    rb500k->setText(QStringLiteral("500k"));
+    channelBox = makeChild<QComboBox>(band, "channelBox", {4, 8, 57, 21});
+    powerBox = makeChild<QComboBox>(band, "powerBox", {4, 32, 57, 21});
+    setChannelButton = makeChild<QPushButton>(band, "setChannelButton", {68, 8, 57, 21});
+    setChannelButton->setText(QStringLiteral("Set RFch"));
+    remoteChannelButton = makeChild<QPushButton>(band, "remoteChannelButton", {68, 32, 57, 21});
+    remoteChannelButton->setText(QStringLiteral("To RFch"));
+    sourceIdCaption =
+        boldLabel(band, "sourceIdCaption", {140, 16, 109, 12}, QStringLiteral("Src. Device ID"));
+    sourceIdPanel = idPanel(band, "sourceIdPanel", {140, 32, 109, 21});
+    destinationIdCaption =
+        boldLabel(band, "destinationIdCaption", {256, 16, 109, 12}, QStringLiteral("Dst. Device ID"));
+    destinationIdPanel = idPanel(band, "destinationIdPanel", {256, 32, 109, 21});
+    productIdCaption = boldLabel(band, "productIdCaption", {372, 16, 109, 12}, QStringLiteral("Product ID"));
+    productIdPanel = idPanel(band, "productIdPanel", {372, 32, 109, 21});
+    radioRatePanel = makeChild<QFrame>(band, "radioRatePanel", {492, 4, 157, 25});
+    rate9600Button = makeChild<QRadioButton>(radioRatePanel, "rate9600Button", {4, 4, 45, 17});
+    rate9600Button->setText(QStringLiteral("9600"));
+    rate100kButton = makeChild<QRadioButton>(radioRatePanel, "rate100kButton", {55, 4, 45, 17});
+    rate100kButton->setText(QStringLiteral("100k"));
+    rate500kButton = makeChild<QRadioButton>(radioRatePanel, "rate500kButton", {106, 4, 45, 17});
+    rate500kButton->setText(QStringLiteral("500k"));
     // Each caption gets the room it needs, the next button keeping the design's gap after it.
     int next = 0;
-    for (QRadioButton* rate : {rb9600, rb100k, rb500k}) {
+    for (QRadioButton* rate : {rate9600Button, rate100kButton, rate500kButton}) {
         growToCaption(rate);
         rate->move(std::max(rate->x(), next), rate->y());
         next = rate->geometry().right() + 1 + kRateGap;
     }
-    pnlRFBps->resize(std::max(pnlRFBps->width(), next), pnlRFBps->height());
-    cmbDevice = makeChild<QComboBox>(band, "cmbDevice", {492, 32, 157, 21});
-    cmbDevice->addItems(
+    radioRatePanel->resize(std::max(radioRatePanel->width(), next), radioRatePanel->height());
+    deviceBox = makeChild<QComboBox>(band, "deviceBox", {492, 32, 157, 21});
+    deviceBox->addItems(
         {QStringLiteral("Vinta-24A"), QStringLiteral("Vinta-24B"), QStringLiteral("920MHz(Vinta-C)")});
-    lblDevice = makeChild<QLabel>(band, "lblDevice", {652, 12, 79, 12});
-    lblDevice->setText(QStringLiteral("Device Name"));
-    QFont bold = lblDevice->font();
+    deviceLabel = makeChild<QLabel>(band, "deviceLabel", {652, 12, 79, 12});
+    deviceLabel->setText(QStringLiteral("Device Name"));
+    QFont bold = deviceLabel->font();
     bold.setBold(true);
-    lblDevice->setFont(bold);
-    btnInit = makeChild<QPushButton>(band, "btnInit", {kDesignWidth - 45 - 8, 6, 45, 41});
-    btnInit->setText(QStringLiteral("Init"));
+    deviceLabel->setFont(bold);
+    initButton = makeChild<QPushButton>(band, "initButton", {kDesignWidth - 45 - 8, 6, 45, 41});
+    initButton->setText(QStringLiteral("Init"));
 
-    connect(btnRFch, &QPushButton::clicked, this, &MainWindow::btnRFchClick);
-    connect(btnToRFch, &QPushButton::clicked, this, &MainWindow::btnToRFchClick);
-    connect(btnInit, &QPushButton::clicked, this, &MainWindow::btnInitClick);
-    connect(cmbDevice, &QComboBox::activated, this, &MainWindow::cmbDeviceCloseUp);
+    connect(setChannelButton, &QPushButton::clicked, this, &MainWindow::btnRFchClick);
+    connect(remoteChannelButton, &QPushButton::clicked, this, &MainWindow::btnToRFchClick);
+    connect(initButton, &QPushButton::clicked, this, &MainWindow::btnInitClick);
+    connect(deviceBox, &QComboBox::activated, this, &MainWindow::cmbDeviceCloseUp);
 }
 
 void MainWindow::buildSendBand(QWidget* band)
 {
-    btnSend = makeChild<QPushButton>(band, "btnSend", {4, 4, 45, 37});
-    btnSend->setText(QStringLiteral("Send"));
-    btnSend->setAutoDefault(true);
-    Label1 = makeChild<ClickLabel>(band, "Label1", {56, 6, 30, 14});
-    Label1->setText(QStringLiteral("MsgID"));
-    edtMsgID = makeChild<QLineEdit>(band, "edtMsgID", {56, 20, 29, 20});
-    edtMsgID->setText(QStringLiteral("00"));
-    lblSendSrcID = makeChild<ClickLabel>(band, "lblSendSrcID", {96, 6, 40, 14});
-    lblSendSrcID->setText(QStringLiteral("SrcID"));
-    edtSrcID = makeChild<QLineEdit>(band, "edtSrcID", {92, 20, 77, 20});
-    edtSrcID->setText(QStringLiteral("FF FF FF FF"));
-    Label4 = makeChild<QLabel>(band, "Label4", {180, 6, 40, 14});
-    Label4->setText(QStringLiteral("DstID"));
-    edtDstID = makeChild<QLineEdit>(band, "edtDstID", {176, 20, 77, 20});
-    edtDstID->setText(QStringLiteral("FF FF FF FF"));
-    lblSendText = makeChild<ClickLabel>(band, "lblSendText", {264, 6, 60, 14});
-    lblSendText->setText(QStringLiteral("Text"));
-    cmbSend = editableCombo(band, "cmbSend", {260, 20, 460, 20});
+    sendButton = makeChild<QPushButton>(band, "sendButton", {4, 4, 45, 37});
+    sendButton->setText(QStringLiteral("Send"));
+    sendButton->setAutoDefault(true);
+    msgIdLabel = makeChild<ClickLabel>(band, "msgIdLabel", {56, 6, 30, 14});
+    msgIdLabel->setText(QStringLiteral("MsgID"));
+    msgIdEdit = makeChild<QLineEdit>(band, "msgIdEdit", {56, 20, 29, 20});
+    msgIdEdit->setText(QStringLiteral("00"));
+    sourceIdLabel = makeChild<ClickLabel>(band, "sourceIdLabel", {96, 6, 40, 14});
+    sourceIdLabel->setText(QStringLiteral("SrcID"));
+    sourceIdEdit = makeChild<QLineEdit>(band, "sourceIdEdit", {92, 20, 77, 20});
+    sourceIdEdit->setText(QStringLiteral("FF FF FF FF"));
+    destinationIdLabel = makeChild<QLabel>(band, "destinationIdLabel", {180, 6, 40, 14});
+    destinationIdLabel->setText(QStringLiteral("DstID"));
+    destinationIdEdit = makeChild<QLineEdit>(band, "destinationIdEdit", {176, 20, 77, 20});
+    destinationIdEdit->setText(QStringLiteral("FF FF FF FF"));
+    sendModeLabel = makeChild<ClickLabel>(band, "sendModeLabel", {264, 6, 60, 14});
+    sendModeLabel->setText(QStringLiteral("Text"));
+    sendTextBox = editableCombo(band, "sendTextBox", {260, 20, 460, 20});
     // A line edit cuts its text at 32767 characters by default, without a word; the send line
     // takes and sends the whole text.
-    cmbSend->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-    lblSendDlmt = makeChild<QLabel>(band, "lblSendDlmt", {kDesignWidth - 63 - 40, 6, 40, 14});
-    lblSendDlmt->setText(QStringLiteral("Delimit"));
-    lblSendDlmt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    growToCaption(lblSendDlmt);
+    sendTextBox->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+    delimiterLabel = makeChild<QLabel>(band, "delimiterLabel", {kDesignWidth - 63 - 40, 6, 40, 14});
+    delimiterLabel->setText(QStringLiteral("Delimit"));
+    delimiterLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    growToCaption(delimiterLabel);
     // Captions take the width their text needs, as the form's auto-sized labels do.
-    for (QLabel* caption : {static_cast<QLabel*>(Label1), static_cast<QLabel*>(lblSendSrcID), Label4})
+    for (QLabel* caption :
+         {static_cast<QLabel*>(msgIdLabel), static_cast<QLabel*>(sourceIdLabel), destinationIdLabel})
         caption->resize(caption->sizeHint().width(), 14);
-    cmbSendDlmt = editableCombo(band, "cmbSendDlmt", {722, 20, 57, 20});
-    cmbSendDlmt->addItems(kDelimiterNames);
+    delimiterBox = editableCombo(band, "delimiterBox", {722, 20, 57, 20});
+    delimiterBox->addItems(kDelimiterNames);
 
-    Label1->setToolTip(QStringLiteral("Click: Monitor Clear"));
-    lblSendText->setToolTip(QStringLiteral("Click: Text / Binary"));
-    cmbSend->lineEdit()->installEventFilter(this);
-    cmbSendDlmt->lineEdit()->installEventFilter(this);
-    connect(btnSend, &QPushButton::clicked, this, &MainWindow::btnSendClick);
-    connect(Label1, &ClickLabel::clicked, this, &MainWindow::btnClearClick);
-    connect(lblSendText, &ClickLabel::clicked, this, &MainWindow::lblSendTextClick);
-    connect(lblSendSrcID, &ClickLabel::doubleClicked, this, &MainWindow::lblSendSrcIDDblClick);
-    connect(cmbSendDlmt, &QComboBox::currentTextChanged, this, &MainWindow::cmbSendDlmtChange);
+    msgIdLabel->setToolTip(QStringLiteral("Click: Monitor Clear"));
+    sendModeLabel->setToolTip(QStringLiteral("Click: Text / Binary"));
+    sendTextBox->lineEdit()->installEventFilter(this);
+    delimiterBox->lineEdit()->installEventFilter(this);
+    connect(sendButton, &QPushButton::clicked, this, &MainWindow::btnSendClick);
+    connect(msgIdLabel, &ClickLabel::clicked, this, &MainWindow::btnClearClick);
+    connect(sendModeLabel, &ClickLabel::clicked, this, &MainWindow::lblSendTextClick);
+    connect(sourceIdLabel, &ClickLabel::doubleClicked, this, &MainWindow::lblSendSrcIDDblClick);
+    connect(delimiterBox, &QComboBox::currentTextChanged, this, &MainWindow::cmbSendDlmtChange);
 }
 
 void MainWindow::buildRecvBand(QWidget* band)
 {
-    btnClear = makeChild<QPushButton>(band, "btnClear", {4, 4, 85, 22});
-    btnClear->setText(QStringLiteral("Monitor Clear"));
-    pnlCom = sunkenPanel(band, "pnlCom", {96, 6, 73, 18});
-    pnlBps = sunkenPanel(band, "pnlBps", {172, 6, 73, 18});
-    pnlFont = sunkenPanel(band, "pnlFont", {248, 6, 73, 18});
-    pnlClock = makeChild<QLabel>(band, "pnlClock", {kDesignWidth - 125 - 8, 4, 125, 21});
-    pnlClock->setAlignment(Qt::AlignCenter);
-    pnlClock->setAutoFillBackground(true);
-    QPalette pal = pnlClock->palette();
+    monitorClearButton = makeChild<QPushButton>(band, "monitorClearButton", {4, 4, 85, 22});
+    monitorClearButton->setText(QStringLiteral("Monitor Clear"));
+    portPanel = sunkenPanel(band, "portPanel", {96, 6, 73, 18});
+    bitRatePanel = sunkenPanel(band, "bitRatePanel", {172, 6, 73, 18});
+    fontPanel = sunkenPanel(band, "fontPanel", {248, 6, 73, 18});
+    clockPanel = makeChild<QLabel>(band, "clockPanel", {kDesignWidth - 125 - 8, 4, 125, 21});
+    clockPanel->setAlignment(Qt::AlignCenter);
+    clockPanel->setAutoFillBackground(true);
+    QPalette pal = clockPanel->palette();
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::yellow);
-    pnlClock->setPalette(pal);
+    clockPanel->setPalette(pal);
     // Fixed-pitch digits: the full date and time fits the panel's 125 pixels.
     QFont clockFont(installedFamily(
         {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")}));
     clockFont.setPixelSize(12);
-    pnlClock->setFont(clockFont);
-    ckLogTime = makeChild<QCheckBox>(band, "ckLogTime", {pnlClock->x() - 8 - 61, 8, 61, 17});
-    ckLogTime->setText(QStringLiteral("LogTime"));
-    ckLogTime->setLayoutDirection(Qt::RightToLeft);
-    growToCaption(ckLogTime);
+    clockPanel->setFont(clockFont);
+    timeStampBox = makeChild<QCheckBox>(band, "timeStampBox", {clockPanel->x() - 8 - 61, 8, 61, 17});
+    timeStampBox->setText(QStringLiteral("LogTime"));
+    timeStampBox->setLayoutDirection(Qt::RightToLeft);
+    growToCaption(timeStampBox);
 
-    pnlCom->setToolTip(QStringLiteral("Double-click: 通信設定"));
-    pnlBps->setToolTip(pnlCom->toolTip());
-    pnlFont->setToolTip(QStringLiteral("Double-click: Font"));
-    connect(btnClear, &QPushButton::clicked, this, &MainWindow::btnClearClick);
-    connect(pnlCom, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
-    connect(pnlBps, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
-    connect(pnlFont, &ClickLabel::doubleClicked, this, &MainWindow::pnlFontDblClick);
+    portPanel->setToolTip(QStringLiteral("Double-click: 通信設定"));
+    bitRatePanel->setToolTip(portPanel->toolTip());
+    fontPanel->setToolTip(QStringLiteral("Double-click: Font"));
+    connect(monitorClearButton, &QPushButton::clicked, this, &MainWindow::btnClearClick);
+    connect(portPanel, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
+    connect(bitRatePanel, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
+    connect(fontPanel, &ClickLabel::doubleClicked, this, &MainWindow::pnlFontDblClick);
 }
 
 void MainWindow::buildMenu()
@@ -281,46 +284,47 @@ void MainWindow::buildMenu()
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    mmFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
-    mmFile->setObjectName(QStringLiteral("mmFile"));
-    connect(named(mmFile->addAction(QStringLiteral("開く (&Open)")), "mmOpen"), &QAction::triggered, this,
-            &MainWindow::mmOpenClick);
-    connect(named(mmFile->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "mmSave"),
+    fileMenu = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    connect(named(fileMenu->addAction(QStringLiteral("開く (&Open)")), "openAction"), &QAction::triggered,
+            this, &MainWindow::mmOpenClick);
+    connect(named(fileMenu->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "saveAsAction"),
             &QAction::triggered, this, &MainWindow::mmSaveClick);
-    mmLog = named(mmFile->addAction(QStringLiteral("ログ記録 (&Log)...")), "mmLog");
-    mmLog->setCheckable(true);
-    connect(mmLog, &QAction::triggered, this, &MainWindow::mmLogClick);
-    named(mmFile->addSeparator(), "N2");
-    connect(named(mmFile->addAction(QStringLiteral("通信設定 (&ComPort)")), "mmComPort"), &QAction::triggered,
-            this, &MainWindow::mmComPortClick);
-    named(mmFile->addSeparator(), "N1");
-    connect(named(mmFile->addAction(QStringLiteral("終了 (&Quit)")), "mmQuit"), &QAction::triggered, this,
-            &MainWindow::mmQuitClick);
+    logAction = named(fileMenu->addAction(QStringLiteral("ログ記録 (&Log)...")), "logAction");
+    logAction->setCheckable(true);
+    connect(logAction, &QAction::triggered, this, &MainWindow::mmLogClick);
+    named(fileMenu->addSeparator(), "commSettingsSeparator");
+    connect(named(fileMenu->addAction(QStringLiteral("通信設定 (&ComPort)")), "commSettingsAction"),
+            &QAction::triggered, this, &MainWindow::mmComPortClick);
+    named(fileMenu->addSeparator(), "quitSeparator");
+    connect(named(fileMenu->addAction(QStringLiteral("終了 (&Quit)")), "quitAction"), &QAction::triggered,
+            this, &MainWindow::mmQuitClick);
 
-    mmOption = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
-    mmOption->setObjectName(QStringLiteral("mmOption"));
-    mmRem = mmOption->addMenu(QStringLiteral("Remocon Panel"));
-    mmRem->setObjectName(QStringLiteral("mmRem"));
+    optionMenu = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
+    optionMenu->setObjectName(QStringLiteral("optionMenu"));
+    keyPanelMenu = optionMenu->addMenu(QStringLiteral("Remocon Panel"));
+    keyPanelMenu->setObjectName(QStringLiteral("keyPanelMenu"));
     for (const int keys : {2, 4, 8, 18, 27, 32, 48, 70}) {
-        const QString caption = QStringLiteral("Pad%1").arg(keys, 2, 10, QLatin1Char('0'));
-        QAction* pad = mmRem->addAction(caption);
-        pad->setObjectName(QStringLiteral("mm") + caption);
+        const QString number = QStringLiteral("%1").arg(keys, 2, 10, QLatin1Char('0'));
+        QAction* pad = keyPanelMenu->addAction(QStringLiteral("Pad") + number);
+        pad->setObjectName(QStringLiteral("pad") + number + QStringLiteral("Action"));
         connect(pad, &QAction::triggered, this, [this, keys] { mmPadClick(keys); });
     }
-    connect(named(mmOption->addAction(QStringLiteral("Survey Panel")), "mmSurvey"), &QAction::triggered, this,
-            &MainWindow::mmSurveyClick);
-    connect(named(mmOption->addAction(QStringLiteral("Link Statistics")), "mmLinkStats"), &QAction::triggered,
-            this, [] {
+    connect(named(optionMenu->addAction(QStringLiteral("Survey Panel")), "surveyPanelAction"),
+            &QAction::triggered, this, &MainWindow::mmSurveyClick);
+    connect(named(optionMenu->addAction(QStringLiteral("Link Statistics")), "linkStatsAction"),
+            &QAction::triggered, this, [] {
                 if (frmLinkStats)
                     frmLinkStats->showInFront();
             });
-    mmViewInitBtn = named(mmOption->addAction(QStringLiteral("View Initilize Button")), "mmViewInitBtn");
-    mmViewInitBtn->setCheckable(true);
-    connect(mmViewInitBtn, &QAction::triggered, this, &MainWindow::mmViewInitBtnClick);
-    mmAutoReconnect =
-        named(mmOption->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "mmAutoReconnect");
-    mmAutoReconnect->setCheckable(true);
-    connect(mmAutoReconnect, &QAction::triggered, this, &MainWindow::mmAutoReconnectClick);
+    showInitButtonAction =
+        named(optionMenu->addAction(QStringLiteral("View Initilize Button")), "showInitButtonAction");
+    showInitButtonAction->setCheckable(true);
+    connect(showInitButtonAction, &QAction::triggered, this, &MainWindow::mmViewInitBtnClick);
+    autoReconnectAction =
+        named(optionMenu->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "autoReconnectAction");
+    autoReconnectAction->setCheckable(true);
+    connect(autoReconnectAction, &QAction::triggered, this, &MainWindow::mmAutoReconnectClick);
 }
 
 void InitApplication()
@@ -342,75 +346,77 @@ void MainWindow::FormCreate(const SettingsOverrides& overrides)
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
     LoadSettings();
     ApplySettingsOverrides(overrides);
-    mmAutoReconnect->setChecked(AutoReconnect);
+    autoReconnectAction->setChecked(AutoReconnect);
     CommOpen();
-    memoRecv->clearLines();
-    cmbSend->clear();
-    cmbSend->setEditText(QString());
+    m_monitor->clearLines();
+    sendTextBox->clear();
+    sendTextBox->setEditText(QString());
     ShowPortSettings();
-    mmOption->menuAction()->setVisible(false);
-    btnToRFch->hide();
+    optionMenu->menuAction()->setVisible(false);
+    remoteChannelButton->hide();
     placeRightAnchored();
-    btnInit->show();
-    pnlSend->show();
-    pnlFont->setText(QStringLiteral("Size:%1").arg(memoRecv->font().pointSize()));
-    pnlClock->clear();
-    tmClock.setInterval(500);
-    connect(&tmClock, &QTimer::timeout, this, &MainWindow::tmClockTimer);
-    tmClock.start();
-    ckLogTime->setChecked(false);
-    lblDevice->hide();
+    initButton->show();
+    sendBand->show();
+    fontPanel->setText(QStringLiteral("Size:%1").arg(m_monitor->font().pointSize()));
+    clockPanel->clear();
+    m_clockTimer.setInterval(500);
+    connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::tmClockTimer);
+    m_clockTimer.start();
+    timeStampBox->setChecked(false);
+    deviceLabel->hide();
     lblSendTextClick();
-    pnlSrcID->clear();
-    pnlDstID->clear();
-    pnlProID->clear();
-    pnlProID->hide();
-    lblProID->hide();
+    sourceIdPanel->clear();
+    destinationIdPanel->clear();
+    productIdPanel->clear();
+    productIdPanel->hide();
+    productIdCaption->hide();
     if (RFRateCode == kRate9600) {
-        rb9600->setChecked(true);
+        rate9600Button->setChecked(true);
     } else if (RFRateCode == kRate500k) {
-        rb500k->setChecked(true);
+        rate500kButton->setChecked(true);
     } else {
-        rb100k->setChecked(true);
+        rate100kButton->setChecked(true);
         RFRateCode = kRate100k;
     }
-    cmbDevice->setCurrentIndex(2);
+    deviceBox->setCurrentIndex(2);
     cmbDeviceCloseUp();
-    cmbDevice->setEnabled(false);
+    deviceBox->setEnabled(false);
 }
 
 void MainWindow::createToolWindows()
 {
     new KeyPanel(this);
     auto* survey = new SurveyPanel(this);
-    survey->clearMainMonitor = [this] { memoRecv->clearLines(); };
+    survey->clearMainMonitor = [this] { m_monitor->clearLines(); };
     new LinkStatsWindow(this);
 }
 
 void MainWindow::placeRightAnchored()
 {
-    const int w = pnlTop->width() > 0 ? pnlTop->width() : kDesignWidth;
-    btnInit->move(w - btnInit->width() - 8, btnInit->y());
-    const int sendW = pnlSend->width() > 0 ? pnlSend->width() : kDesignWidth;
-    cmbSendDlmt->move(sendW - (kDesignWidth - 722), cmbSendDlmt->y());
-    lblSendDlmt->move(cmbSendDlmt->x() + cmbSendDlmt->width() - lblSendDlmt->width(), lblSendDlmt->y());
-    cmbSend->resize(std::max(60, cmbSendDlmt->x() - 2 - cmbSend->x()), cmbSend->height());
-    const int recvW = pnlRecv->width() > 0 ? pnlRecv->width() : kDesignWidth;
-    pnlClock->move(recvW - pnlClock->width() - 8, pnlClock->y());
-    ckLogTime->move(pnlClock->x() - 8 - ckLogTime->width(), ckLogTime->y());
+    const int w = setupBand->width() > 0 ? setupBand->width() : kDesignWidth;
+    initButton->move(w - initButton->width() - 8, initButton->y());
+    const int sendW = sendBand->width() > 0 ? sendBand->width() : kDesignWidth;
+    delimiterBox->move(sendW - (kDesignWidth - 722), delimiterBox->y());
+    delimiterLabel->move(delimiterBox->x() + delimiterBox->width() - delimiterLabel->width(),
+                         delimiterLabel->y());
+    sendTextBox->resize(std::max(60, delimiterBox->x() - 2 - sendTextBox->x()), sendTextBox->height());
+    const int recvW = monitorBand->width() > 0 ? monitorBand->width() : kDesignWidth;
+    clockPanel->move(recvW - clockPanel->width() - 8, clockPanel->y());
+    timeStampBox->move(clockPanel->x() - 8 - timeStampBox->width(), timeStampBox->y());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && (watched == pnlTop || watched == pnlSend || watched == pnlRecv)) {
+    if (event->type() == QEvent::Resize &&
+        (watched == setupBand || watched == sendBand || watched == monitorBand)) {
         placeRightAnchored();
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == cmbSendDlmt->lineEdit())
+            if (watched == delimiterBox->lineEdit())
                 CommitSendDelimiter();
-            if (watched == cmbSend->lineEdit() || watched == cmbSendDlmt->lineEdit()) {
-                btnSend->setFocus(Qt::OtherFocusReason);
+            if (watched == sendTextBox->lineEdit() || watched == delimiterBox->lineEdit()) {
+                sendButton->setFocus(Qt::OtherFocusReason);
                 return true;
             }
         }
@@ -420,19 +426,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::setPortStatus(const QString& text)
 {
-    sBar->setPanelText(0, text);
+    m_statusPanels->setPanelText(0, text);
 }
 
 void MainWindow::setSettingsStatus(const QString& text)
 {
-    sBar->setPanelText(1, text);
+    m_statusPanels->setPanelText(1, text);
 }
 
 void MainWindow::tmClockTimer()
 {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
-    if (now != pnlClock->text())
-        pnlClock->setText(now);
+    if (now != clockPanel->text())
+        clockPanel->setText(now);
     if (frmSurvey)
         frmSurvey->SurveyTick();
 }
@@ -455,9 +461,9 @@ bool MainWindow::runSettingsDialog()
 {
     CommSettingsDialog::SearchHooks hooks;
     hooks.sendProbe = [this] {
-        SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+        SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
     };
-    hooks.clearMonitor = [this] { memoRecv->clearLines(); };
+    hooks.clearMonitor = [this] { m_monitor->clearLines(); };
     CommSettingsDialog dialog(this, hooks);
     return dialog.exec() == QDialog::Accepted;
 }
@@ -474,20 +480,20 @@ void MainWindow::closeEvent(QCloseEvent* event)
     m_log.stop();
     m_log.finish();
     showLogStopped();
-    tmClock.stop();
+    m_clockTimer.stop();
     event->accept();
 }
 
 void MainWindow::mmAutoReconnectClick()
 {
-    AutoReconnect = mmAutoReconnect->isChecked();
+    AutoReconnect = autoReconnectAction->isChecked();
     if (!AutoReconnect)
         m_reconnect.stop();
 }
 
 void MainWindow::mmViewInitBtnClick()
 {
-    btnInit->setVisible(mmViewInitBtn->isChecked());
+    initButton->setVisible(showInitButtonAction->isChecked());
 }
 
 void MainWindow::mmSurveyClick()
@@ -507,11 +513,11 @@ void MainWindow::mmPadClick(int keyCount)
 
 void MainWindow::sBarDblClick()
 {
-    if (mmOption->menuAction()->isVisible())
+    if (optionMenu->menuAction()->isVisible())
         return;
-    mmOption->menuAction()->setVisible(true);
-    btnRFch->setText(QStringLiteral("My RFch"));
-    btnToRFch->show();
-    lblProID->show();
-    pnlProID->show();
+    optionMenu->menuAction()->setVisible(true);
+    setChannelButton->setText(QStringLiteral("My RFch"));
+    remoteChannelButton->show();
+    productIdCaption->show();
+    productIdPanel->show();
 }

@@ -51,8 +51,8 @@ public:
     // Send mode: true for "Binary", false for Text.
     [[nodiscard]] bool binaryMode() const { return m_sendModeTag != 0; }
     [[nodiscard]] int SelectedRateCode() const;
-    [[nodiscard]] MonitorView* monitor() const { return memoRecv; }
-    [[nodiscard]] PanelStatusBar* statusPanels() const { return sBar; }
+    [[nodiscard]] MonitorView* monitor() const { return m_monitor; }
+    [[nodiscard]] PanelStatusBar* statusPanels() const { return m_statusPanels; }
 
     // The caption for an executable file: the title, then "  [ Ver.yyyymmdd ]" from the file's
     // modification date when it can be read.
@@ -99,69 +99,69 @@ private:
     // The log's menu item and status label after the log has stopped.
     void showLogStopped();
 
-    QWidget* pnlTop = nullptr;
-    QWidget* pnlSend = nullptr;
-    QWidget* pnlRecv = nullptr;
+    QWidget* setupBand = nullptr;
+    QWidget* sendBand = nullptr;
+    QWidget* monitorBand = nullptr;
 
-    QComboBox* cmbRFch = nullptr;
-    QComboBox* cmbRFpw = nullptr;
-    QPushButton* btnRFch = nullptr;
-    QPushButton* btnToRFch = nullptr;
-    QLabel* lblSrcID = nullptr;
-    IdPanel* pnlSrcID = nullptr;
-    QLabel* lblDstID = nullptr;
-    IdPanel* pnlDstID = nullptr;
-    QLabel* lblProID = nullptr;
-    IdPanel* pnlProID = nullptr;
-    QFrame* pnlRFBps = nullptr;
-    QRadioButton* rb9600 = nullptr;
-    QRadioButton* rb100k = nullptr;
-    QRadioButton* rb500k = nullptr;
-    QComboBox* cmbDevice = nullptr;
-    QLabel* lblDevice = nullptr;
-    QPushButton* btnInit = nullptr;
+    QComboBox* channelBox = nullptr;
+    QComboBox* powerBox = nullptr;
+    QPushButton* setChannelButton = nullptr;
+    QPushButton* remoteChannelButton = nullptr;
+    QLabel* sourceIdCaption = nullptr;
+    IdPanel* sourceIdPanel = nullptr;
+    QLabel* destinationIdCaption = nullptr;
+    IdPanel* destinationIdPanel = nullptr;
+    QLabel* productIdCaption = nullptr;
+    IdPanel* productIdPanel = nullptr;
+    QFrame* radioRatePanel = nullptr;
+    QRadioButton* rate9600Button = nullptr;
+    QRadioButton* rate100kButton = nullptr;
+    QRadioButton* rate500kButton = nullptr;
+    QComboBox* deviceBox = nullptr;
+    QLabel* deviceLabel = nullptr;
+    QPushButton* initButton = nullptr;
 
-    QPushButton* btnSend = nullptr;
-    ClickLabel* Label1 = nullptr;
-    QLineEdit* edtMsgID = nullptr;
-    ClickLabel* lblSendSrcID = nullptr;
-    QLineEdit* edtSrcID = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* edtDstID = nullptr;
-    ClickLabel* lblSendText = nullptr;
-    QComboBox* cmbSend = nullptr;
-    QLabel* lblSendDlmt = nullptr;
-    QComboBox* cmbSendDlmt = nullptr;
+    QPushButton* sendButton = nullptr;
+    ClickLabel* msgIdLabel = nullptr;
+    QLineEdit* msgIdEdit = nullptr;
+    ClickLabel* sourceIdLabel = nullptr;
+    QLineEdit* sourceIdEdit = nullptr;
+    QLabel* destinationIdLabel = nullptr;
+    QLineEdit* destinationIdEdit = nullptr;
+    ClickLabel* sendModeLabel = nullptr;
+    QComboBox* sendTextBox = nullptr;
+    QLabel* delimiterLabel = nullptr;
+    QComboBox* delimiterBox = nullptr;
 
-    QPushButton* btnClear = nullptr;
-    ClickLabel* pnlCom = nullptr;
-    ClickLabel* pnlBps = nullptr;
-    ClickLabel* pnlFont = nullptr;
-    QCheckBox* ckLogTime = nullptr;
-    QLabel* pnlClock = nullptr;
+    QPushButton* monitorClearButton = nullptr;
+    ClickLabel* portPanel = nullptr;
+    ClickLabel* bitRatePanel = nullptr;
+    ClickLabel* fontPanel = nullptr;
+    QCheckBox* timeStampBox = nullptr;
+    QLabel* clockPanel = nullptr;
 
-    MonitorView* memoRecv = nullptr;
-    PanelStatusBar* sBar = nullptr;
+    MonitorView* m_monitor = nullptr;
+    PanelStatusBar* m_statusPanels = nullptr;
 
-    QMenu* mmFile = nullptr;
-    QMenu* mmOption = nullptr;
-    QMenu* mmRem = nullptr;
-    QAction* mmViewInitBtn = nullptr;
-    QAction* mmLog = nullptr;
-    QAction* mmAutoReconnect = nullptr;
-    QLabel* lblLog = nullptr; // the running log and its size, in the status bar
+    QMenu* fileMenu = nullptr;
+    QMenu* optionMenu = nullptr;
+    QMenu* keyPanelMenu = nullptr;
+    QAction* showInitButtonAction = nullptr;
+    QAction* logAction = nullptr;
+    QAction* autoReconnectAction = nullptr;
+    QLabel* logSizeLabel = nullptr; // the running log and its size, in the status bar
 
-    QTimer tmClock;
-    QTimer tmLog; // refreshes the log's size and hears of its failure
+    QTimer m_clockTimer;
+    QTimer m_logTimer; // refreshes the log's size and hears of its failure
     SessionLog m_log;
     QString m_logFileName;
     PortReconnect m_reconnect;
-    int m_sendModeTag = 0;  // the tag of lblSendText: 0 Text, 1 "Binary"
+    int m_sendModeTag = 0;  // the tag of sendModeLabel: 0 Text, 1 "Binary"
     QString m_openFileName; // the file names the open and save dialogs remember
     QString m_saveFileName;
 };
 
-extern MainWindow* frmMain;
+extern MainWindow* mainWindow;
 
 // The program entry's set-up of the application object: its name, and no display name, which the
 // platform would append to every window's caption.

@@ -14,17 +14,17 @@
 
 int MainWindow::deviceKind() const
 {
-    return cmbDevice->currentIndex();
+    return deviceBox->currentIndex();
 }
 
 int MainWindow::SelectedRateCode() const
 {
     int code = kRate100k;
-    if (rb9600->isChecked())
+    if (rate9600Button->isChecked())
         code = kRate9600;
-    if (rb100k->isChecked())
+    if (rate100kButton->isChecked())
         code = kRate100k;
-    if (rb500k->isChecked())
+    if (rate500kButton->isChecked())
         code = kRate500k;
     return code;
 }
@@ -36,15 +36,15 @@ void MainWindow::cmbDeviceCloseUp()
         return;
     DeviceKind = kind;
     const DeviceLists lists = ApplyDeviceKind(kind);
-    cmbRFch->clear();
-    cmbRFch->addItems(lists.channels);
-    cmbRFch->setCurrentIndex(lists.channelIndex);
-    cmbRFpw->clear();
-    cmbRFpw->addItems(lists.powers);
-    cmbRFpw->setCurrentIndex(lists.powerIndex);
+    channelBox->clear();
+    channelBox->addItems(lists.channels);
+    channelBox->setCurrentIndex(lists.channelIndex);
+    powerBox->clear();
+    powerBox->addItems(lists.powers);
+    powerBox->setCurrentIndex(lists.powerIndex);
     if (lists.showRates)
         RFRateCode = SelectedRateCode();
-    pnlRFBps->setVisible(lists.showRates);
+    radioRatePanel->setVisible(lists.showRates);
 }
 
 void MainWindow::btnRFchClick()
@@ -52,7 +52,7 @@ void MainWindow::btnRFchClick()
     if (!CommSettings.OpenFlag)
         CommOpen();
     if (CommSettings.OpenFlag)
-        SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+        SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
 }
 
 void MainWindow::btnInitClick()
@@ -61,15 +61,15 @@ void MainWindow::btnInitClick()
         CommOpen();
     if (!CommSettings.OpenFlag)
         return;
-    SendRFConfig(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode());
+    SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
     WaitForAnswer(1000);
-    SendRFInit(deviceKind(), cmbRFch->currentIndex());
+    SendRFInit(deviceKind(), channelBox->currentIndex());
 }
 
 void MainWindow::btnToRFchClick()
 {
-    if (pnlDstID->text().isEmpty())
+    if (destinationIdPanel->text().isEmpty())
         return;
-    SendRemoteRFch(deviceKind(), cmbRFch->currentIndex(), cmbRFpw->currentIndex(), SelectedRateCode(),
+    SendRemoteRFch(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode(),
                    RecvFrame.RecvDstID);
 }

@@ -53,7 +53,7 @@ void MainWindow::DisplayRecvFrame(std::span<const uint8_t> block)
             frmSurvey->CountRecvKey(RenderBinary(block));
     }
     QString stamp;
-    if (ckLogTime->isChecked()) {
+    if (timeStampBox->isChecked()) {
         // One reading of the clock gives both the text and the milliseconds, so a stamp never
         // lags the clock panel.
         const QDateTime now = QDateTime::currentDateTime();
@@ -65,25 +65,25 @@ void MainWindow::DisplayRecvFrame(std::span<const uint8_t> block)
         m_log.append(stamp + (binaryMode() ? RenderBinary(block) : RenderText(block)));
     // "Binary" lines keep their bytes; the monitor formats the part it shows.
     if (binaryMode())
-        memoRecv->appendBinaryLine(stamp, block);
+        m_monitor->appendBinaryLine(stamp, block);
     else
-        memoRecv->appendLine(stamp + RenderText(block));
+        m_monitor->appendLine(stamp + RenderText(block));
 }
 
 void MainWindow::btnClearClick()
 {
-    memoRecv->clearLines();
-    sBar->setPanelText(0, QString());
+    m_monitor->clearLines();
+    m_statusPanels->setPanelText(0, QString());
 }
 
 void MainWindow::ShowSrcID()
 {
-    pnlSrcID->setText(FormatId(RecvFrame.RecvSrcID));
+    sourceIdPanel->setText(FormatId(RecvFrame.RecvSrcID));
 }
 
 void MainWindow::ShowDstID()
 {
-    pnlDstID->setText(FormatId(RecvFrame.RecvDstID));
+    destinationIdPanel->setText(FormatId(RecvFrame.RecvDstID));
 }
 
 void MainWindow::mmOpenClick()
@@ -100,8 +100,8 @@ void MainWindow::mmOpenClick()
         showError(this, loaded.error);
         return;
     }
-    memoRecv->setLines(loaded.lines);
-    sBar->setPanelText(1, path);
+    m_monitor->setLines(loaded.lines);
+    m_statusPanels->setPanelText(1, path);
 }
 
 void MainWindow::mmSaveClick()
@@ -119,11 +119,11 @@ void MainWindow::mmSaveClick()
                           Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     m_saveFileName = path;
-    if (const QString error = SaveMonitorFile(path, memoRecv->lines()); !error.isEmpty()) {
+    if (const QString error = SaveMonitorFile(path, m_monitor->lines()); !error.isEmpty()) {
         showError(this, error);
         return;
     }
-    sBar->setPanelText(1, path);
+    m_statusPanels->setPanelText(1, path);
 }
 
 void MainWindow::mmLogClick()
@@ -133,7 +133,7 @@ void MainWindow::mmLogClick()
         showLogStopped();
         return;
     }
-    mmLog->setChecked(false);
+    logAction->setChecked(false);
     // A new name for every log, in the folder of the last one; a file chosen that exists is
     // appended to, so the dialog need not ask.
     const QString folder = m_logFileName.isEmpty() ? QString() : QFileInfo(m_logFileName).path() + u'/';
@@ -149,10 +149,10 @@ void MainWindow::mmLogClick()
         showError(this, error);
         return;
     }
-    mmLog->setChecked(true);
-    lblLog->setToolTip(path);
-    lblLog->show();
-    tmLog.start();
+    logAction->setChecked(true);
+    logSizeLabel->setToolTip(path);
+    logSizeLabel->show();
+    m_logTimer.start();
     tmLogTimer();
 }
 
@@ -163,29 +163,29 @@ void MainWindow::tmLogTimer()
         showError(this, failure);
         return;
     }
-    lblLog->setText(QStringLiteral("Log ") +
-                    QLocale::c().formattedDataSize(m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
+    logSizeLabel->setText(QStringLiteral("Log ") + QLocale::c().formattedDataSize(
+                                                       m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
 }
 
 void MainWindow::showLogStopped()
 {
-    tmLog.stop();
-    mmLog->setChecked(false);
-    lblLog->hide();
+    m_logTimer.stop();
+    logAction->setChecked(false);
+    logSizeLabel->hide();
 }
 
 void MainWindow::pnlFontDblClick()
 {
-    const auto chosen = dialogs().font(this, {memoRecv->font(), memoRecv->palette().color(QPalette::Text)});
+    const auto chosen = dialogs().font(this, {m_monitor->font(), m_monitor->palette().color(QPalette::Text)});
     if (!chosen)
         return;
     const QFont& font = chosen->font;
     // A font given in pixels has no point size of its own; the size it shows at is meant.
     const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
-    pnlFont->setText(QStringLiteral("Size:%1").arg(points));
-    memoRecv->setFont(font);
+    fontPanel->setText(QStringLiteral("Size:%1").arg(points));
+    m_monitor->setFont(font);
     // The monitor paints its text in its palette's text colour.
-    QPalette palette = memoRecv->palette();
+    QPalette palette = m_monitor->palette();
     palette.setColor(QPalette::Text, chosen->colour);
-    memoRecv->setPalette(palette);
+    m_monitor->setPalette(palette);
 }

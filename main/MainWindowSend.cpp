@@ -27,14 +27,14 @@ int exactIndex(const QComboBox* box, const QString& text)
 void MainWindow::btnSendClick()
 {
     if (binaryMode()) {
-        const QString refused =
-            SendUserFrame(edtMsgID->text(), edtSrcID->text(), edtDstID->text(), cmbSend->currentText());
+        const QString refused = SendUserFrame(msgIdEdit->text(), sourceIdEdit->text(),
+                                              destinationIdEdit->text(), sendTextBox->currentText());
         if (!refused.isEmpty())
             showError(this, refused);
         return;
     }
     CommitSendDelimiter();
-    SendTextLine(cmbSend->currentText());
+    SendTextLine(sendTextBox->currentText());
     AddSendHistory();
 }
 
@@ -45,71 +45,71 @@ void MainWindow::SendTextLine(const QString& text)
 
 void MainWindow::AddSendHistory()
 {
-    const QString text = cmbSend->currentText();
-    if (exactIndex(cmbSend, text) < 0) {
-        cmbSend->addItem(text);
-        cmbSend->setEditText(text);
+    const QString text = sendTextBox->currentText();
+    if (exactIndex(sendTextBox, text) < 0) {
+        sendTextBox->addItem(text);
+        sendTextBox->setEditText(text);
     }
 }
 
 void MainWindow::CommitSendDelimiter()
 {
-    const QString text = cmbSendDlmt->currentText();
-    if (exactIndex(cmbSendDlmt, text) < 0) {
-        const QSignalBlocker quiet(cmbSendDlmt);
-        cmbSendDlmt->addItem(text);
-        cmbSendDlmt->setEditText(text);
+    const QString text = delimiterBox->currentText();
+    if (exactIndex(delimiterBox, text) < 0) {
+        const QSignalBlocker quiet(delimiterBox);
+        delimiterBox->addItem(text);
+        delimiterBox->setEditText(text);
     }
     CommSettings.SendDlmt = text;
 }
 
 void MainWindow::cmbSendDlmtChange()
 {
-    const int index = cmbSendDlmt->currentIndex();
-    const bool itemSelected = index >= 0 && cmbSendDlmt->itemText(index) == cmbSendDlmt->currentText();
+    const int index = delimiterBox->currentIndex();
+    const bool itemSelected = index >= 0 && delimiterBox->itemText(index) == delimiterBox->currentText();
     if (itemSelected && index < kDelimiterNames.size())
         CommSettings.SendDlmt = kDelimiterNames[index];
     else
-        CommSettings.SendDlmt = cmbSendDlmt->currentText();
+        CommSettings.SendDlmt = delimiterBox->currentText();
 }
 
 void MainWindow::lblSendTextClick()
 {
-    QPalette pal = lblSendText->palette();
+    QPalette pal = sendModeLabel->palette();
     if (m_sendModeTag != 0) {
         m_sendModeTag = 0;
-        lblSendText->setText(QStringLiteral("Text"));
+        sendModeLabel->setText(QStringLiteral("Text"));
         pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
     } else {
         m_sendModeTag = 1;
-        lblSendText->setText(QStringLiteral("Binary"));
+        sendModeLabel->setText(QStringLiteral("Binary"));
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
     }
-    lblSendText->setPalette(pal);
+    sendModeLabel->setPalette(pal);
 }
 
 void MainWindow::ShowPortSettings()
 {
     const QString dlmt = CommSettings.SendDlmt;
     {
-        const QSignalBlocker quiet(cmbSendDlmt);
-        if (const int index = exactIndex(cmbSendDlmt, dlmt); index >= 0) {
-            cmbSendDlmt->setCurrentIndex(index);
+        const QSignalBlocker quiet(delimiterBox);
+        if (const int index = exactIndex(delimiterBox, dlmt); index >= 0) {
+            delimiterBox->setCurrentIndex(index);
         } else {
-            cmbSendDlmt->addItem(dlmt);
-            cmbSendDlmt->setCurrentIndex(cmbSendDlmt->count() - 1);
+            delimiterBox->addItem(dlmt);
+            delimiterBox->setCurrentIndex(delimiterBox->count() - 1);
         }
     }
-    showFitting(pnlCom, CommSettings.PortName, Qt::AlignCenter);
-    pnlBps->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
+    showFitting(portPanel, CommSettings.PortName, Qt::AlignCenter);
+    bitRatePanel->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
 }
 
 void MainWindow::lblSendSrcIDDblClick()
 {
-    const QString id = pnlDstID->text();
-    edtSrcID->setText(id);
+    const QString id = destinationIdPanel->text();
+    sourceIdEdit->setText(id);
     if (id.contains(QStringLiteral("FF FF FF FF")))
-        edtMsgID->setText(QStringLiteral("13"));
+        msgIdEdit->setText(QStringLiteral("13"));
     else if (!id.isEmpty())
-        edtMsgID->setText(QStringLiteral("11"));
+        msgIdEdit->setText(QStringLiteral("11"));
 }

@@ -57,75 +57,75 @@ std::optional<int32_t> wholeNumber(const QString& text)
 CommSettingsDialog::CommSettingsDialog(QWidget* owner, SearchHooks hooks)
     : QDialog(owner), m_hooks(std::move(hooks))
 {
-    setObjectName(QStringLiteral("frmCom"));
+    setObjectName(QStringLiteral("commSettingsDialog"));
     setWindowTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(368, 208);
     setFont(uiFont());
 
-    auto* gbxParam = makeChild<QGroupBox>(this, "gbxParam", {8, 8, 201, 145});
-    gbxParam->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
-    btnPort = makeChild<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
-    btnPort->setText(QStringLiteral("接続ポート"));
-    cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, {});
+    auto* portParametersGroup = makeChild<QGroupBox>(this, "portParametersGroup", {8, 8, 201, 145});
+    portParametersGroup->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
+    portSearchButton = makeChild<QPushButton>(portParametersGroup, "portSearchButton", {8, 19, 65, 22});
+    portSearchButton->setText(QStringLiteral("接続ポート"));
+    portBox = combo(portParametersGroup, "portBox", {80, 20}, 109, {});
     setUpPortList();
-    label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
+    label(portParametersGroup, "bitRateLabel", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
     QStringList rates;
     for (const int32_t rate : kBitRates)
         rates << QString::number(rate);
-    cmbBound = combo(gbxParam, "cmbBound", {80, 44}, 109, rates);
-    label(gbxParam, "lblDatBit", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
-    cmbDatBit = combo(gbxParam, "cmbDatBit", {80, 68}, 109, {"7", "8"});
-    label(gbxParam, "lblParity", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
-    cmbParity = combo(gbxParam, "cmbParity", {80, 92}, 109, {"NONE", "ODD", "EVEN"});
-    label(gbxParam, "lblStopBit", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
-    cmbStopBit = combo(gbxParam, "cmbStopBit", {80, 116}, 109, {"1", "2"});
+    bitRateBox = combo(portParametersGroup, "bitRateBox", {80, 44}, 109, rates);
+    label(portParametersGroup, "dataBitsLabel", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
+    dataBitsBox = combo(portParametersGroup, "dataBitsBox", {80, 68}, 109, {"7", "8"});
+    label(portParametersGroup, "parityLabel", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
+    parityBox = combo(portParametersGroup, "parityBox", {80, 92}, 109, {"NONE", "ODD", "EVEN"});
+    label(portParametersGroup, "stopBitsLabel", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    stopBitsBox = combo(portParametersGroup, "stopBitsBox", {80, 116}, 109, {"1", "2"});
 
-    auto* gbxSend = makeChild<QGroupBox>(this, "gbxSend", {216, 8, 145, 70});
-    gbxSend->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
-    label(gbxSend, "lblSendHead", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
-    cmbSendHead = combo(gbxSend, "cmbSendHead", {64, 20}, 65,
-                        {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
-    label(gbxSend, "lblSendDlmt", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbSendDlmt =
-        combo(gbxSend, "cmbSendDlmt", {64, 44}, 65,
+    auto* sendFramingGroup = makeChild<QGroupBox>(this, "sendFramingGroup", {216, 8, 145, 70});
+    sendFramingGroup->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
+    label(sendFramingGroup, "sendHeaderLabel", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
+    sendHeaderBox = combo(sendFramingGroup, "sendHeaderBox", {64, 20}, 65,
+                          {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
+    label(sendFramingGroup, "sendDelimiterLabel", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    sendDelimiterBox =
+        combo(sendFramingGroup, "sendDelimiterBox", {64, 44}, 65,
               {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
                QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")});
 
-    auto* gbxRecv = makeChild<QGroupBox>(this, "gbxRecv", {216, 83, 145, 70});
-    gbxRecv->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
-    label(gbxRecv, "lblRecvDlmt", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbRecvDlmt =
-        combo(gbxRecv, "cmbRecvDlmt", {64, 20}, 65,
+    auto* receiveFramingGroup = makeChild<QGroupBox>(this, "receiveFramingGroup", {216, 83, 145, 70});
+    receiveFramingGroup->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
+    label(receiveFramingGroup, "receiveDelimiterLabel", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    receiveDelimiterBox =
+        combo(receiveFramingGroup, "receiveDelimiterBox", {64, 20}, 65,
               {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
                QStringLiteral("CRLF"), QStringLiteral("ALL(制御コード全般)")});
-    label(gbxRecv, "lblRecvTout", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
-    edtRecvTout = makeChild<QLineEdit>(gbxRecv, "edtRecvTout", {64, 44, 49, 20});
-    label(gbxRecv, "lblRecvToutUnit", {120, 48}, QStringLiteral("mS"));
+    label(receiveFramingGroup, "receiveTimeoutLabel", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
+    receiveTimeoutEdit = makeChild<QLineEdit>(receiveFramingGroup, "receiveTimeoutEdit", {64, 44, 49, 20});
+    label(receiveFramingGroup, "receiveTimeoutUnitLabel", {120, 48}, QStringLiteral("mS"));
 
-    prgBar = makeChild<QProgressBar>(this, "prgBar", {8, 172, 201, 17});
-    prgBar->setTextVisible(false);
-    btnOK = makeChild<QPushButton>(this, "btnOK", {216, 160, 57, 41});
-    btnOK->setText(QStringLiteral("OK"));
-    btnOK->setToolTip(QStringLiteral("設定の確定"));
-    btnOK->setDefault(true);
-    btnCancel = makeChild<QPushButton>(this, "btnCancel", {304, 160, 57, 41});
-    btnCancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
-    btnCancel->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
+    searchProgressBar = makeChild<QProgressBar>(this, "searchProgressBar", {8, 172, 201, 17});
+    searchProgressBar->setTextVisible(false);
+    okButton = makeChild<QPushButton>(this, "okButton", {216, 160, 57, 41});
+    okButton->setText(QStringLiteral("OK"));
+    okButton->setToolTip(QStringLiteral("設定の確定"));
+    okButton->setDefault(true);
+    cancelButton = makeChild<QPushButton>(this, "cancelButton", {304, 160, 57, 41});
+    cancelButton->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    cancelButton->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
 
-    connect(btnOK, &QPushButton::clicked, this, &CommSettingsDialog::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &CommSettingsDialog::btnCancelClick);
-    connect(btnPort, &QPushButton::clicked, this, &CommSettingsDialog::btnPortClick);
+    connect(okButton, &QPushButton::clicked, this, &CommSettingsDialog::btnOKClick);
+    connect(cancelButton, &QPushButton::clicked, this, &CommSettingsDialog::btnCancelClick);
+    connect(portSearchButton, &QPushButton::clicked, this, &CommSettingsDialog::btnPortClick);
 }
 
 void CommSettingsDialog::setUpPortList()
 {
     // A table as the box's list: the box itself shows and takes the name column only, so the
     // stored setting stays the port name.
-    m_ports = new QStandardItemModel(0, int(kPortColumns.size()), cmbPort);
+    m_ports = new QStandardItemModel(0, int(kPortColumns.size()), portBox);
     m_ports->setHorizontalHeaderLabels(kPortColumns);
-    auto* view = new QTreeView(cmbPort);
+    auto* view = new QTreeView(portBox);
     view->setObjectName(QStringLiteral("portList"));
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
@@ -133,9 +133,9 @@ void CommSettingsDialog::setUpPortList()
     view->setUniformRowHeights(true);
     view->header()->setStretchLastSection(false);
     view->header()->setSectionsClickable(false);
-    cmbPort->setModel(m_ports);
-    cmbPort->setView(view);
-    cmbPort->setModelColumn(0);
+    portBox->setModel(m_ports);
+    portBox->setView(view);
+    portBox->setModelColumn(0);
     auto* watcher = new PortWatcher(this);
     watcher->setObjectName(QStringLiteral("portWatcher"));
     connect(watcher, &PortWatcher::portsChanged, this, &CommSettingsDialog::refreshPortList);
@@ -158,7 +158,7 @@ void CommSettingsDialog::fitPortPopup()
 {
     // Columns no port fills are hidden, and with them the header when only names are left; the
     // list is as wide as its columns, however narrow the box.
-    auto* view = static_cast<QTreeView*>(cmbPort->view());
+    auto* view = static_cast<QTreeView*>(portBox->view());
     bool details = false;
     for (int column = 1; column < m_ports->columnCount(); ++column) {
         bool used = false;
@@ -183,7 +183,7 @@ void CommSettingsDialog::refreshPortList()
     // The search fills the list itself, and its result stays until the dialog closes.
     if (m_searching || m_searchResultShown)
         return;
-    QLineEdit* edit = cmbPort->lineEdit();
+    QLineEdit* edit = portBox->lineEdit();
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
     m_ports->removeRows(0, m_ports->rowCount());
@@ -191,7 +191,7 @@ void CommSettingsDialog::refreshPortList()
         addPortRow(port);
     fitPortPopup();
     // The list opens on the port typed, when it is there.
-    cmbPort->setCurrentIndex(cmbPort->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    portBox->setCurrentIndex(portBox->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive));
     edit->setText(typed);
     edit->setCursorPosition(cursor);
 }
@@ -212,22 +212,22 @@ void CommSettingsDialog::FormShow()
     m_searchResultShown = false;
     fillControls();
     refreshPortList();
-    prgBar->hide();
+    searchProgressBar->hide();
     OpenErrorReport = 1;
 }
 
 void CommSettingsDialog::fillControls()
 {
     const TCommSettings& s = CommSettings;
-    cmbPort->setEditText(s.PortName);
-    cmbBound->setEditText(QString::number(s.BaudRate));
-    cmbDatBit->setEditText(QString::number(s.ByteSize));
-    cmbStopBit->setEditText(QString::number(s.StopBits));
-    cmbParity->setEditText(s.Parity__);
-    cmbSendHead->setEditText(s.SendHead);
-    cmbSendDlmt->setEditText(s.SendDlmt);
-    cmbRecvDlmt->setEditText(s.RecvDlmt);
-    edtRecvTout->setText(QString::number(s.RecvTout));
+    portBox->setEditText(s.PortName);
+    bitRateBox->setEditText(QString::number(s.BaudRate));
+    dataBitsBox->setEditText(QString::number(s.ByteSize));
+    stopBitsBox->setEditText(QString::number(s.StopBits));
+    parityBox->setEditText(s.Parity__);
+    sendHeaderBox->setEditText(s.SendHead);
+    sendDelimiterBox->setEditText(s.SendDlmt);
+    receiveDelimiterBox->setEditText(s.RecvDlmt);
+    receiveTimeoutEdit->setText(QString::number(s.RecvTout));
 }
 
 void CommSettingsDialog::btnOKClick()
@@ -235,7 +235,7 @@ void CommSettingsDialog::btnOKClick()
     // Every number is checked before anything is applied: a half-applied record would later
     // save a port name nobody confirmed.
     std::array<int32_t, 3> numbers{};
-    const std::array<QComboBox*, 3> numberBoxes{cmbBound, cmbDatBit, cmbStopBit};
+    const std::array<QComboBox*, 3> numberBoxes{bitRateBox, dataBitsBox, stopBitsBox};
     for (size_t i = 0; i < numberBoxes.size(); ++i) {
         const auto value = wholeNumber(numberBoxes[i]->currentText());
         if (!value) {
@@ -247,15 +247,15 @@ void CommSettingsDialog::btnOKClick()
     }
     const TCommSettings kept = CommSettings;
     TCommSettings& s = CommSettings;
-    s.PortName = cmbPort->currentText();
+    s.PortName = portBox->currentText();
     s.BaudRate = numbers[0];
     s.ByteSize = numbers[1];
     s.StopBits = numbers[2];
-    s.Parity__ = cmbParity->currentText();
-    s.SendHead = cmbSendHead->currentText();
-    s.SendDlmt = cmbSendDlmt->currentText();
-    s.RecvDlmt = cmbRecvDlmt->currentText();
-    s.RecvTout = wholeNumber(edtRecvTout->text()).value_or(100);
+    s.Parity__ = parityBox->currentText();
+    s.SendHead = sendHeaderBox->currentText();
+    s.SendDlmt = sendDelimiterBox->currentText();
+    s.RecvDlmt = receiveDelimiterBox->currentText();
+    s.RecvTout = wholeNumber(receiveTimeoutEdit->text()).value_or(100);
     OpenErrorReport = 1;
     if (CommOpen()) {
         accept();
@@ -280,7 +280,7 @@ void CommSettingsDialog::reject()
 void CommSettingsDialog::setSearching(bool searching)
 {
     m_searching = searching;
-    for (QPushButton* b : {btnPort, btnOK, btnCancel})
+    for (QPushButton* b : {portSearchButton, okButton, cancelButton})
         b->setEnabled(!searching);
 }
 
@@ -294,9 +294,9 @@ void CommSettingsDialog::btnPortClick()
         m_hooks.clearMonitor();
     const QList<PortInfo> candidates = AvailablePorts();
     setSearching(true);
-    setProgressRange(prgBar, int(candidates.size()));
-    prgBar->setValue(0);
-    prgBar->show();
+    setProgressRange(searchProgressBar, int(candidates.size()));
+    searchProgressBar->setValue(0);
+    searchProgressBar->show();
     m_ports->removeRows(0, m_ports->rowCount());
     RecvFrame.RecvState = 0;
     AnswerFlag = 0;
@@ -307,14 +307,14 @@ void CommSettingsDialog::btnPortClick()
     OpenErrorReport = 0;
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
-        prgBar->setValue(int(i));
+        searchProgressBar->setValue(int(i));
         const QString& name = candidates[i].name;
         CommSettings.PortName = name;
-        cmbPort->setEditText(name);
+        portBox->setEditText(name);
         if (CommOpen()) {
             addPortRow(candidates[i]);
             fitPortPopup();
-            cmbPort->setEditText(name);
+            portBox->setEditText(name);
             proposed = name;
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
@@ -327,10 +327,11 @@ void CommSettingsDialog::btnPortClick()
         }
         WaitForAnswer(100);
     }
-    prgBar->setValue(stoppedAt == candidates.size() ? prgBar->maximum() : int(stoppedAt));
+    searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
+                                                               : int(stoppedAt));
     CommSettings = kept;
     OpenErrorReport = 1;
-    cmbPort->setEditText(proposed);
+    portBox->setEditText(proposed);
     m_searchResultShown = true;
     setSearching(false);
     if (AnswerFlag)
@@ -339,5 +340,5 @@ void CommSettingsDialog::btnPortClick()
     else
         dialogs().message(this, QStringLiteral("COM port Not found"), QStringLiteral("Warnning"),
                           Dialogs::Icon::None, Dialogs::Buttons::Ok);
-    prgBar->hide();
+    searchProgressBar->hide();
 }

@@ -26,7 +26,7 @@
 SurveyPanel* frmSurvey = nullptr;
 
 namespace {
-// The design size of pnlTop: the bottom row of controls keeps its distance to the bottom edge,
+// The design size of countArea: the bottom row of controls keeps its distance to the bottom edge,
 // the right-hand controls to the right edge.
 constexpr int kDesignWidth = 600;
 constexpr int kDesignHeight = 418;
@@ -76,19 +76,19 @@ void fitLeftOfCounter(QLabel* row)
 SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
     frmSurvey = this;
-    setObjectName(QStringLiteral("frmSurvey"));
+    setObjectName(QStringLiteral("surveyPanel"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
 
-    pnlTop = makeChild<QFrame>(this, "pnlTop");
-    pnlTop->setFrameShape(QFrame::Panel);
-    pnlTop->setFrameShadow(QFrame::Raised);
-    pnlTop->installEventFilter(this);
+    countArea = makeChild<QFrame>(this, "countArea");
+    countArea->setFrameShape(QFrame::Panel);
+    countArea->setFrameShadow(QFrame::Raised);
+    countArea->installEventFilter(this);
 
     const QFont digits = digitsFont();
     for (int i = 0; i < SurveyTally::kKeys; ++i) {
-        auto* row = new QLabel(pnlTop);
-        row->setObjectName(QStringLiteral("pnlKey%1").arg(i + 1));
+        auto* row = new QLabel(countArea);
+        row->setObjectName(QStringLiteral("keyRow%1").arg(i + 1));
         row->setFrameShape(QFrame::Panel);
         row->setFrameShadow(QFrame::Raised);
         row->setTextFormat(Qt::PlainText);
@@ -96,10 +96,10 @@ SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Windo
         row->setText(QStringLiteral("  Key No.%1").arg(i + 1));
         row->setFont(digits);
         fitLeftOfCounter(row);
-        pnlKey[size_t(i)] = row;
+        keyRows[size_t(i)] = row;
 
         auto* box = new QLabel(row);
-        box->setObjectName(QStringLiteral("pnlKct%1").arg(i + 1));
+        box->setObjectName(QStringLiteral("keyCounter%1").arg(i + 1));
         box->setTextFormat(Qt::PlainText);
         box->setAlignment(Qt::AlignCenter);
         box->setAutoFillBackground(true);
@@ -108,58 +108,58 @@ SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Windo
         pal.setColor(QPalette::WindowText, Qt::yellow);
         box->setPalette(pal);
         box->setFont(digits);
-        pnlKct[size_t(i)] = box;
+        keyCounters[size_t(i)] = box;
     }
 
-    btnStart = makeChild<QPushButton>(pnlTop, "btnStart");
-    btnStart->setCheckable(true);
-    btnStart->setText(QStringLiteral("Start"));
-    btnStart->resize(75, 41);
-    ckKeyChange = makeChild<QCheckBox>(pnlTop, "ckKeyChange");
-    ckKeyChange->setText(QStringLiteral("Key Change Enabled"));
-    ckKeyChange->resize(129, 17);
-    growToCaption(ckKeyChange);
-    edtTout = makeChild<QLineEdit>(pnlTop, "edtTout");
-    edtTout->resize(29, 20);
-    Label1 = makeChild<QLabel>(pnlTop, "Label1");
-    Label1->setText(QStringLiteral("秒"));
-    Label1->adjustSize();
-    prgBar = makeChild<QProgressBar>(pnlTop, "prgBar");
-    prgBar->setTextVisible(false);
-    prgBar->resize(361, 17);
-    btnClose = makeChild<QPushButton>(pnlTop, "btnClose");
-    btnClose->setText(QStringLiteral("Close"));
-    btnClose->resize(75, 25);
+    startButton = makeChild<QPushButton>(countArea, "startButton");
+    startButton->setCheckable(true);
+    startButton->setText(QStringLiteral("Start"));
+    startButton->resize(75, 41);
+    keyChangeBox = makeChild<QCheckBox>(countArea, "keyChangeBox");
+    keyChangeBox->setText(QStringLiteral("Key Change Enabled"));
+    keyChangeBox->resize(129, 17);
+    growToCaption(keyChangeBox);
+    runSecondsEdit = makeChild<QLineEdit>(countArea, "runSecondsEdit");
+    runSecondsEdit->resize(29, 20);
+    secondsLabel = makeChild<QLabel>(countArea, "secondsLabel");
+    secondsLabel->setText(QStringLiteral("秒"));
+    secondsLabel->adjustSize();
+    runProgressBar = makeChild<QProgressBar>(countArea, "runProgressBar");
+    runProgressBar->setTextVisible(false);
+    runProgressBar->resize(361, 17);
+    closeButton = makeChild<QPushButton>(countArea, "closeButton");
+    closeButton->setText(QStringLiteral("Close"));
+    closeButton->resize(75, 25);
 
-    sGrid = makeChild<QTableWidget>(this, "sGrid");
-    sGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    sGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    sGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    sGrid->verticalHeader()->hide();
-    sGrid->verticalHeader()->setDefaultSectionSize(20);
-    sGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    sGrid->horizontalHeader()->setHighlightSections(false);
+    transmitterGrid = makeChild<QTableWidget>(this, "transmitterGrid");
+    transmitterGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    transmitterGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    transmitterGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    transmitterGrid->verticalHeader()->hide();
+    transmitterGrid->verticalHeader()->setDefaultSectionSize(20);
+    transmitterGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    transmitterGrid->horizontalHeader()->setHighlightSections(false);
     // Row numbers fill the narrow first column; clipped, not replaced by an ellipsis.
-    sGrid->setTextElideMode(Qt::ElideNone);
+    transmitterGrid->setTextElideMode(Qt::ElideNone);
 
-    sBar = new PanelStatusBar(2, 50, this);
-    sBar->setObjectName(QStringLiteral("sBar"));
-    sBar->setFixedHeight(kStatusHeight);
+    statusPanels = new PanelStatusBar(2, 50, this);
+    statusPanels->setObjectName(QStringLiteral("statusPanels"));
+    statusPanels->setFixedHeight(kStatusHeight);
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
-    body->addWidget(pnlTop, 1);
-    body->addWidget(sGrid);
+    body->addWidget(countArea, 1);
+    body->addWidget(transmitterGrid);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addLayout(body, 1);
-    column->addWidget(sBar);
+    column->addWidget(statusPanels);
 
-    connect(btnStart, &QPushButton::clicked, this, &SurveyPanel::btnStartClick);
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(sBar, &PanelStatusBar::doubleClicked, this, &SurveyPanel::sBarDblClick);
+    connect(startButton, &QPushButton::clicked, this, &SurveyPanel::btnStartClick);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &SurveyPanel::sBarDblClick);
     FormCreate();
 }
 
@@ -172,61 +172,61 @@ SurveyPanel::~SurveyPanel()
 void SurveyPanel::FormCreate()
 {
     setWindowTitle(QStringLiteral("Pad04W Survey"));
-    sGrid->hide();
+    transmitterGrid->hide();
     // The four rows, then the bottom row of controls 15 pixels below them.
-    resize(kDesignWidth, btnStart->height() + kStatusHeight + 584);
-    pnlTop->resize(kDesignWidth, height() - kStatusHeight);
+    resize(kDesignWidth, startButton->height() + kStatusHeight + 584);
+    countArea->resize(kDesignWidth, height() - kStatusHeight);
     placeAnchored();
-    edtTout->setText(QString::number(kDefaultRunSeconds));
+    runSecondsEdit->setText(QString::number(kDefaultRunSeconds));
     InitGrid();
     ResetSurvey(kDefaultRunSeconds);
 }
 
 void SurveyPanel::placeAnchored()
 {
-    const int w = pnlTop->width();
-    const int h = pnlTop->height();
+    const int w = countArea->width();
+    const int h = countArea->height();
     for (int i = 0; i < SurveyTally::kKeys; ++i) {
-        QLabel* row = pnlKey[size_t(i)];
+        QLabel* row = keyRows[size_t(i)];
         row->setGeometry(8, kFirstRowTop + i * (kRowHeight + kRowGap), w - 16, kRowHeight);
         const int m = counterMargin(i);
-        pnlKct[size_t(i)]->setGeometry(kCounterLeft, m,
-                                       std::max(0, row->width() - kCounterLeft - kCounterRightMargin),
-                                       std::max(0, kRowHeight - 2 * m));
+        keyCounters[size_t(i)]->setGeometry(kCounterLeft, m,
+                                            std::max(0, row->width() - kCounterLeft - kCounterRightMargin),
+                                            std::max(0, kRowHeight - 2 * m));
     }
     const int dy = h - kDesignHeight;
     const int dx = w - kDesignWidth;
-    btnStart->move(8, 368 + dy);
-    ckKeyChange->move(88, 368 + dy);
-    edtTout->move(88, 386 + dy);
-    Label1->move(120, 392 + dy);
-    prgBar->setGeometry(144, 388 + dy, std::max(0, 361 + dx), 17);
-    btnClose->move(516 + dx, 384 + dy);
+    startButton->move(8, 368 + dy);
+    keyChangeBox->move(88, 368 + dy);
+    runSecondsEdit->move(88, 386 + dy);
+    secondsLabel->move(120, 392 + dy);
+    runProgressBar->setGeometry(144, 388 + dy, std::max(0, 361 + dx), 17);
+    closeButton->move(516 + dx, 384 + dy);
 }
 
 bool SurveyPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pnlTop && event->type() == QEvent::Resize)
+    if (watched == countArea && event->type() == QEvent::Resize)
         placeAnchored();
     return QWidget::eventFilter(watched, event);
 }
 
 void SurveyPanel::InitGrid()
 {
-    sGrid->clear();
-    sGrid->setColumnCount(int(kGridWidths.size()));
-    sGrid->setRowCount(kGridRows);
-    sGrid->setHorizontalHeaderLabels({QStringLiteral("No"), QStringLiteral("DeviceID"), QStringLiteral("Key"),
-                                      QStringLiteral("Comments")});
+    transmitterGrid->clear();
+    transmitterGrid->setColumnCount(int(kGridWidths.size()));
+    transmitterGrid->setRowCount(kGridRows);
+    transmitterGrid->setHorizontalHeaderLabels({QStringLiteral("No"), QStringLiteral("DeviceID"),
+                                                QStringLiteral("Key"), QStringLiteral("Comments")});
     for (int c = 0; c < int(kGridWidths.size()); ++c)
-        sGrid->setColumnWidth(c, kGridWidths[size_t(c)]);
+        transmitterGrid->setColumnWidth(c, kGridWidths[size_t(c)]);
     for (int r = 0; r < kGridRows; ++r) {
         for (int c = 0; c < int(kGridWidths.size()); ++c) {
             auto* item = new QTableWidgetItem(c == 0 ? QString::asprintf("%3d", r + 1) : QString());
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             if (c == 0)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            sGrid->setItem(r, c, item);
+            transmitterGrid->setItem(r, c, item);
         }
     }
     ClearGrid();
@@ -237,63 +237,63 @@ void SurveyPanel::ClearGrid()
     m_tally.clearRows();
     for (int r = 0; r < kGridRows; ++r) {
         for (int c = 1; c < int(kGridWidths.size()); ++c)
-            sGrid->item(r, c)->setText(QString());
+            transmitterGrid->item(r, c)->setText(QString());
     }
-    sGrid->setCurrentCell(0, 1);
+    transmitterGrid->setCurrentCell(0, 1);
 }
 
 void SurveyPanel::mirrorRow(int row)
 {
     const SurveyTally::Row& r = m_tally.rows[size_t(row)];
-    sGrid->item(row, 1)->setText(r.deviceId);
-    sGrid->item(row, 2)->setText(r.keyText);
+    transmitterGrid->item(row, 1)->setText(r.deviceId);
+    transmitterGrid->item(row, 2)->setText(r.keyText);
 }
 
 void SurveyPanel::ResetSurvey(int seconds)
 {
     m_tally.clearCounters();
-    sBar->setPanelText(0, QString());
-    sBar->setPanelText(1, QString());
-    for (QLabel* box : pnlKct)
+    statusPanels->setPanelText(0, QString());
+    statusPanels->setPanelText(1, QString());
+    for (QLabel* box : keyCounters)
         box->clear();
     ClearGrid();
     m_position = 0;
     m_maximum = 2 * seconds;
     showProgress();
-    prgBar->show();
+    runProgressBar->show();
     if (clearMainMonitor)
         clearMainMonitor();
 }
 
 void SurveyPanel::showProgress()
 {
-    setProgressRange(prgBar, m_maximum);
-    prgBar->setValue(m_position);
+    setProgressRange(runProgressBar, m_maximum);
+    runProgressBar->setValue(m_position);
 }
 
 bool SurveyPanel::running() const
 {
-    return btnStart->isChecked();
+    return startButton->isChecked();
 }
 
 void SurveyPanel::btnStartClick()
 {
     if (!running()) {
         // A press during a run ends it; the tally stays for the user to read.
-        btnStart->setText(QStringLiteral("Start"));
+        startButton->setText(QStringLiteral("Start"));
         return;
     }
-    const std::optional<int> seconds = RunSeconds(edtTout->text());
+    const std::optional<int> seconds = RunSeconds(runSecondsEdit->text());
     if (!seconds) {
         // Raised before the message: the clock and reception run on inside it, and must find no
         // run to advance, end or count into.
-        btnStart->setChecked(false);
-        btnStart->setText(QStringLiteral("Start"));
+        startButton->setChecked(false);
+        startButton->setText(QStringLiteral("Start"));
         showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
         return;
     }
     ResetSurvey(*seconds);
-    btnStart->setText(QStringLiteral("Busy"));
+    startButton->setText(QStringLiteral("Busy"));
 }
 
 void SurveyPanel::SurveyTick()
@@ -305,17 +305,17 @@ void SurveyPanel::SurveyTick()
         showProgress();
         return;
     }
-    btnStart->setChecked(false);
-    btnStart->setText(QStringLiteral("Start"));
-    prgBar->setValue(prgBar->maximum());
+    startButton->setChecked(false);
+    startButton->setText(QStringLiteral("Start"));
+    runProgressBar->setValue(runProgressBar->maximum());
     PlaySystemSound(QStringLiteral("chimes.wav"));
 }
 
 void SurveyPanel::CountRecvKey(const QString& line)
 {
-    const KeyLineOutcome outcome = CountKeyLine(m_tally, line, running(), ckKeyChange->isChecked());
+    const KeyLineOutcome outcome = CountKeyLine(m_tally, line, running(), keyChangeBox->isChecked());
     if (outcome.makerPrefix)
-        sBar->setPanelText(1, SurveyLine::kMakerPrefix);
+        statusPanels->setPanelText(1, SurveyLine::kMakerPrefix);
     if (outcome.row >= 0)
         mirrorRow(outcome.row);
     if (outcome.refresh)
@@ -325,20 +325,21 @@ void SurveyPanel::CountRecvKey(const QString& line)
 void SurveyPanel::showCounters()
 {
     for (int i = 0; i < SurveyTally::kKeys; ++i)
-        pnlKct[size_t(i)]->setText(QString::number(m_tally.counters[size_t(i)]));
+        keyCounters[size_t(i)]->setText(QString::number(m_tally.counters[size_t(i)]));
 }
 
 void SurveyPanel::sBarDblClick()
 {
-    int clientWidth = pnlTop->width();
-    if (sGrid->isHidden()) {
+    int clientWidth = countArea->width();
+    if (transmitterGrid->isHidden()) {
         // The "Comments" column lies beyond the visible part.
-        const int w = sGrid->columnWidth(0) + sGrid->columnWidth(1) + sGrid->columnWidth(2) + 24;
-        sGrid->setFixedWidth(w);
+        const int w = transmitterGrid->columnWidth(0) + transmitterGrid->columnWidth(1) +
+                      transmitterGrid->columnWidth(2) + 24;
+        transmitterGrid->setFixedWidth(w);
         clientWidth += w;
-        sGrid->show();
+        transmitterGrid->show();
     } else {
-        sGrid->hide();
+        transmitterGrid->hide();
     }
     resize(clientWidth, height());
     centreHorizontally(clientWidth);
@@ -380,15 +381,15 @@ void SurveyPanel::FormShow()
         return;
     m_openFlag = 1;
     InitGrid();
-    btnStart->setText(QStringLiteral("Start"));
-    btnStart->setChecked(false);
-    prgBar->hide();
+    startButton->setText(QStringLiteral("Start"));
+    startButton->setChecked(false);
+    runProgressBar->hide();
 }
 
 void SurveyPanel::FormClose()
 {
-    btnStart->setText(QStringLiteral("Start"));
-    btnStart->setChecked(false);
-    prgBar->hide();
+    startButton->setText(QStringLiteral("Start"));
+    startButton->setChecked(false);
+    runProgressBar->hide();
     m_openFlag = 0;
 }

@@ -35,7 +35,7 @@ public:
     // One tick of the main window's clock.
     void SurveyTick();
 
-    // A run is on while btnStart is down.
+    // A run is on while startButton is down.
     [[nodiscard]] bool running() const;
 
 public slots:
@@ -61,17 +61,17 @@ private:
     void placeAnchored();
     void centreHorizontally(int clientWidth);
 
-    QFrame* pnlTop = nullptr;
-    std::array<QLabel*, SurveyTally::kKeys> pnlKey{};
-    std::array<QLabel*, SurveyTally::kKeys> pnlKct{};
-    QPushButton* btnStart = nullptr;
-    QCheckBox* ckKeyChange = nullptr;
-    QLineEdit* edtTout = nullptr;
-    QLabel* Label1 = nullptr;
-    QProgressBar* prgBar = nullptr;
-    QPushButton* btnClose = nullptr;
-    QTableWidget* sGrid = nullptr;
-    PanelStatusBar* sBar = nullptr;
+    QFrame* countArea = nullptr;
+    std::array<QLabel*, SurveyTally::kKeys> keyRows{};
+    std::array<QLabel*, SurveyTally::kKeys> keyCounters{};
+    QPushButton* startButton = nullptr;
+    QCheckBox* keyChangeBox = nullptr;
+    QLineEdit* runSecondsEdit = nullptr;
+    QLabel* secondsLabel = nullptr;
+    QProgressBar* runProgressBar = nullptr;
+    QPushButton* closeButton = nullptr;
+    QTableWidget* transmitterGrid = nullptr;
+    PanelStatusBar* statusPanels = nullptr;
 
     SurveyTally m_tally;
     int m_openFlag = 0;

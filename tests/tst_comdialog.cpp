@@ -134,15 +134,15 @@ private slots:
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
         QCOMPARE(dialog.size(), QSize(368, 208));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("somewhere"));
-        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("1234"));
-        QCOMPARE(text(&dialog, "cmbSendDlmt"), QStringLiteral("0x0A"));
-        QCOMPARE(text(&dialog, "edtRecvTout"), QStringLiteral("-5"));
-        QCOMPARE(text(&dialog, "cmbRecvDlmt"), QStringLiteral("無し"));
-        QCOMPARE(items(&dialog, "cmbRecvDlmt").last(), QStringLiteral("ALL(制御コード全般)"));
-        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
-        QCOMPARE(child<QPushButton>(&dialog, "btnOK")->toolTip(), QStringLiteral("設定の確定"));
-        QCOMPARE(child<QPushButton>(&dialog, "btnCancel")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("somewhere"));
+        QCOMPARE(text(&dialog, "bitRateBox"), QStringLiteral("1234"));
+        QCOMPARE(text(&dialog, "sendDelimiterBox"), QStringLiteral("0x0A"));
+        QCOMPARE(text(&dialog, "receiveTimeoutEdit"), QStringLiteral("-5"));
+        QCOMPARE(text(&dialog, "receiveDelimiterBox"), QStringLiteral("無し"));
+        QCOMPARE(items(&dialog, "receiveDelimiterBox").last(), QStringLiteral("ALL(制御コード全般)"));
+        QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
+        QCOMPARE(child<QPushButton>(&dialog, "okButton")->toolTip(), QStringLiteral("設定の確定"));
+        QCOMPARE(child<QPushButton>(&dialog, "cancelButton")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
         QCOMPARE(int(OpenErrorReport), 1);
     }
 
@@ -151,13 +151,13 @@ private slots:
         Pty pty;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath()); // a path typed by hand
-        type(&dialog, "cmbBound", QStringLiteral("115200"));
-        type(&dialog, "cmbParity", QStringLiteral("EVEN"));
-        type(&dialog, "cmbSendHead", QStringLiteral("STX"));
-        type(&dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
-        type(&dialog, "cmbRecvDlmt", QStringLiteral("CR"));
-        type(&dialog, "edtRecvTout", QStringLiteral("abc"));
+        type(&dialog, "portBox", pty.slavePath()); // a path typed by hand
+        type(&dialog, "bitRateBox", QStringLiteral("115200"));
+        type(&dialog, "parityBox", QStringLiteral("EVEN"));
+        type(&dialog, "sendHeaderBox", QStringLiteral("STX"));
+        type(&dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
+        type(&dialog, "receiveDelimiterBox", QStringLiteral("CR"));
+        type(&dialog, "receiveTimeoutEdit", QStringLiteral("abc"));
         dialog.btnOKClick();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(CommSettings.OpenFlag);
@@ -177,29 +177,29 @@ private slots:
         CommSettings.BaudRate = 9600;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", QStringLiteral("/dev/no-such-port"));
-        type(&dialog, "cmbBound", QStringLiteral("19200"));
+        type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
+        type(&dialog, "bitRateBox", QStringLiteral("19200"));
         dialog.btnOKClick();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QVERIFY(dialog.isVisible());
         QCOMPARE(CommSettings.PortName, QStringLiteral("before"));
         QCOMPARE(CommSettings.BaudRate, 9600);
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("before"));
-        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("9600"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("before"));
+        QCOMPARE(text(&dialog, "bitRateBox"), QStringLiteral("9600"));
     }
 
     void aNumberBoxThatHoldsNoNumberAppliesNothing_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("bit rate") << "cmbBound"
+        QTest::newRow("bit rate") << "bitRateBox"
                                   << "abc";
-        QTest::newRow("data bits") << "cmbDatBit"
+        QTest::newRow("data bits") << "dataBitsBox"
                                    << "";
-        QTest::newRow("stop bits") << "cmbStopBit"
+        QTest::newRow("stop bits") << "stopBitsBox"
                                    << "１";
-        QTest::newRow("huge") << "cmbBound"
+        QTest::newRow("huge") << "bitRateBox"
                               << "99999999999999999999";
     }
     void aNumberBoxThatHoldsNoNumberAppliesNothing()
@@ -210,7 +210,7 @@ private slots:
         Pty pty;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath());
+        type(&dialog, "portBox", pty.slavePath());
         type(&dialog, qPrintable(box), typed);
         dialog.btnOKClick();
         QCOMPARE(dialogs.messages.size(), 1);
@@ -225,10 +225,10 @@ private slots:
         Pty pty;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath());
-        type(&dialog, "cmbBound", QStringLiteral("-300"));
-        type(&dialog, "edtRecvTout", QStringLiteral("-1"));
-        type(&dialog, "cmbSendDlmt", QString(5000, u'あ'));
+        type(&dialog, "portBox", pty.slavePath());
+        type(&dialog, "bitRateBox", QStringLiteral("-300"));
+        type(&dialog, "receiveTimeoutEdit", QStringLiteral("-1"));
+        type(&dialog, "sendDelimiterBox", QString(5000, u'あ'));
         dialog.btnOKClick();
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(CommSettings.BaudRate, -300); // runs the line at 9600
@@ -242,18 +242,18 @@ private slots:
         MainWindow w;
         w.show();
         whenDialogShown([&](QWidget* dialog) {
-            type(dialog, "cmbPort", pty.slavePath());
-            type(dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
-            child<QPushButton>(dialog, "btnOK")->click();
+            type(dialog, "portBox", pty.slavePath());
+            type(dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
+            child<QPushButton>(dialog, "okButton")->click();
         });
         w.mmComPortClick();
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
         QVERIFY(iniBytes().contains("SendDlmt=0x0A\r\n"));
-        auto* dlmt = w.findChild<QComboBox*>("cmbSendDlmt");
+        auto* dlmt = w.findChild<QComboBox*>("delimiterBox");
         QCOMPARE(dlmt->currentText(), QStringLiteral("0x0A"));
         QCOMPARE(dlmt->itemText(dlmt->count() - 1), QStringLiteral("0x0A"));
-        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), pty.slavePath());
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), pty.slavePath());
     }
 
     void cancellingLeavesThePortClosed()
@@ -267,7 +267,7 @@ private slots:
         w.show();
         QVERIFY(CommSettings.OpenFlag);
         QFile::remove(SettingsFilePath());
-        whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "btnCancel")->click(); });
+        whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "cancelButton")->click(); });
         w.mmComPortClick();
         QVERIFY(!CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
@@ -279,8 +279,8 @@ private slots:
         ModulePeer modulePeer(module, kAnswer);
         setPortCandidateSource([&] { return portsNamed({module.slavePath()}); });
         whenDialogShown([](QWidget* dialog) {
-            child<QPushButton>(dialog, "btnPort")->click();
-            child<QPushButton>(dialog, "btnCancel")->click();
+            child<QPushButton>(dialog, "portSearchButton")->click();
+            child<QPushButton>(dialog, "cancelButton")->click();
         });
         w.mmComPortClick();
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
@@ -314,7 +314,7 @@ private slots:
         setPortCandidateSource([&] { return adapters; });
         CommSettingsDialog dialog(nullptr);
         dialog.show();
-        auto* box = child<QComboBox>(&dialog, "cmbPort");
+        auto* box = child<QComboBox>(&dialog, "portBox");
         const auto row = [&](int r) {
             QStringList cells;
             for (int c = 0; c < box->model()->columnCount(); ++c)
@@ -325,7 +325,7 @@ private slots:
                                       "usb-FTDI_FT232R_USB_UART_A9X1QW7C-if00-port0"}));
         QCOMPARE(row(2), QStringList({"ttyUSB2", "USB Serial", "1a86", "", "1a86:7523",
                                       "usb-1a86_USB_Serial-if00-port0"}));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("COM1"));
 
         // The second FTDI cable, chosen with the keyboard, puts its name alone in the box.
         box->setFocus();
@@ -334,7 +334,7 @@ private slots:
         QVERIFY(box->view()->window()->width() > box->width() * 3); // the details are readable
         QTest::keyClick(box->view(), Qt::Key_Down);
         QTest::keyClick(box->view(), Qt::Key_Return);
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("ttyUSB1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("ttyUSB1"));
     }
 
     void thePortListFollowsAdaptersKeepsTypingAndYieldsToASearch()
@@ -345,20 +345,20 @@ private slots:
         CommSettingsDialog dialog(nullptr);
         dialog.show();
         auto* watcher = child<PortWatcher>(&dialog, "portWatcher");
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0"}));
-        type(&dialog, "cmbPort", QStringLiteral("/dev/ttyUS"));
+        QCOMPARE(items(&dialog, "portBox"), QStringList({"ttyUSB0"}));
+        type(&dialog, "portBox", QStringLiteral("/dev/ttyUS"));
 
         plugged = portsNamed({"ttyUSB0", "ttyUSB1"});
         emit watcher->portsChanged();
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0", "ttyUSB1"}));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("/dev/ttyUS"));
+        QCOMPARE(items(&dialog, "portBox"), QStringList({"ttyUSB0", "ttyUSB1"}));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("/dev/ttyUS"));
 
         // Nothing opens, so the search's list is empty, and stays so.
         plugged = portsNamed({"/dev/no-such-1"});
         dialog.btnPortClick();
         plugged = portsNamed({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
         emit watcher->portsChanged();
-        QVERIFY(items(&dialog, "cmbPort").isEmpty());
+        QVERIFY(items(&dialog, "portBox").isEmpty());
     }
 
     void answeringNoToTheSearchChangesNothing()
@@ -368,13 +368,13 @@ private slots:
         int cleared = 0;
         CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
-        const QStringList before = items(&dialog, "cmbPort");
+        const QStringList before = items(&dialog, "portBox");
         dialog.btnPortClick();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("Connect the USB to Serial Cable"));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("COM Port Search"));
         QCOMPARE(cleared, 0);
-        QCOMPARE(items(&dialog, "cmbPort"), before);
+        QCOMPARE(items(&dialog, "portBox"), before);
         QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
     }
 
@@ -394,20 +394,20 @@ private slots:
         dialog.btnPortClick();
         qInfo("four candidates that do not open took %lld ms", t.elapsed());
         QCOMPARE(cleared, 1);
-        QVERIFY(items(&dialog, "cmbPort").isEmpty());
+        QVERIFY(items(&dialog, "portBox").isEmpty());
         QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("COM1"));
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Warnning"));
         QCOMPARE(RecvFrame.RecvState, 0);
         QCOMPARE(int(OpenErrorReport), 1);
-        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+        QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
 
         // With no serial port on the system, no busy indicator runs behind the message.
         setPortCandidateSource([] { return QList<PortInfo>(); });
         bool busy = true;
         dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
-            const auto* bar = child<QProgressBar>(&dialog, "prgBar");
+            const auto* bar = child<QProgressBar>(&dialog, "searchProgressBar");
             if (m.caption == QLatin1String("Warnning"))
                 busy = bar->isVisible() && bar->minimum() == bar->maximum();
         };
@@ -435,10 +435,10 @@ private slots:
                                             },
                                             [] {}});
         dialog.show();
-        type(&dialog, "cmbBound", QStringLiteral("115200")); // typed, not confirmed
+        type(&dialog, "bitRateBox", QStringLiteral("115200")); // typed, not confirmed
         dialog.btnPortClick();
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({silent.slavePath(), module.slavePath()}));
-        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
+        QCOMPARE(items(&dialog, "portBox"), QStringList({silent.slavePath(), module.slavePath()}));
+        QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
@@ -468,8 +468,8 @@ private slots:
         dialog.show();
         dialog.btnPortClick();
         QCOMPARE(vanishingPeer.probes, 1);
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({vanishing.slavePath(), module.slavePath()}));
-        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
+        QCOMPARE(items(&dialog, "portBox"), QStringList({vanishing.slavePath(), module.slavePath()}));
+        QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
         QVERIFY(!CommSettings.OpenFlag);
     }
@@ -489,8 +489,8 @@ private slots:
         CommSettingsDialog dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
         dialog.btnPortClick();
-        QCOMPARE(items(&dialog, "cmbPort").size(), 3);
-        QCOMPARE(text(&dialog, "cmbPort"), partial.slavePath());
+        QCOMPARE(items(&dialog, "portBox").size(), 3);
+        QCOMPARE(text(&dialog, "portBox"), partial.slavePath());
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(textPeer.probes, 1);
         QCOMPARE(partialPeer.probes, 1);

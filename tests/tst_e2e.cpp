@@ -94,8 +94,8 @@ private slots:
         });
         MainWindow& w = window(QStringLiteral("/dev/no-such-port"));
         whenDialogShown([](QWidget* dialog) {
-            dialog->findChild<QPushButton*>("btnPort")->click();
-            dialog->findChild<QPushButton*>("btnOK")->click();
+            dialog->findChild<QPushButton*>("portSearchButton")->click();
+            dialog->findChild<QPushButton*>("okButton")->click();
         });
         w.mmComPortClick();
         QCOMPARE(dialogs.messages.last().text,
@@ -121,8 +121,8 @@ private slots:
             });
             return commands == QList<int>({0x2A, 0x7E});
         }));
-        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("pnlSrcID")->text().isEmpty(); }));
-        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("4D 53 00 01 "));
+        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("sourceIdPanel")->text().isEmpty(); }));
+        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("4D 53 00 01 "));
     }
 
     void aCheckModeTestOfAPad08TransmitterEndsWithTheFanfare()
@@ -131,13 +131,13 @@ private slots:
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.mmPadClick(8);
-        frmRem->findChild<QLineEdit*>("edtMakerCode")->setText(QStringLiteral("83h 41h 00h 00h"));
-        frmRem->findChild<QCheckBox*>("ckJudge")->setChecked(true);
-        QVERIFY(frmRem->findChild<QCheckBox*>("ckSound")->isChecked());
+        frmRem->findChild<QLineEdit*>("makerCodeEdit")->setText(QStringLiteral("83h 41h 00h 00h"));
+        frmRem->findChild<QCheckBox*>("checkModeBox")->setChecked(true);
+        QVERIFY(frmRem->findChild<QCheckBox*>("soundBox")->isChecked());
         const auto litLamps = [] {
             int lit = 0;
             for (int k = 1; k <= 8; ++k)
-                lit += frmRem->findChild<QWidget*>(QStringLiteral("pnlK%1").arg(k, 2, 10, QLatin1Char('0')))
+                lit += frmRem->findChild<QWidget*>(QStringLiteral("lamp%1").arg(k, 2, 10, QLatin1Char('0')))
                            ->palette()
                            .color(QPalette::Window) == QColor(0, 255, 0);
             return lit;
@@ -165,15 +165,15 @@ private slots:
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.mmSurveyClick();
         QVERIFY(frmSurvey->openFlag());
-        frmSurvey->findChild<QLineEdit*>("edtTout")->setText(QStringLiteral("30"));
-        frmSurvey->findChild<QPushButton*>("btnStart")->click();
+        frmSurvey->findChild<QLineEdit*>("runSecondsEdit")->setText(QStringLiteral("30"));
+        frmSurvey->findChild<QPushButton*>("startButton")->click();
         modsim::SurveyPlan plan;
         sim.withModule([&](modsim::Module& m, modsim::Millis now) { plan = m.survey(12, now); });
         QCOMPARE(int(plan.ids.size()), 12);
         const auto counters = [] {
             QStringList texts;
             for (int k = 1; k <= 4; ++k)
-                texts << frmSurvey->findChild<QLabel*>(QStringLiteral("pnlKct%1").arg(k))->text();
+                texts << frmSurvey->findChild<QLabel*>(QStringLiteral("keyCounter%1").arg(k))->text();
             return texts;
         };
         QStringList expected;
@@ -190,7 +190,7 @@ private slots:
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         QVERIFY(frmLinkStats->isHidden());
-        w.findChild<QAction*>("mmLinkStats")->trigger();
+        w.findChild<QAction*>("linkStatsAction")->trigger();
         QVERIFY(frmLinkStats->isVisible());
 
         // The presses start once the port is open, so none is lost on a line nobody hears.
@@ -215,7 +215,7 @@ private slots:
                 return done.keyReportsSent + done.keyReportsDropped == uint64_t(kPresses);
             },
             10'000));
-        QAbstractItemModel* table = frmLinkStats->findChild<QTableView*>("sGrid")->model();
+        QAbstractItemModel* table = frmLinkStats->findChild<QTableView*>("statsTable")->model();
         const auto cell = [&](const QString& id, int column) {
             for (int r = 0; r < table->rowCount(); ++r)
                 if (table->index(r, LinkStatsModel::DeviceId).data() == id)
@@ -251,7 +251,7 @@ private slots:
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.sBarDblClick();
-        w.findChild<QAction*>("mmAutoReconnect")->trigger();
+        w.findChild<QAction*>("autoReconnectAction")->trigger();
         (void)sim.command(QStringLiteral("unplug"));
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OFF"));

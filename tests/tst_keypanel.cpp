@@ -88,9 +88,9 @@ public:
     template <typename T> T* find(const QString& name) const { return rem->findChild<T*>(name); }
     [[nodiscard]] QPushButton* button(int key) const
     {
-        return find<QPushButton>(QString::asprintf("btnK%02d", key));
+        return find<QPushButton>(QString::asprintf("keyButton%02d", key));
     }
-    [[nodiscard]] QFrame* lamp(int key) const { return find<QFrame>(QString::asprintf("pnlK%02d", key)); }
+    [[nodiscard]] QFrame* lamp(int key) const { return find<QFrame>(QString::asprintf("lamp%02d", key)); }
     [[nodiscard]] QColor lampColour(int key) const { return lamp(key)->palette().color(QPalette::Window); }
     [[nodiscard]] bool lit(int key) const { return lampColour(key) == kGreen; }
     [[nodiscard]] QList<int> litKeys() const
@@ -102,11 +102,14 @@ public:
         }
         return keys;
     }
-    [[nodiscard]] QColor keyArea() const { return find<QFrame>("pnlKey")->palette().color(QPalette::Window); }
+    [[nodiscard]] QColor keyArea() const
+    {
+        return find<QFrame>("keyArea")->palette().color(QPalette::Window);
+    }
     [[nodiscard]] QColor buttonFace() const { return rem->palette().color(QPalette::Button); }
-    [[nodiscard]] QString status() const { return find<PanelStatusBar>("sBar")->panelText(1); }
+    [[nodiscard]] QString status() const { return find<PanelStatusBar>("statusPanels")->panelText(1); }
     [[nodiscard]] QCheckBox* box(const char* name) const { return find<QCheckBox>(QLatin1String(name)); }
-    [[nodiscard]] QLineEdit* maker() const { return find<QLineEdit>("edtMakerCode"); }
+    [[nodiscard]] QLineEdit* maker() const { return find<QLineEdit>("makerCodeEdit"); }
 
     Pty pty;
     FakeTick tick{100000};
@@ -140,7 +143,7 @@ private slots:
         QCOMPARE(rig.rem->openFlag(), 0);
         QCOMPARE(rig.rem->keyCount(), 0);
         QVERIFY(rig.maker()->text().isEmpty());
-        for (const char* name : {"ckOnColorPanel", "ckSound", "ckJudge"})
+        for (const char* name : {"colourPanelBox", "soundBox", "checkModeBox"})
             QVERIFY(!rig.box(name)->isChecked());
         for (int k = 1; k <= 70; ++k) {
             QCOMPARE(rig.button(k)->text(), QString::number(k));
@@ -193,16 +196,17 @@ private slots:
         QFETCH(int, keys);
         QFETCH(QSize, client);
         Rig rig(iniPath());
-        rig.main->findChild<QAction*>(QStringLiteral("mmPad%1").arg(keys, 2, 10, QLatin1Char('0')))
+        rig.main->findChild<QAction*>(QStringLiteral("pad%1Action").arg(keys, 2, 10, QLatin1Char('0')))
             ->trigger();
         QCOMPARE(rig.rem->keyCount(), keys);
         QCOMPARE(rig.rem->size(), client);
 
         const int keyArea = client.height() - 64 - 19;
-        QCOMPARE(rig.find<QFrame>("pnlKey")->geometry(), QRect(0, 0, client.width(), keyArea));
-        QCOMPARE(rig.find<QFrame>("pnlClear")->geometry(), QRect(0, keyArea, client.width(), 64));
-        QCOMPARE(rig.find<PanelStatusBar>("sBar")->geometry(), QRect(0, keyArea + 64, client.width(), 19));
-        QCOMPARE(rig.find<PanelStatusBar>("sBar")->panel(0)->width(), 50);
+        QCOMPARE(rig.find<QFrame>("keyArea")->geometry(), QRect(0, 0, client.width(), keyArea));
+        QCOMPARE(rig.find<QFrame>("controlBar")->geometry(), QRect(0, keyArea, client.width(), 64));
+        QCOMPARE(rig.find<PanelStatusBar>("statusPanels")->geometry(),
+                 QRect(0, keyArea + 64, client.width(), 19));
+        QCOMPARE(rig.find<PanelStatusBar>("statusPanels")->panel(0)->width(), 50);
         QCOMPARE(rig.maker()->geometry().left(), 140);
         QCOMPARE(rig.maker()->geometry().right() + 1, client.width() - 10);
 
@@ -246,7 +250,7 @@ private slots:
     {
         Rig rig(iniPath());
         rig.main->mmPadClick(4);
-        rig.box("ckSound")->setChecked(true);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(3, 0x00));
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
         QVERIFY(rig.litKeys().isEmpty());
@@ -271,18 +275,18 @@ private slots:
     {
         Rig rig(iniPath());
         rig.main->mmPadClick(4);
-        rig.box("ckSound")->setChecked(true);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QCOMPARE(rig.status(), QStringLiteral("Error Key: 5"));
         QVERIFY(rig.litKeys().isEmpty());
         QVERIFY(rig.sounds.isEmpty());
 
-        QTest::mouseDClick(rig.find<PanelStatusBar>("sBar")->panel(1), Qt::LeftButton);
+        QTest::mouseDClick(rig.find<PanelStatusBar>("statusPanels")->panel(1), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("Error Key: 5"));
 
         // Any maker code shown can be taken the same way.
         QVERIFY(rig.press(1, {0x12, 0xAB, 0x00, 0xFF}));
-        QTest::mouseDClick(rig.find<PanelStatusBar>("sBar")->panel(1), Qt::LeftButton);
+        QTest::mouseDClick(rig.find<PanelStatusBar>("statusPanels")->panel(1), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("12h ABh 00h FFh"));
     }
 
@@ -290,7 +294,7 @@ private slots:
     {
         Rig rig(iniPath());
         rig.main->mmPadClick(2);
-        rig.box("ckSound")->setChecked(true);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(1, 0xFE));
         QVERIFY(rig.lit(1));
         rig.tick.advance(300);
@@ -316,8 +320,8 @@ private slots:
         Rig rig(iniPath());
         rig.main->mmPadClick(4);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
-        rig.box("ckJudge")->setChecked(true);
-        QVERIFY(rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(true);
+        QVERIFY(rig.box("soundBox")->isChecked());
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(2));
         rig.sounds.clear();
@@ -345,7 +349,7 @@ private slots:
         Rig rig(iniPath());
         rig.main->mmPadClick(2);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
-        rig.box("ckJudge")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(1));
         QVERIFY(!rig.lit(1));
@@ -376,28 +380,28 @@ private slots:
     {
         Rig rig(iniPath());
         rig.main->mmPadClick(2);
-        rig.box("ckJudge")->setChecked(true);
-        rig.box("ckSound")->setChecked(false);
+        rig.box("checkModeBox")->setChecked(true);
+        rig.box("soundBox")->setChecked(false);
         QVERIFY(rig.press(1)); // refused: the expected maker code is empty
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(2)); // all lit: the pause still happens, silently
         rig.tick.advance(2000);
         QVERIFY(waitUntil([&] { return rig.litKeys().isEmpty(); }));
-        rig.box("ckJudge")->setChecked(false);
-        QVERIFY(!rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(false);
+        QVERIFY(!rig.box("soundBox")->isChecked());
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(5));
         QVERIFY(rig.sounds.isEmpty());
 
         // Check takes Sound with it both ways; Sound can then change on its own.
-        rig.box("ckJudge")->setChecked(true);
-        QVERIFY(rig.box("ckSound")->isChecked());
-        rig.box("ckSound")->setChecked(false);
-        QVERIFY(rig.box("ckJudge")->isChecked());
-        rig.box("ckSound")->setChecked(true);
-        rig.box("ckJudge")->setChecked(false);
-        QVERIFY(!rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(true);
+        QVERIFY(rig.box("soundBox")->isChecked());
+        rig.box("soundBox")->setChecked(false);
+        QVERIFY(rig.box("checkModeBox")->isChecked());
+        rig.box("soundBox")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(false);
+        QVERIFY(!rig.box("soundBox")->isChecked());
     }
 
     void colourPanelShowsEveryActedLine()
@@ -409,7 +413,7 @@ private slots:
         QVERIFY(rig.press(1));
         QCOMPARE(rig.keyArea(), face);
 
-        rig.box("ckOnColorPanel")->setChecked(true);
+        rig.box("colourPanelBox")->setChecked(true);
         QVERIFY(rig.press(2));
         QCOMPARE(rig.keyArea(), kBlue);
         QVERIFY(rig.press(0xFF));
@@ -417,16 +421,16 @@ private slots:
         QVERIFY(rig.press(9)); // an error line
         QCOMPARE(rig.keyArea(), kBlue);
         QVERIFY(rig.press(0xFF));
-        rig.box("ckJudge")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.press(1)); // refused for its maker code
         QCOMPARE(rig.keyArea(), kBlue);
         // A repeat is no acted line.
-        rig.box("ckJudge")->setChecked(false);
+        rig.box("checkModeBox")->setChecked(false);
         QVERIFY(rig.press(0xFF));
         QVERIFY(rig.receive(0xFF, 0x00));
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.press(1));
-        QTest::mouseClick(rig.find<QPushButton>("btnClear"), Qt::LeftButton);
+        QTest::mouseClick(rig.find<QPushButton>("clearButton"), Qt::LeftButton);
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.litKeys().isEmpty());
     }
@@ -449,7 +453,7 @@ private slots:
         QCOMPARE(rig.pty.read(19).toHex(' '),
                  hex("0F 5A 13 13 01 FF FF FF FF FF FF FF FF 01 02 03 04 46 B9").toHex(' '));
 
-        QTest::mouseClick(rig.find<QPushButton>("btnClear"), Qt::LeftButton);
+        QTest::mouseClick(rig.find<QPushButton>("clearButton"), Qt::LeftButton);
         QCOMPARE(rig.pty.read(19).toHex(' '),
                  hex("0F 5A 13 13 02 FF FF FF FF FF FF FF FF 01 02 03 04 CC 33").toHex(' '));
         QVERIFY(rig.litKeys().isEmpty());
@@ -468,14 +472,14 @@ private slots:
     {
         Rig rig(iniPath());
         rig.main->mmPadClick(70);
-        rig.box("ckSound")->setChecked(true);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QVERIFY(rig.press(70));
         rig.rem->close();
         rig.main->mmPadClick(2);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(!rig.lamp(5)->isVisible());
-        QVERIFY(rig.box("ckSound")->isChecked());
+        QVERIFY(rig.box("soundBox")->isChecked());
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
         rig.rem->close();
         rig.main->mmPadClick(70);

@@ -17,7 +17,7 @@ class LinkStatsWindowTest : public QObject {
     std::unique_ptr<LinkStatsWindow> m_window;
 
     void feed(const QByteArray& block) { m_window->CountRecvBlock(asBlock(block)); }
-    QTableView* grid() { return m_window->findChild<QTableView*>("sGrid"); }
+    QTableView* grid() { return m_window->findChild<QTableView*>("statsTable"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
     QStringList column(int c)
     {
@@ -94,7 +94,7 @@ private slots:
         QCOMPARE(cell(rowOf(QStringLiteral("12h 34h 56h B0h")), LinkStatsModel::SilentFor),
                  QStringLiteral("300.0"));
 
-        m_window->findChild<QPushButton*>("btnReset")->click();
+        m_window->findChild<QPushButton*>("resetButton")->click();
         QCOMPARE(grid()->model()->rowCount(), 0);
         feed(transmitterReport(0x123456B0, 7));
         m_window->refresh();
@@ -126,7 +126,7 @@ private slots:
         grid()->sortByColumn(LinkStatsModel::Lost, Qt::DescendingOrder);
         const QString path = dir.filePath(QStringLiteral("links.csv"));
         dialogs.fileNames = {path};
-        m_window->findChild<QPushButton*>("btnSave")->click();
+        m_window->findChild<QPushButton*>("saveAsButton")->click();
         QVERIFY(dialogs.messages.isEmpty());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -138,7 +138,7 @@ private slots:
 
         const QString nowhere = dir.filePath(QStringLiteral("no-such-folder/links.csv"));
         dialogs.fileNames = {nowhere};
-        m_window->findChild<QPushButton*>("btnSave")->click();
+        m_window->findChild<QPushButton*>("saveAsButton")->click();
         QCOMPARE(int(dialogs.messages.size()), 1);
         QVERIFY2(
             dialogs.messages[0].text.startsWith(QStringLiteral("Cannot create file \"%1\"").arg(nowhere)),

@@ -54,36 +54,36 @@ private slots:
         w.show();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
-        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), QStringLiteral("/dev/no-such-port"));
-        QCOMPARE(w.findChild<QLabel*>("pnlBps")->text(), QStringLiteral("38400bps"));
-        QCOMPARE(w.findChild<QLabel*>("pnlFont")->text(), QStringLiteral("Size:10"));
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(w.findChild<QLabel*>("bitRatePanel")->text(), QStringLiteral("38400bps"));
+        QCOMPARE(w.findChild<QLabel*>("fontPanel")->text(), QStringLiteral("Size:10"));
         QVERIFY(w.windowTitle().startsWith(kProgramTitle));
 
-        const auto* mode = w.findChild<QLabel*>("lblSendText");
+        const auto* mode = w.findChild<QLabel*>("sendModeLabel");
         QCOMPARE(mode->text(), QStringLiteral("Binary"));
         QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QVERIFY(w.binaryMode());
 
-        const auto* device = w.findChild<QComboBox*>("cmbDevice");
+        const auto* device = w.findChild<QComboBox*>("deviceBox");
         QCOMPARE(device->currentText(), QStringLiteral("920MHz(Vinta-C)"));
         QVERIFY(!device->isEnabled());
-        QCOMPARE(w.findChild<QComboBox*>("cmbRFch")->currentText(), QStringLiteral("33ch"));
-        QCOMPARE(w.findChild<QComboBox*>("cmbRFpw")->currentText(), QStringLiteral("3pw"));
+        QCOMPARE(w.findChild<QComboBox*>("channelBox")->currentText(), QStringLiteral("33ch"));
+        QCOMPARE(w.findChild<QComboBox*>("powerBox")->currentText(), QStringLiteral("3pw"));
 
-        QVERIFY(!w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
-        QVERIFY(w.findChild<QMenu*>("mmFile")->menuAction()->isVisible());
-        QVERIFY(!w.findChild<QPushButton*>("btnToRFch")->isVisible());
-        QVERIFY(!w.findChild<IdPanel*>("pnlProID")->isVisible());
-        QVERIFY(!w.findChild<QLabel*>("lblDevice")->isVisible());
-        const auto* init = w.findChild<QPushButton*>("btnInit");
-        const auto* top = w.findChild<QWidget*>("pnlTop");
+        QVERIFY(!w.findChild<QMenu*>("optionMenu")->menuAction()->isVisible());
+        QVERIFY(w.findChild<QMenu*>("fileMenu")->menuAction()->isVisible());
+        QVERIFY(!w.findChild<QPushButton*>("remoteChannelButton")->isVisible());
+        QVERIFY(!w.findChild<IdPanel*>("productIdPanel")->isVisible());
+        QVERIFY(!w.findChild<QLabel*>("deviceLabel")->isVisible());
+        const auto* init = w.findChild<QPushButton*>("initButton");
+        const auto* top = w.findChild<QWidget*>("setupBand");
         QVERIFY(init->isVisible());
         QCOMPARE(init->geometry().right() + 1, top->width() - 8);
-        const auto* clock = w.findChild<QLabel*>("pnlClock");
-        QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("pnlRecv")->width() - 8);
-        for (const char* empty : {"pnlSrcID", "pnlDstID", "pnlProID"})
+        const auto* clock = w.findChild<QLabel*>("clockPanel");
+        QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("monitorBand")->width() - 8);
+        for (const char* empty : {"sourceIdPanel", "destinationIdPanel", "productIdPanel"})
             QVERIFY(w.findChild<IdPanel*>(empty)->text().isEmpty());
-        QVERIFY(!w.findChild<QCheckBox*>("ckLogTime")->isChecked());
+        QVERIFY(!w.findChild<QCheckBox*>("timeStampBox")->isChecked());
     }
 
     void captionCarriesTheProgramFilesDate()
@@ -120,10 +120,10 @@ private slots:
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("saved");
-        QTest::newRow("2") << 2 << "rb9600" << 2;
-        QTest::newRow("10") << 10 << "rb500k" << 10;
-        QTest::newRow("7") << 7 << "rb100k" << 7;
-        QTest::newRow("5") << 5 << "rb100k" << 7;
+        QTest::newRow("2") << 2 << "rate9600Button" << 2;
+        QTest::newRow("10") << 10 << "rate500kButton" << 10;
+        QTest::newRow("7") << 7 << "rate100kButton" << 7;
+        QTest::newRow("5") << 5 << "rate100kButton" << 7;
     }
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven()
     {
@@ -148,7 +148,7 @@ private slots:
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QFile::remove(iniPath());
-        auto* autoReconnect = w.findChild<QAction*>("mmAutoReconnect");
+        auto* autoReconnect = w.findChild<QAction*>("autoReconnectAction");
         QCOMPARE(autoReconnect->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
         QVERIFY(!autoReconnect->isChecked());
         autoReconnect->trigger();
@@ -162,7 +162,7 @@ private slots:
     void clockChangesAtMostOncePerSecond()
     {
         MainWindow w;
-        const auto* clock = w.findChild<QLabel*>("pnlClock");
+        const auto* clock = w.findChild<QLabel*>("clockPanel");
         QString last = clock->text();
         QElapsedTimer t;
         t.start();
@@ -187,8 +187,8 @@ private slots:
     {
         MainWindow w;
         w.show();
-        auto* item = w.findChild<QAction*>("mmViewInitBtn");
-        auto* init = w.findChild<QPushButton*>("btnInit");
+        auto* item = w.findChild<QAction*>("showInitButtonAction");
+        auto* init = w.findChild<QPushButton*>("initButton");
         item->trigger();
         QVERIFY(init->isVisible());
         item->trigger();
@@ -216,7 +216,7 @@ private slots:
         MainWindow w;
         w.show();
         w.sBarDblClick(); // the controls it reveals too
-        for (const char* band : {"pnlTop", "pnlRFBps", "pnlSend", "pnlRecv"}) {
+        for (const char* band : {"setupBand", "radioRatePanel", "sendBand", "monitorBand"}) {
             QList<QWidget*> shown;
             for (QWidget* c :
                  w.findChild<QWidget*>(band)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -241,14 +241,14 @@ private slots:
     {
         MainWindow w;
         w.show();
-        auto* setRFch = w.findChild<QPushButton*>("btnRFch");
+        auto* setRFch = w.findChild<QPushButton*>("setChannelButton");
         QCOMPARE(setRFch->text(), QStringLiteral("Set RFch"));
         w.sBarDblClick();
-        QVERIFY(w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
+        QVERIFY(w.findChild<QMenu*>("optionMenu")->menuAction()->isVisible());
         QCOMPARE(setRFch->text(), QStringLiteral("My RFch"));
-        QVERIFY(w.findChild<QPushButton*>("btnToRFch")->isVisible());
-        QVERIFY(w.findChild<QLabel*>("lblProID")->isVisible());
-        QVERIFY(w.findChild<IdPanel*>("pnlProID")->isVisible());
+        QVERIFY(w.findChild<QPushButton*>("remoteChannelButton")->isVisible());
+        QVERIFY(w.findChild<QLabel*>("productIdCaption")->isVisible());
+        QVERIFY(w.findChild<IdPanel*>("productIdPanel")->isVisible());
         setRFch->setText(QStringLiteral("changed"));
         QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
         QCOMPARE(setRFch->text(), QStringLiteral("changed"));

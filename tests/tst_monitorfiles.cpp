@@ -100,8 +100,8 @@ class MonitorFilesTest : public QObject {
         m_dialogs->fileNames.push_back(name);
         m_main->mmOpenClick();
     }
-    QAction* logItem() const { return m_main->findChild<QAction*>(QStringLiteral("mmLog")); }
-    QLabel* logLabel() const { return m_main->findChild<QLabel*>(QStringLiteral("lblLog")); }
+    QAction* logItem() const { return m_main->findChild<QAction*>(QStringLiteral("logAction")); }
+    QLabel* logLabel() const { return m_main->findChild<QLabel*>(QStringLiteral("logSizeLabel")); }
     void startLog(const QString& name)
     {
         m_dialogs->fileNames.push_back(name);
@@ -391,7 +391,7 @@ private slots:
         const QString file = path("session.Txt");
         writeFile(file, "earlier session\r\n");
         QCOMPARE(logItem()->text(), QStringLiteral("ログ記録 (&Log)..."));
-        m_main->findChild<QCheckBox*>(QStringLiteral("ckLogTime"))->setChecked(true);
+        m_main->findChild<QCheckBox*>(QStringLiteral("timeStampBox"))->setChecked(true);
         startLog(path("session"));
         QVERIFY(logItem()->isChecked());
         const Dialogs::FileRequest& request = m_dialogs->fileRequests.last();
@@ -494,7 +494,7 @@ private slots:
 
     void theChosenFontShowsItsSizeAndColour()
     {
-        auto* panel = m_main->findChild<QLabel*>(QStringLiteral("pnlFont"));
+        auto* panel = m_main->findChild<QLabel*>(QStringLiteral("fontPanel"));
         const QFont before = monitor()->font();
         const QColor black = monitor()->palette().color(QPalette::Text);
         m_main->pnlFontDblClick(); // cancelled

@@ -65,8 +65,8 @@ private slots:
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(),
                  QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
-        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(w.findChild<IdPanel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
+        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(w.findChild<IdPanel*>("destinationIdPanel")->text(), QStringLiteral("9A BC DE F0 "));
     }
 
     void textRepliesAreShownInTextModeAsOneLine()
@@ -98,7 +98,7 @@ private slots:
     void timeStampsLeadTheLine()
     {
         MainWindow& w = window();
-        w.findChild<QCheckBox*>("ckLogTime")->setChecked(true);
+        w.findChild<QCheckBox*>("timeStampBox")->setChecked(true);
         const uint8_t block[] = {0x0F, 0x5A};
         w.DisplayRecvFrame(block);
         const QString line = w.monitor()->lines().value(0);
@@ -115,9 +115,9 @@ private slots:
         w.createToolWindows();
         w.mmPadClick(4);
         w.mmSurveyClick();
-        frmSurvey->findChild<QPushButton*>("btnStart")->click();
-        auto* remStatus = frmRem->findChild<PanelStatusBar*>("sBar");
-        auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("sBar");
+        frmSurvey->findChild<QPushButton*>("startButton")->click();
+        auto* remStatus = frmRem->findChild<PanelStatusBar*>("statusPanels");
+        auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
         const auto feed = [&](const QByteArray& b) {
             w.DisplayRecvFrame({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
@@ -151,7 +151,7 @@ private slots:
     {
         MainWindow& w = window();
         const uint8_t block[] = {0x41};
-        for (const char* clearer : {"btnClear", "Label1"}) {
+        for (const char* clearer : {"monitorClearButton", "msgIdLabel"}) {
             w.DisplayRecvFrame(block);
             w.statusPanels()->setPanelText(0, QStringLiteral("x:OK"));
             QWidget* c = w.findChild<QWidget*>(clearer);

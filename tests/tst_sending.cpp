@@ -53,15 +53,15 @@ class SendingTest : public QObject {
     template <typename T> T* child(const char* name) { return m_w->findChild<T*>(QLatin1String(name)); }
     void setSendLine(const QString& msgId, const QString& src, const QString& dst, const QString& text)
     {
-        child<QLineEdit>("edtMsgID")->setText(msgId);
-        child<QLineEdit>("edtSrcID")->setText(src);
-        child<QLineEdit>("edtDstID")->setText(dst);
-        child<QComboBox>("cmbSend")->setEditText(text);
+        child<QLineEdit>("msgIdEdit")->setText(msgId);
+        child<QLineEdit>("sourceIdEdit")->setText(src);
+        child<QLineEdit>("destinationIdEdit")->setText(dst);
+        child<QComboBox>("sendTextBox")->setEditText(text);
     }
     QStringList history()
     {
         QStringList items;
-        auto* box = child<QComboBox>("cmbSend");
+        auto* box = child<QComboBox>("sendTextBox");
         for (int i = 0; i < box->count(); ++i)
             items << box->itemText(i);
         return items;
@@ -157,23 +157,23 @@ private slots:
         MainWindow& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
         w.lblSendTextClick();
         QVERIFY(!w.binaryMode());
-        child<QComboBox>("cmbSend")->setEditText(QStringLiteral("ABC"));
+        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("ABC"));
         w.btnSendClick();
         QCOMPARE(sent(5), hex("02 41 42 43 03"));
 
         CommSettings.SendHead = QStringLiteral("無し");
-        auto* dlmt = child<QComboBox>("cmbSendDlmt");
+        auto* dlmt = child<QComboBox>("delimiterBox");
         const QStringList cases[] = {
             {"CRLF", "AT", "41540D0A"}, {"ACK", "x", "7806"}, {"NAK", "x", "7815"}, {"CR", "", "0D"}};
         for (const QStringList& c : cases) {
             dlmt->setEditText(c[0]);
-            child<QComboBox>("cmbSend")->setEditText(c[1]);
+            child<QComboBox>("sendTextBox")->setEditText(c[1]);
             w.btnSendClick();
             const QByteArray expected = QByteArray::fromHex(c[2].toLatin1());
             QCOMPARE(sent(int(expected.size())), expected);
         }
         dlmt->setEditText(QStringLiteral("無し"));
-        child<QComboBox>("cmbSend")->setEditText(QString());
+        child<QComboBox>("sendTextBox")->setEditText(QString());
         w.btnSendClick();
         w.btnSendClick();
         expectNothingSent();
@@ -185,12 +185,12 @@ private slots:
         MainWindow& w = window();
         w.lblSendTextClick();
         for (const char* text : {"abc", "ABC", "abc", "abc ", "ABC"}) {
-            child<QComboBox>("cmbSend")->setEditText(QLatin1String(text));
+            child<QComboBox>("sendTextBox")->setEditText(QLatin1String(text));
             w.btnSendClick();
         }
         QCOMPARE(history(), QStringList({"abc", "ABC", "abc "}));
         for (int i = 0; i < 300; ++i) {
-            child<QComboBox>("cmbSend")->setEditText(QString::number(i));
+            child<QComboBox>("sendTextBox")->setEditText(QString::number(i));
             w.btnSendClick();
         }
         QCOMPARE(history().size(), 303);
@@ -212,20 +212,20 @@ private slots:
                 }
             }
         });
-        child<QComboBox>("cmbSend")->setEditText(longText);
+        child<QComboBox>("sendTextBox")->setEditText(longText);
         w.btnSendClick();
         reader.join();
         QCOMPARE(received, longText.toLatin1());
-        child<QComboBox>("cmbSend")->setCurrentIndex(303);
-        QCOMPARE(child<QComboBox>("cmbSend")->currentText(), longText);
+        child<QComboBox>("sendTextBox")->setCurrentIndex(303);
+        QCOMPARE(child<QComboBox>("sendTextBox")->currentText(), longText);
     }
 
     void aTypedDelimiterIsCommittedWithEnter()
     {
         MainWindow& w = window();
         w.lblSendTextClick();
-        auto* dlmt = child<QComboBox>("cmbSendDlmt");
-        auto* send = child<QPushButton>("btnSend");
+        auto* dlmt = child<QComboBox>("delimiterBox");
+        auto* send = child<QPushButton>("sendButton");
         dlmt->lineEdit()->setFocus();
         dlmt->setEditText(QStringLiteral("0x55"));
         QTest::keyClick(dlmt->lineEdit(), Qt::Key_Return);
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(dlmt->itemText(7), QStringLiteral("0x55"));
         QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x55"));
         QVERIFY(send->hasFocus());
-        child<QComboBox>("cmbSend")->setEditText(QStringLiteral("A"));
+        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
         w.btnSendClick();
         QCOMPARE(sent(2), hex("41 55"));
         dlmt->setCurrentIndex(4);
@@ -244,11 +244,11 @@ private slots:
     {
         MainWindow& w = window();
         w.lblSendTextClick();
-        auto* line = child<QComboBox>("cmbSend");
+        auto* line = child<QComboBox>("sendTextBox");
         line->lineEdit()->setFocus();
         line->setEditText(QStringLiteral("hello"));
         QTest::keyClick(line->lineEdit(), Qt::Key_Return);
-        QVERIFY(child<QPushButton>("btnSend")->hasFocus());
+        QVERIFY(child<QPushButton>("sendButton")->hasFocus());
         expectNothingSent();
         QCOMPARE(line->count(), 0);
     }
@@ -256,7 +256,7 @@ private slots:
     void theSendModeLabelToggles()
     {
         MainWindow& w = window();
-        auto* label = child<ClickLabel>("lblSendText");
+        auto* label = child<ClickLabel>("sendModeLabel");
         QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(label->text(), QStringLiteral("Text"));
         QCOMPARE(label->palette().color(QPalette::WindowText), w.palette().color(QPalette::WindowText));
@@ -283,9 +283,9 @@ private slots:
     void setRFchSendsTheChosenChannelPowerAndRate()
     {
         MainWindow& w = window();
-        child<QComboBox>("cmbRFch")->setCurrentIndex(9);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(3);
-        child<QRadioButton>("rb100k")->setChecked(true);
+        child<QComboBox>("channelBox")->setCurrentIndex(9);
+        child<QComboBox>("powerBox")->setCurrentIndex(3);
+        child<QRadioButton>("rate100kButton")->setChecked(true);
         w.btnRFchClick();
         QCOMPARE(sent(36), hex("0F 5A 24 2A 10 FF FF FF FF FF FF FF FF 03 21 07 05 01 01 04 05 00 "
                                "FF FF FF FF FF FF FF FF FF FF 00 00 00 00"));
@@ -296,8 +296,8 @@ private slots:
     void choicesNeverSentAreNotSaved()
     {
         MainWindow& w = window();
-        child<QComboBox>("cmbRFch")->setCurrentIndex(2);
-        child<QRadioButton>("rb500k")->setChecked(true);
+        child<QComboBox>("channelBox")->setCurrentIndex(2);
+        child<QRadioButton>("rate500kButton")->setChecked(true);
         w.close();
         QCOMPARE(RFChannel, 33);
         QCOMPARE(RFRateCode, 7);
@@ -333,10 +333,10 @@ private slots:
         w.btnToRFchClick(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
-        child<QComboBox>("cmbRFch")->setCurrentIndex(6);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(2);
-        child<QRadioButton>("rb500k")->setChecked(true);
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        child<QComboBox>("channelBox")->setCurrentIndex(6);
+        child<QComboBox>("powerBox")->setCurrentIndex(2);
+        child<QRadioButton>("rate500kButton")->setChecked(true);
         w.btnToRFchClick();
         QCOMPARE(sent(17), hex("0F 5A 11 17 10 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
         QCOMPARE(RFChannel, 33); // the radio settings stay as they were
@@ -345,12 +345,12 @@ private slots:
     void kindBSendsChannelAndPowerAsTwoFrames()
     {
         MainWindow& w = window();
-        auto* device = child<QComboBox>("cmbDevice");
+        auto* device = child<QComboBox>("deviceBox");
         device->setCurrentIndex(1);
         w.cmbDeviceCloseUp();
-        QVERIFY(!child<QWidget>("pnlRFBps")->isVisible());
-        child<QComboBox>("cmbRFch")->setCurrentIndex(5);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(7);
+        QVERIFY(!child<QWidget>("radioRatePanel")->isVisible());
+        child<QComboBox>("channelBox")->setCurrentIndex(5);
+        child<QComboBox>("powerBox")->setCurrentIndex(7);
         QElapsedTimer t;
         t.start();
         w.btnRFchClick();
@@ -363,20 +363,20 @@ private slots:
     void sourceIdDoubleClickCopiesTheDestination()
     {
         MainWindow& w = window();
-        auto* msgId = child<QLineEdit>("edtMsgID");
-        auto* src = child<QLineEdit>("edtSrcID");
+        auto* msgId = child<QLineEdit>("msgIdEdit");
+        auto* src = child<QLineEdit>("sourceIdEdit");
         msgId->setText(QStringLiteral("77"));
         w.lblSendSrcIDDblClick();
         QCOMPARE(src->text(), QString());
         QCOMPARE(msgId->text(), QStringLiteral("77"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 FF FF FF FF"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
-        auto* label = child<ClickLabel>("lblSendSrcID");
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        auto* label = child<ClickLabel>("sourceIdLabel");
         QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(src->text(), QStringLiteral("FF FF FF FF "));
         QCOMPARE(msgId->text(), QStringLiteral("13"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 0A 0B 0C 0D"));
-        QVERIFY(waitUntil([this] { return child<IdPanel>("pnlDstID")->text().startsWith(u'0'); }));
+        QVERIFY(waitUntil([this] { return child<IdPanel>("destinationIdPanel")->text().startsWith(u'0'); }));
         w.lblSendSrcIDDblClick();
         QCOMPARE(src->text(), QStringLiteral("0A 0B 0C 0D "));
         QCOMPARE(msgId->text(), QStringLiteral("11"));

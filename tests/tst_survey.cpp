@@ -70,14 +70,14 @@ class SurveyTest : public QObject {
             qFatal("no control %s", name);
         return w;
     }
-    QPushButton* start() { return child<QPushButton>("btnStart"); }
-    QProgressBar* bar() { return child<QProgressBar>("prgBar"); }
-    QTableWidget* grid() { return child<QTableWidget>("sGrid"); }
-    PanelStatusBar* status() { return child<PanelStatusBar>("sBar"); }
+    QPushButton* start() { return child<QPushButton>("startButton"); }
+    QProgressBar* bar() { return child<QProgressBar>("runProgressBar"); }
+    QTableWidget* grid() { return child<QTableWidget>("transmitterGrid"); }
+    PanelStatusBar* status() { return child<PanelStatusBar>("statusPanels"); }
     QStringList boxes()
     {
         QStringList texts;
-        for (const char* name : {"pnlKct1", "pnlKct2", "pnlKct3", "pnlKct4"})
+        for (const char* name : {"keyCounter1", "keyCounter2", "keyCounter3", "keyCounter4"})
             texts << child<QLabel>(name)->text();
         return texts;
     }
@@ -85,7 +85,7 @@ class SurveyTest : public QObject {
     // Starts a run of the given length (in seconds, as typed).
     void press(const QString& seconds = QStringLiteral("600"))
     {
-        child<QLineEdit>("edtTout")->setText(seconds);
+        child<QLineEdit>("runSecondsEdit")->setText(seconds);
         start()->click();
     }
     // Writes frames to the module's side and waits until the monitor shows them all.
@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(s.windowTitle(), QStringLiteral("Pad04W Survey"));
         QVERIFY(s.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(s.size(), QSize(600, 644));
-        QVERIFY(child<QTableWidget>("sGrid")->isHidden());
+        QVERIFY(child<QTableWidget>("transmitterGrid")->isHidden());
 
         // Centred over the main window, but never with its title bar off the screen.
         w.move(0, 0);
@@ -146,25 +146,25 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QVERIFY(start()->isCheckable() && !start()->isChecked());
         QVERIFY(bar()->isHidden());
-        QVERIFY(!child<QCheckBox>("ckKeyChange")->isChecked());
-        QCOMPARE(child<QCheckBox>("ckKeyChange")->text(), QStringLiteral("Key Change Enabled"));
-        QCOMPARE(child<QLineEdit>("edtTout")->text(), QStringLiteral("10"));
-        QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("秒"));
-        QCOMPARE(child<QPushButton>("btnClose")->text(), QStringLiteral("Close"));
+        QVERIFY(!child<QCheckBox>("keyChangeBox")->isChecked());
+        QCOMPARE(child<QCheckBox>("keyChangeBox")->text(), QStringLiteral("Key Change Enabled"));
+        QCOMPARE(child<QLineEdit>("runSecondsEdit")->text(), QStringLiteral("10"));
+        QCOMPARE(child<QLabel>("secondsLabel")->text(), QStringLiteral("秒"));
+        QCOMPARE(child<QPushButton>("closeButton")->text(), QStringLiteral("Close"));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
 
-        const QWidget* top = child<QWidget>("pnlTop");
+        const QWidget* top = child<QWidget>("countArea");
         QCOMPARE(top->geometry(), QRect(0, 0, 600, 625));
         const int tops[4] = {16, 154, 292, 430};
         const int margins[4] = {12, 12, 8, 8};
         for (int i = 0; i < 4; ++i) {
-            const auto* row = child<QLabel>(QByteArray("pnlKey" + QByteArray::number(i + 1)).constData());
+            const auto* row = child<QLabel>(QByteArray("keyRow" + QByteArray::number(i + 1)).constData());
             QCOMPARE(row->geometry(), QRect(8, tops[i], 584, 130));
             QCOMPARE(row->text(), QStringLiteral("  Key No.%1").arg(i + 1));
             QCOMPARE(row->font().pointSize(), 48);
             // The key number stays clear of the counter box.
             QVERIFY(row->fontMetrics().horizontalAdvance(row->text()) < 304 - row->frameWidth());
-            const auto* box = child<QLabel>(QByteArray("pnlKct" + QByteArray::number(i + 1)).constData());
+            const auto* box = child<QLabel>(QByteArray("keyCounter" + QByteArray::number(i + 1)).constData());
             QCOMPARE(box->geometry(), QRect(304, margins[i], 268, 130 - 2 * margins[i]));
             QCOMPARE(box->font().pointSize(), 48);
             QCOMPARE(box->palette().color(QPalette::Window), QColor(Qt::black));
@@ -175,10 +175,10 @@ private slots:
         // Rows and the bar stretch with the window; the bottom row follows the bottom edge.
         s.resize(700, 744);
         QCOMPARE(top->size(), QSize(700, 725));
-        QCOMPARE(child<QLabel>("pnlKey4")->geometry(), QRect(8, 430, 684, 130));
-        QCOMPARE(child<QLabel>("pnlKct4")->geometry(), QRect(304, 8, 368, 114));
+        QCOMPARE(child<QLabel>("keyRow4")->geometry(), QRect(8, 430, 684, 130));
+        QCOMPARE(child<QLabel>("keyCounter4")->geometry(), QRect(304, 8, 368, 114));
         QCOMPARE(start()->geometry().bottom() + 1, top->height() - 9);
-        QCOMPARE(child<QPushButton>("btnClose")->geometry().right() + 1, 700 - 9);
+        QCOMPARE(child<QPushButton>("closeButton")->geometry().right() + 1, 700 - 9);
         QCOMPARE(bar()->geometry(), QRect(144, 388 + 307, 461, 17));
     }
 
@@ -308,7 +308,7 @@ private slots:
         QFETCH(bool, keyChange);
         QFETCH(QStringList, totals);
         QFETCH(QString, rowKey);
-        child<QCheckBox>("ckKeyChange")->setChecked(keyChange);
+        child<QCheckBox>("keyChangeBox")->setChecked(keyChange);
         press();
         receive(keyReport(0x12345678, 0x01) + keyReport(0x12345678, 0x03));
         QCOMPARE(boxes(), totals);
@@ -320,7 +320,7 @@ private slots:
     void tenReportsOfOneTransmitterCountOnce()
     {
         for (const bool keyChange : {false, true}) {
-            child<QCheckBox>("ckKeyChange")->setChecked(keyChange);
+            child<QCheckBox>("keyChangeBox")->setChecked(keyChange);
             press();
             QByteArray frames;
             for (int i = 0; i < 10; ++i)
@@ -379,7 +379,7 @@ private slots:
         receive(frames);
         QCOMPARE(boxes(), QStringList({"25", "25", "25", "25"}));
         QCOMPARE(grid()->item(99, 1)->text(), QStringLiteral("00h 00h 00h 64h"));
-        for (const char* name : {"pnlKct1", "pnlKct2", "pnlKct3", "pnlKct4"})
+        for (const char* name : {"keyCounter1", "keyCounter2", "keyCounter3", "keyCounter4"})
             child<QLabel>(name)->setText(QStringLiteral("x"));
         receive(keyReport(101, 1));
         QCOMPARE(boxes(), QStringList({"25", "25", "25", "25"}));
@@ -399,7 +399,7 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QVERIFY(bar()->isHidden());
         receive(keyReport(2, 2)); // not routed here any more
-        m_main->findChild<QAction*>(QStringLiteral("mmSurvey"))->trigger();
+        m_main->findChild<QAction*>(QStringLiteral("surveyPanelAction"))->trigger();
         QVERIFY(survey().isVisible());
         QCOMPARE(survey().openFlag(), 1);
         QVERIFY(bar()->isHidden());
@@ -407,7 +407,7 @@ private slots:
         QCOMPARE(boxes(), QStringList({"0", "1", "0", "0"})); // the last totals stay
         // The Close button closes the same way.
         press();
-        QTest::mouseClick(child<QPushButton>("btnClose"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>("closeButton"), Qt::LeftButton);
         QCOMPARE(survey().openFlag(), 0);
         QVERIFY(!start()->isChecked());
     }
@@ -423,7 +423,7 @@ private slots:
         QVERIFY(!grid()->isHidden());
         QCOMPARE(survey().width(), before + 288);
         QCOMPARE(grid()->width(), 288);
-        QCOMPARE(child<QWidget>("pnlTop")->width(), before);
+        QCOMPARE(child<QWidget>("countArea")->width(), before);
         QVERIFY(centredOnScreen());
         QTest::mouseDClick(status(), Qt::LeftButton);
         QVERIFY(grid()->isHidden());

@@ -198,7 +198,7 @@ void whenDialogShown(std::function<void(QWidget*)> act)
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == QLatin1String("frmCom")) {
+        if (modal && modal->objectName() == QLatin1String("commSettingsDialog")) {
             poll->stop();
             poll->deleteLater();
             act(modal);
