@@ -194,11 +194,11 @@ public:
         connect(monitor(), &MonitorView::painted, this, [this] { painted(monitor()->paintedThrough()); });
     }
 
-    void DisplayRecvFrame(std::span<const uint8_t> block) override
+    void displayReceivedBlock(std::span<const uint8_t> block) override
     {
         ++runBlocks;
         runBytes += int64_t(block.size());
-        MainWindow::DisplayRecvFrame(block);
+        MainWindow::displayReceivedBlock(block);
         ++appended;
         lastAppendUs = nowUs();
         coveredUs = 0;
@@ -213,7 +213,7 @@ public:
 
     void startRun()
     {
-        btnClearClick();
+        onMonitorClearClicked();
         runBlocks = runBytes = 0;
         coveredUs = lastAppendUs = 0;
         worstLatencyUs = 0;
@@ -339,7 +339,7 @@ QString check(BenchWindow& w, const Feed& feed, const FeedReport& sent)
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const int64_t n = frames - lines.size() + i;
             // Everything but the time stamp: header, sequence and both IDs.
-            const QString expected = RenderBinary(bytesOf(keyReport(uint32_t(n), 0)).first(13));
+            const QString expected = renderBinary(bytesOf(keyReport(uint32_t(n), 0)).first(13));
             if (!lines[i].startsWith(expected))
                 return QStringLiteral("WRONG line %1").arg(i);
         }
@@ -350,11 +350,11 @@ QString check(BenchWindow& w, const Feed& feed, const FeedReport& sent)
     QString shown = lines.join(QString());
     QString expected;
     if (w.binaryMode()) {
-        expected = RenderBinary(all.last(std::min<size_t>(all.size(), size_t(shown.size() / 4))));
+        expected = renderBinary(all.last(std::min<size_t>(all.size(), size_t(shown.size() / 4))));
     } else {
         // Block boundaries add or drop blanks in Text mode; the text has none of its own.
         shown.remove(u' ');
-        expected = RenderText(all).remove(u' ');
+        expected = renderText(all).remove(u' ');
         expected = expected.right(shown.size());
     }
     return shown == expected ? QStringLiteral("ok, %1 lines held").arg(lines.size())
@@ -407,7 +407,7 @@ int main(int argc, char* argv[])
     const auto wanted = [&](const char* run) { return runs.isEmpty() || runs.contains(run); };
     const auto setBinary = [&](bool binary) {
         if (w.binaryMode() != binary)
-            w.lblSendTextClick();
+            w.toggleSendMode();
     };
     const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) {
         setBinary(binary);
@@ -466,7 +466,7 @@ int main(int argc, char* argv[])
             const bool peakReset = resetPeakMemory();
             const double cpu0 = cpuSeconds();
             const int64_t start = nowUs();
-            const MonitorFileResult loaded = LoadMonitorFile(path);
+            const MonitorFileResult loaded = loadMonitorFile(path);
             int64_t paintedUs = 0;
             if (loaded.error.isEmpty()) {
                 QMetaObject::Connection c =
@@ -497,7 +497,7 @@ int main(int argc, char* argv[])
         for (int id = 0; id < 1000; ++id) {
             report[11] = char(id >> 8);
             report[12] = char(id);
-            frmLinkStats->CountRecvBlock(
+            frmLinkStats->countReceivedBlock(
                 {reinterpret_cast<const uint8_t*>(report.constData()), size_t(report.size())});
         }
         w.stampsCarryTime = true;
@@ -543,6 +543,6 @@ int main(int argc, char* argv[])
         w.stampsCarryTime = false;
         setDialogs(nullptr);
     }
-    CommClose();
+    commClose();
     return 0;
 }

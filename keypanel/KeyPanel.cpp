@@ -46,12 +46,12 @@ KeyPanel::KeyPanel(QWidget* owner)
     statusPanels = new PanelStatusBar(2, 50, this);
     statusPanels->setObjectName(QStringLiteral("statusPanels"));
     statusPanels->setFixedHeight(kStatusBarHeight);
-    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &KeyPanel::sBarDblClick);
+    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &KeyPanel::onStatusBarDoubleClicked);
     // The pause is measured on the tick that all timing rules read, so tests can move it on.
     m_fanfarePause.setInterval(kFanfareCheckMs);
     connect(&m_fanfarePause, &QTimer::timeout, this, &KeyPanel::endFanfarePauseWhenDue);
-    FormCreate();
-    LayoutKeys();
+    initialise();
+    layoutKeys();
 }
 
 KeyPanel::~KeyPanel()
@@ -72,7 +72,7 @@ void KeyPanel::buildKeyArea()
         auto* button = makeChild<QPushButton>(keyArea, QStringLiteral("keyButton") + number,
                                               {0, 0, kKeyWidth, kKeyHeight});
         button->setText(QString::number(key));
-        connect(button, &QPushButton::clicked, this, &KeyPanel::btnK01Click);
+        connect(button, &QPushButton::clicked, this, &KeyPanel::onKeyButtonClicked);
         keyButtons[size_t(i)] = button;
 
         // The lamp lies over its button; clicks on it still press the key.
@@ -105,12 +105,12 @@ void KeyPanel::buildControlBar()
         growToCaption(box);
     makerCodeEdit =
         makeChild<QLineEdit>(controlBar, QStringLiteral("makerCodeEdit"), {kMakerCodeLeft, 36, 186, 20});
-    connect(clearButton, &QPushButton::clicked, this, &KeyPanel::btnClearClick);
+    connect(clearButton, &QPushButton::clicked, this, &KeyPanel::onClearClicked);
     // Toggled rather than clicked: Sound follows Check however Check changes.
-    connect(checkModeBox, &QCheckBox::toggled, this, &KeyPanel::ckJudgeClick);
+    connect(checkModeBox, &QCheckBox::toggled, this, &KeyPanel::onCheckModeToggled);
 }
 
-void KeyPanel::FormCreate()
+void KeyPanel::initialise()
 {
     for (int i = 0; i < kMaxKeys; ++i)
         keyButtons[size_t(i)]->setProperty("tag", i);
@@ -120,12 +120,12 @@ void KeyPanel::FormCreate()
     soundBox->setChecked(false);
     checkModeBox->setChecked(false);
     setKeyAreaColour(buttonFace());
-    ClearLamps();
+    clearLamps();
 }
 
-void KeyPanel::LayoutKeys()
+void KeyPanel::layoutKeys()
 {
-    const KeyGrid grid = LayoutKeyGrid(m_keyCount, keyButtons[0]->width(), keyButtons[0]->height());
+    const KeyGrid grid = layoutKeyGrid(m_keyCount, keyButtons[0]->width(), keyButtons[0]->height());
     const int width = grid.client.width();
     keyArea->setGeometry(0, 0, width, grid.keyAreaHeight);
     for (size_t i = 0; i < keyButtons.size(); ++i) {
@@ -147,7 +147,7 @@ void KeyPanel::showType(int keyCount)
 {
     m_keyCount = keyCount;
     if (isVisible()) {
-        LayoutKeys();
+        layoutKeys();
         keepOnScreen();
     }
     show();
@@ -162,7 +162,7 @@ void KeyPanel::showEvent(QShowEvent* event)
     if (event->spontaneous())
         return;
     m_openFlag = 1;
-    LayoutKeys();
+    layoutKeys();
     if (!m_placed) {
         m_placed = true;
         if (const QWidget* owner = parentWidget())
@@ -222,18 +222,18 @@ QColor KeyPanel::lampColour(int index) const
 void KeyPanel::playCue(const QString& name) const
 {
     if (soundBox->isChecked())
-        PlaySystemSound(name);
+        playSystemSound(name);
 }
 
-void KeyPanel::ClearLamps()
+void KeyPanel::clearLamps()
 {
     for (int i = 0; i < kMaxKeys; ++i)
         setLampColour(i, buttonFace());
 }
 
-void KeyPanel::ShowRecvKey(const QString& line)
+void KeyPanel::showReceivedKey(const QString& line)
 {
-    const KeyLine key = DecodeKeyLine(line);
+    const KeyLine key = decodeKeyLine(line);
     if (!m_repeats.admit(key.payload, tickCount()))
         return;
     if (colourPanelBox->isChecked())
@@ -245,9 +245,9 @@ void KeyPanel::ShowRecvKey(const QString& line)
         return;
     }
 
-    switch (ClassifyKey(key.keyCode, key.checkByte, std::min(m_keyCount, kMaxKeys))) {
+    switch (classifyKey(key.keyCode, key.checkByte, std::min(m_keyCount, kMaxKeys))) {
     case KeyAction::Clear:
-        ClearLamps();
+        clearLamps();
         break;
     case KeyAction::ColourReset:
         if (colourPanelBox->isChecked())
@@ -262,7 +262,7 @@ void KeyPanel::ShowRecvKey(const QString& line)
         if (keyButtons[size_t(i)]->isVisible())
             keyButtons[size_t(i)]->setFocus(Qt::OtherFocusReason);
         if (checkModeBox->isChecked())
-            JudgeKeys();
+            judgeKeys();
         else
             playCue(QStringLiteral("ding.wav"));
         break;
@@ -273,7 +273,7 @@ void KeyPanel::ShowRecvKey(const QString& line)
     m_repeats.stamp(tickCount());
 }
 
-void KeyPanel::JudgeKeys()
+void KeyPanel::judgeKeys()
 {
     const int n = std::clamp(m_keyCount, 0, kMaxKeys);
     for (int i = 0; i < n; ++i) {
@@ -294,19 +294,19 @@ void KeyPanel::endFanfarePauseWhenDue()
     if (tickCount() - m_fanfareTick < kFanfarePauseMs)
         return;
     m_fanfarePause.stop();
-    ClearLamps();
+    clearLamps();
 }
 
 void KeyPanel::sendKey(int keyCode)
 {
     QString makerCode = makerCodeEdit->text();
-    SendKeyCode(keyCode, makerCode, DeviceKind);
+    sendKeyCode(keyCode, makerCode, DeviceKind);
     // An empty box has been given the default maker code.
     if (makerCode != makerCodeEdit->text())
         makerCodeEdit->setText(makerCode);
 }
 
-void KeyPanel::btnK01Click()
+void KeyPanel::onKeyButtonClicked()
 {
     const auto* button = qobject_cast<const QPushButton*>(sender());
     if (!button)
@@ -314,19 +314,19 @@ void KeyPanel::btnK01Click()
     sendKey(button->property("tag").toInt() + 1);
 }
 
-void KeyPanel::btnClearClick()
+void KeyPanel::onClearClicked()
 {
-    ClearLamps();
+    clearLamps();
     sendKey(kClearCode);
     setKeyAreaColour(buttonFace());
 }
 
-void KeyPanel::ckJudgeClick()
+void KeyPanel::onCheckModeToggled()
 {
     soundBox->setChecked(checkModeBox->isChecked());
 }
 
-void KeyPanel::sBarDblClick()
+void KeyPanel::onStatusBarDoubleClicked()
 {
     makerCodeEdit->setText(statusPanels->panelText(1));
 }

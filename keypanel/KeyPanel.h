@@ -36,24 +36,24 @@ public:
     void showType(int keyCount);
 
     // One received key report, as the monitor renders it in hexadecimal.
-    void ShowRecvKey(const QString& line);
-    void ClearLamps();
+    void showReceivedKey(const QString& line);
+    void clearLamps();
     // The all-keys test of Check mode.
-    void JudgeKeys();
+    void judgeKeys();
 
 public slots:
-    void btnK01Click();
-    void btnClearClick();
-    void ckJudgeClick();
-    void sBarDblClick();
+    void onKeyButtonClicked();
+    void onClearClicked();
+    void onCheckModeToggled();
+    void onStatusBarDoubleClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void FormCreate();
-    void LayoutKeys();
+    void initialise();
+    void layoutKeys();
     void endFanfarePauseWhenDue();
     void keepOnScreen();
     void buildKeyArea();

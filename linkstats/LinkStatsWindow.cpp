@@ -54,8 +54,8 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
-    connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::btnResetClick);
-    connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::btnSaveClick);
+    connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::onResetClicked);
+    connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::onSaveAsClicked);
 }
 
 LinkStatsWindow::~LinkStatsWindow()
@@ -64,7 +64,7 @@ LinkStatsWindow::~LinkStatsWindow()
         frmLinkStats = nullptr;
 }
 
-void LinkStatsWindow::CountRecvBlock(std::span<const uint8_t> block)
+void LinkStatsWindow::countReceivedBlock(std::span<const uint8_t> block)
 {
     m_stats.count(block, tickCount());
 }
@@ -82,13 +82,13 @@ void LinkStatsWindow::refresh()
     m_model.update(m_stats);
 }
 
-void LinkStatsWindow::btnResetClick()
+void LinkStatsWindow::onResetClicked()
 {
     m_stats.clear();
     refresh();
 }
 
-void LinkStatsWindow::btnSaveClick()
+void LinkStatsWindow::onSaveAsClicked()
 {
     refresh();
     const Dialogs::FileRequest request{QStringLiteral("Save As"),
@@ -100,7 +100,7 @@ void LinkStatsWindow::btnSaveClick()
     if (chosen.isEmpty())
         return;
     const QString path = QFileInfo(chosen).absoluteFilePath();
-    if (const QString error = SaveTableCsv(path, m_sorted); !error.isEmpty()) {
+    if (const QString error = saveTableCsv(path, m_sorted); !error.isEmpty()) {
         showError(this, error);
         return;
     }

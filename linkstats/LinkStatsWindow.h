@@ -22,7 +22,7 @@ public:
     ~LinkStatsWindow() override;
 
     // Every block the monitor receives, key report or not.
-    void CountRecvBlock(std::span<const uint8_t> block);
+    void countReceivedBlock(std::span<const uint8_t> block);
     [[nodiscard]] const LinkStats& stats() const { return m_stats; }
 
     // Shows the window, or brings it to the front when it is shown already.
@@ -31,8 +31,8 @@ public:
 public slots:
     // Reads the counts into the table now; the timer does it every 500 ms while the window is shown.
     void refresh();
-    void btnResetClick();
-    void btnSaveClick();
+    void onResetClicked();
+    void onSaveAsClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -125,13 +125,13 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     m_statusPanels->setObjectName(QStringLiteral("statusPanels"));
     m_statusPanels->setFixedHeight(19);
     setStatusBar(m_statusPanels);
-    connect(m_statusPanels, &PanelStatusBar::doubleClicked, this, &MainWindow::sBarDblClick);
+    connect(m_statusPanels, &PanelStatusBar::doubleClicked, this, &MainWindow::onStatusBarDoubleClicked);
     logSizeLabel = new QLabel(m_statusPanels);
     logSizeLabel->setObjectName(QStringLiteral("logSizeLabel"));
     logSizeLabel->hide();
     m_statusPanels->addPermanentWidget(logSizeLabel);
     m_logTimer.setInterval(SessionLog::kFlushMs);
-    connect(&m_logTimer, &QTimer::timeout, this, &MainWindow::tmLogTimer);
+    connect(&m_logTimer, &QTimer::timeout, this, &MainWindow::updateLogStatus);
 
     buildMenu();
     resize(kDesignWidth, 507 + menuBar()->sizeHint().height());
@@ -141,7 +141,7 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
         move(placed.topLeft());
     }
     setCommView(this);
-    FormCreate(overrides);
+    initialise(overrides);
 }
 
 MainWindow::~MainWindow()
@@ -194,10 +194,10 @@ void MainWindow::buildTopBand(QWidget* band)
     initButton = makeChild<QPushButton>(band, "initButton", {kDesignWidth - 45 - 8, 6, 45, 41});
     initButton->setText(QStringLiteral("Init"));
 
-    connect(setChannelButton, &QPushButton::clicked, this, &MainWindow::btnRFchClick);
-    connect(remoteChannelButton, &QPushButton::clicked, this, &MainWindow::btnToRFchClick);
-    connect(initButton, &QPushButton::clicked, this, &MainWindow::btnInitClick);
-    connect(deviceBox, &QComboBox::activated, this, &MainWindow::cmbDeviceCloseUp);
+    connect(setChannelButton, &QPushButton::clicked, this, &MainWindow::onSetChannelClicked);
+    connect(remoteChannelButton, &QPushButton::clicked, this, &MainWindow::onRemoteChannelClicked);
+    connect(initButton, &QPushButton::clicked, this, &MainWindow::onInitClicked);
+    connect(deviceBox, &QComboBox::activated, this, &MainWindow::onDeviceChosen);
 }
 
 void MainWindow::buildSendBand(QWidget* band)
@@ -238,11 +238,11 @@ void MainWindow::buildSendBand(QWidget* band)
     sendModeLabel->setToolTip(QStringLiteral("Click: Text / Binary"));
     sendTextBox->lineEdit()->installEventFilter(this);
     delimiterBox->lineEdit()->installEventFilter(this);
-    connect(sendButton, &QPushButton::clicked, this, &MainWindow::btnSendClick);
-    connect(msgIdLabel, &ClickLabel::clicked, this, &MainWindow::btnClearClick);
-    connect(sendModeLabel, &ClickLabel::clicked, this, &MainWindow::lblSendTextClick);
-    connect(sourceIdLabel, &ClickLabel::doubleClicked, this, &MainWindow::lblSendSrcIDDblClick);
-    connect(delimiterBox, &QComboBox::currentTextChanged, this, &MainWindow::cmbSendDlmtChange);
+    connect(sendButton, &QPushButton::clicked, this, &MainWindow::onSendClicked);
+    connect(msgIdLabel, &ClickLabel::clicked, this, &MainWindow::onMonitorClearClicked);
+    connect(sendModeLabel, &ClickLabel::clicked, this, &MainWindow::toggleSendMode);
+    connect(sourceIdLabel, &ClickLabel::doubleClicked, this, &MainWindow::onSourceIdLabelDoubleClicked);
+    connect(delimiterBox, &QComboBox::currentTextChanged, this, &MainWindow::onDelimiterChanged);
 }
 
 void MainWindow::buildRecvBand(QWidget* band)
@@ -272,10 +272,10 @@ void MainWindow::buildRecvBand(QWidget* band)
     portPanel->setToolTip(QStringLiteral("Double-click: 通信設定"));
     bitRatePanel->setToolTip(portPanel->toolTip());
     fontPanel->setToolTip(QStringLiteral("Double-click: Font"));
-    connect(monitorClearButton, &QPushButton::clicked, this, &MainWindow::btnClearClick);
-    connect(portPanel, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
-    connect(bitRatePanel, &ClickLabel::doubleClicked, this, &MainWindow::mmComPortClick);
-    connect(fontPanel, &ClickLabel::doubleClicked, this, &MainWindow::pnlFontDblClick);
+    connect(monitorClearButton, &QPushButton::clicked, this, &MainWindow::onMonitorClearClicked);
+    connect(portPanel, &ClickLabel::doubleClicked, this, &MainWindow::editCommSettings);
+    connect(bitRatePanel, &ClickLabel::doubleClicked, this, &MainWindow::editCommSettings);
+    connect(fontPanel, &ClickLabel::doubleClicked, this, &MainWindow::onFontPanelDoubleClicked);
 }
 
 void MainWindow::buildMenu()
@@ -287,18 +287,18 @@ void MainWindow::buildMenu()
     fileMenu = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
     connect(named(fileMenu->addAction(QStringLiteral("開く (&Open)")), "openAction"), &QAction::triggered,
-            this, &MainWindow::mmOpenClick);
+            this, &MainWindow::onOpenChosen);
     connect(named(fileMenu->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "saveAsAction"),
-            &QAction::triggered, this, &MainWindow::mmSaveClick);
+            &QAction::triggered, this, &MainWindow::onSaveAsChosen);
     logAction = named(fileMenu->addAction(QStringLiteral("ログ記録 (&Log)...")), "logAction");
     logAction->setCheckable(true);
-    connect(logAction, &QAction::triggered, this, &MainWindow::mmLogClick);
+    connect(logAction, &QAction::triggered, this, &MainWindow::onLogChosen);
     named(fileMenu->addSeparator(), "commSettingsSeparator");
     connect(named(fileMenu->addAction(QStringLiteral("通信設定 (&ComPort)")), "commSettingsAction"),
-            &QAction::triggered, this, &MainWindow::mmComPortClick);
+            &QAction::triggered, this, &MainWindow::editCommSettings);
     named(fileMenu->addSeparator(), "quitSeparator");
     connect(named(fileMenu->addAction(QStringLiteral("終了 (&Quit)")), "quitAction"), &QAction::triggered,
-            this, &MainWindow::mmQuitClick);
+            this, &MainWindow::onQuitChosen);
 
     optionMenu = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
     optionMenu->setObjectName(QStringLiteral("optionMenu"));
@@ -308,10 +308,10 @@ void MainWindow::buildMenu()
         const QString number = QStringLiteral("%1").arg(keys, 2, 10, QLatin1Char('0'));
         QAction* pad = keyPanelMenu->addAction(QStringLiteral("Pad") + number);
         pad->setObjectName(QStringLiteral("pad") + number + QStringLiteral("Action"));
-        connect(pad, &QAction::triggered, this, [this, keys] { mmPadClick(keys); });
+        connect(pad, &QAction::triggered, this, [this, keys] { onPadTypeChosen(keys); });
     }
     connect(named(optionMenu->addAction(QStringLiteral("Survey Panel")), "surveyPanelAction"),
-            &QAction::triggered, this, &MainWindow::mmSurveyClick);
+            &QAction::triggered, this, &MainWindow::showSurveyPanel);
     connect(named(optionMenu->addAction(QStringLiteral("Link Statistics")), "linkStatsAction"),
             &QAction::triggered, this, [] {
                 if (frmLinkStats)
@@ -320,14 +320,14 @@ void MainWindow::buildMenu()
     showInitButtonAction =
         named(optionMenu->addAction(QStringLiteral("View Initilize Button")), "showInitButtonAction");
     showInitButtonAction->setCheckable(true);
-    connect(showInitButtonAction, &QAction::triggered, this, &MainWindow::mmViewInitBtnClick);
+    connect(showInitButtonAction, &QAction::triggered, this, &MainWindow::onShowInitButtonChosen);
     autoReconnectAction =
         named(optionMenu->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "autoReconnectAction");
     autoReconnectAction->setCheckable(true);
-    connect(autoReconnectAction, &QAction::triggered, this, &MainWindow::mmAutoReconnectClick);
+    connect(autoReconnectAction, &QAction::triggered, this, &MainWindow::onAutoReconnectChosen);
 }
 
-void InitApplication()
+void setUpApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
 }
@@ -341,17 +341,17 @@ QString MainWindow::captionFor(const QString& executablePath)
            QStringLiteral(" ]");
 }
 
-void MainWindow::FormCreate(const SettingsOverrides& overrides)
+void MainWindow::initialise(const SettingsOverrides& overrides)
 {
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
-    LoadSettings();
-    ApplySettingsOverrides(overrides);
+    loadSettings();
+    applySettingsOverrides(overrides);
     autoReconnectAction->setChecked(AutoReconnect);
-    CommOpen();
+    commOpen();
     m_monitor->clearLines();
     sendTextBox->clear();
     sendTextBox->setEditText(QString());
-    ShowPortSettings();
+    showPortSettings();
     optionMenu->menuAction()->setVisible(false);
     remoteChannelButton->hide();
     placeRightAnchored();
@@ -360,11 +360,11 @@ void MainWindow::FormCreate(const SettingsOverrides& overrides)
     fontPanel->setText(QStringLiteral("Size:%1").arg(m_monitor->font().pointSize()));
     clockPanel->clear();
     m_clockTimer.setInterval(500);
-    connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::tmClockTimer);
+    connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::onClockTick);
     m_clockTimer.start();
     timeStampBox->setChecked(false);
     deviceLabel->hide();
-    lblSendTextClick();
+    toggleSendMode();
     sourceIdPanel->clear();
     destinationIdPanel->clear();
     productIdPanel->clear();
@@ -379,7 +379,7 @@ void MainWindow::FormCreate(const SettingsOverrides& overrides)
         RFRateCode = kRate100k;
     }
     deviceBox->setCurrentIndex(2);
-    cmbDeviceCloseUp();
+    onDeviceChosen();
     deviceBox->setEnabled(false);
 }
 
@@ -414,7 +414,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             if (watched == delimiterBox->lineEdit())
-                CommitSendDelimiter();
+                commitSendDelimiter();
             if (watched == sendTextBox->lineEdit() || watched == delimiterBox->lineEdit()) {
                 sendButton->setFocus(Qt::OtherFocusReason);
                 return true;
@@ -434,22 +434,22 @@ void MainWindow::setSettingsStatus(const QString& text)
     m_statusPanels->setPanelText(1, text);
 }
 
-void MainWindow::tmClockTimer()
+void MainWindow::onClockTick()
 {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
     if (now != clockPanel->text())
         clockPanel->setText(now);
     if (frmSurvey)
-        frmSurvey->SurveyTick();
+        frmSurvey->onClockTick();
 }
 
-void MainWindow::mmComPortClick()
+void MainWindow::editCommSettings()
 {
-    CommitSendDelimiter();
-    CommClose();
+    commitSendDelimiter();
+    commClose();
     if (runSettingsDialog()) {
-        SaveSettings();
-        ShowPortSettings();
+        saveSettings();
+        showPortSettings();
         return;
     }
     // A port search leaves the state of the last port it probed in the status bar; the port the
@@ -461,22 +461,22 @@ bool MainWindow::runSettingsDialog()
 {
     CommSettingsDialog::SearchHooks hooks;
     hooks.sendProbe = [this] {
-        SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
+        sendRfConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode());
     };
     hooks.clearMonitor = [this] { m_monitor->clearLines(); };
     CommSettingsDialog dialog(this, hooks);
     return dialog.exec() == QDialog::Accepted;
 }
 
-void MainWindow::mmQuitClick()
+void MainWindow::onQuitChosen()
 {
     close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    SaveSettings();
-    CommClose();
+    saveSettings();
+    commClose();
     m_log.stop();
     m_log.finish();
     showLogStopped();
@@ -484,19 +484,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void MainWindow::mmAutoReconnectClick()
+void MainWindow::onAutoReconnectChosen()
 {
     AutoReconnect = autoReconnectAction->isChecked();
     if (!AutoReconnect)
         m_reconnect.stop();
 }
 
-void MainWindow::mmViewInitBtnClick()
+void MainWindow::onShowInitButtonChosen()
 {
     initButton->setVisible(showInitButtonAction->isChecked());
 }
 
-void MainWindow::mmSurveyClick()
+void MainWindow::showSurveyPanel()
 {
     if (!frmSurvey)
         return;
@@ -505,13 +505,13 @@ void MainWindow::mmSurveyClick()
     frmSurvey->activateWindow();
 }
 
-void MainWindow::mmPadClick(int keyCount)
+void MainWindow::onPadTypeChosen(int keyCount)
 {
     if (frmRem)
         frmRem->showType(keyCount);
 }
 
-void MainWindow::sBarDblClick()
+void MainWindow::onStatusBarDoubleClicked()
 {
     if (optionMenu->menuAction()->isVisible())
         return;

@@ -34,23 +34,23 @@ public:
     // What the link shows here.
     void setPortStatus(const QString& text) override;
     void setSettingsStatus(const QString& text) override;
-    void DisplayRecvFrame(std::span<const uint8_t> block) override;
-    void ShowSrcID() override;
-    void ShowDstID() override;
+    void displayReceivedBlock(std::span<const uint8_t> block) override;
+    void showSourceId() override;
+    void showDestinationId() override;
     QWidget* dialogParent() override { return this; }
 
     // Creates the tool windows (key panel, survey panel, link statistics), hidden, owned by this window.
     void createToolWindows();
 
     // Shows the delimiter setting in the delimiter box, the port name and the bit rate.
-    void ShowPortSettings();
+    void showPortSettings();
     // Takes the delimiter box's text into its list (once) and into the setting.
-    void CommitSendDelimiter();
-    void SendTextLine(const QString& text);
-    void AddSendHistory();
+    void commitSendDelimiter();
+    void sendTextLine(const QString& text);
+    void addSendHistory();
     // Send mode: true for "Binary", false for Text.
     [[nodiscard]] bool binaryMode() const { return m_sendModeTag != 0; }
-    [[nodiscard]] int SelectedRateCode() const;
+    [[nodiscard]] int selectedRateCode() const;
     [[nodiscard]] MonitorView* monitor() const { return m_monitor; }
     [[nodiscard]] PanelStatusBar* statusPanels() const { return m_statusPanels; }
 
@@ -59,35 +59,35 @@ public:
     [[nodiscard]] static QString captionFor(const QString& executablePath);
 
 public slots:
-    void btnClearClick();
-    void btnSendClick();
-    void lblSendTextClick();
-    void cmbSendDlmtChange();
-    void mmComPortClick();
-    void mmQuitClick();
-    void mmViewInitBtnClick();
-    void mmSurveyClick();
-    void mmPadClick(int keyCount);
-    void mmOpenClick();
-    void mmSaveClick();
-    void mmLogClick();
-    void mmAutoReconnectClick();
-    void pnlFontDblClick();
-    void sBarDblClick();
-    void cmbDeviceCloseUp();
-    void btnRFchClick();
-    void btnInitClick();
-    void btnToRFchClick();
-    void lblSendSrcIDDblClick();
-    void tmClockTimer();
-    void tmLogTimer();
+    void onMonitorClearClicked();
+    void onSendClicked();
+    void toggleSendMode();
+    void onDelimiterChanged();
+    void editCommSettings();
+    void onQuitChosen();
+    void onShowInitButtonChosen();
+    void showSurveyPanel();
+    void onPadTypeChosen(int keyCount);
+    void onOpenChosen();
+    void onSaveAsChosen();
+    void onLogChosen();
+    void onAutoReconnectChosen();
+    void onFontPanelDoubleClicked();
+    void onStatusBarDoubleClicked();
+    void onDeviceChosen();
+    void onSetChannelClicked();
+    void onInitClicked();
+    void onRemoteChannelClicked();
+    void onSourceIdLabelDoubleClicked();
+    void onClockTick();
+    void updateLogStatus();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate(const SettingsOverrides& overrides);
+    void initialise(const SettingsOverrides& overrides);
     void buildTopBand(QWidget* band);
     void buildSendBand(QWidget* band);
     void buildRecvBand(QWidget* band);
@@ -165,4 +165,4 @@ extern MainWindow* mainWindow;
 
 // The program entry's set-up of the application object: its name, and no display name, which the
 // platform would append to every window's caption.
-void InitApplication();
+void setUpApplication();

@@ -17,7 +17,7 @@ int MainWindow::deviceKind() const
     return deviceBox->currentIndex();
 }
 
-int MainWindow::SelectedRateCode() const
+int MainWindow::selectedRateCode() const
 {
     int code = kRate100k;
     if (rate9600Button->isChecked())
@@ -29,13 +29,13 @@ int MainWindow::SelectedRateCode() const
     return code;
 }
 
-void MainWindow::cmbDeviceCloseUp()
+void MainWindow::onDeviceChosen()
 {
     const int kind = deviceKind();
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
     DeviceKind = kind;
-    const DeviceLists lists = ApplyDeviceKind(kind);
+    const DeviceLists lists = applyDeviceKind(kind);
     channelBox->clear();
     channelBox->addItems(lists.channels);
     channelBox->setCurrentIndex(lists.channelIndex);
@@ -43,33 +43,33 @@ void MainWindow::cmbDeviceCloseUp()
     powerBox->addItems(lists.powers);
     powerBox->setCurrentIndex(lists.powerIndex);
     if (lists.showRates)
-        RFRateCode = SelectedRateCode();
+        RFRateCode = selectedRateCode();
     radioRatePanel->setVisible(lists.showRates);
 }
 
-void MainWindow::btnRFchClick()
+void MainWindow::onSetChannelClicked()
 {
     if (!CommSettings.OpenFlag)
-        CommOpen();
+        commOpen();
     if (CommSettings.OpenFlag)
-        SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
+        sendRfConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode());
 }
 
-void MainWindow::btnInitClick()
+void MainWindow::onInitClicked()
 {
     if (!CommSettings.OpenFlag)
-        CommOpen();
+        commOpen();
     if (!CommSettings.OpenFlag)
         return;
-    SendRFConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode());
-    WaitForAnswer(1000);
-    SendRFInit(deviceKind(), channelBox->currentIndex());
+    sendRfConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode());
+    waitForAnswer(1000);
+    sendRfInit(deviceKind(), channelBox->currentIndex());
 }
 
-void MainWindow::btnToRFchClick()
+void MainWindow::onRemoteChannelClicked()
 {
     if (destinationIdPanel->text().isEmpty())
         return;
-    SendRemoteRFch(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), SelectedRateCode(),
-                   RecvFrame.RecvDstID);
+    sendRemoteChannel(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode(),
+                      RecvFrame.RecvDstID);
 }

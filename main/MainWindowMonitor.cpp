@@ -41,16 +41,16 @@ QString fileToOpen(const QString& chosen)
 }
 } // namespace
 
-void MainWindow::DisplayRecvFrame(std::span<const uint8_t> block)
+void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
 {
     if (frmLinkStats)
-        frmLinkStats->CountRecvBlock(block);
+        frmLinkStats->countReceivedBlock(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
         if (frmRem && frmRem->openFlag() == 1)
-            frmRem->ShowRecvKey(RenderBinary(block));
+            frmRem->showReceivedKey(renderBinary(block));
         else if (frmSurvey && frmSurvey->openFlag() == 1)
-            frmSurvey->CountRecvKey(RenderBinary(block));
+            frmSurvey->countReceivedKey(renderBinary(block));
     }
     QString stamp;
     if (timeStampBox->isChecked()) {
@@ -62,31 +62,31 @@ void MainWindow::DisplayRecvFrame(std::span<const uint8_t> block)
     }
     // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
     if (m_log.running())
-        m_log.append(stamp + (binaryMode() ? RenderBinary(block) : RenderText(block)));
+        m_log.append(stamp + (binaryMode() ? renderBinary(block) : renderText(block)));
     // "Binary" lines keep their bytes; the monitor formats the part it shows.
     if (binaryMode())
         m_monitor->appendBinaryLine(stamp, block);
     else
-        m_monitor->appendLine(stamp + RenderText(block));
+        m_monitor->appendLine(stamp + renderText(block));
 }
 
-void MainWindow::btnClearClick()
+void MainWindow::onMonitorClearClicked()
 {
     m_monitor->clearLines();
     m_statusPanels->setPanelText(0, QString());
 }
 
-void MainWindow::ShowSrcID()
+void MainWindow::showSourceId()
 {
-    sourceIdPanel->setText(FormatId(RecvFrame.RecvSrcID));
+    sourceIdPanel->setText(formatId(RecvFrame.RecvSrcID));
 }
 
-void MainWindow::ShowDstID()
+void MainWindow::showDestinationId()
 {
-    destinationIdPanel->setText(FormatId(RecvFrame.RecvDstID));
+    destinationIdPanel->setText(formatId(RecvFrame.RecvDstID));
 }
 
-void MainWindow::mmOpenClick()
+void MainWindow::onOpenChosen()
 {
     m_openFileName = m_saveFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_openFileName};
@@ -95,7 +95,7 @@ void MainWindow::mmOpenClick()
         return;
     const QString path = QFileInfo(fileToOpen(chosen)).absoluteFilePath();
     m_openFileName = path;
-    const MonitorFileResult loaded = LoadMonitorFile(path);
+    const MonitorFileResult loaded = loadMonitorFile(path);
     if (!loaded.error.isEmpty()) {
         showError(this, loaded.error);
         return;
@@ -104,7 +104,7 @@ void MainWindow::mmOpenClick()
     m_statusPanels->setPanelText(1, path);
 }
 
-void MainWindow::mmSaveClick()
+void MainWindow::onSaveAsChosen()
 {
     m_saveFileName = m_openFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_saveFileName};
@@ -119,14 +119,14 @@ void MainWindow::mmSaveClick()
                           Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     m_saveFileName = path;
-    if (const QString error = SaveMonitorFile(path, m_monitor->lines()); !error.isEmpty()) {
+    if (const QString error = saveMonitorFile(path, m_monitor->lines()); !error.isEmpty()) {
         showError(this, error);
         return;
     }
     m_statusPanels->setPanelText(1, path);
 }
 
-void MainWindow::mmLogClick()
+void MainWindow::onLogChosen()
 {
     if (m_log.running()) {
         m_log.stop();
@@ -153,10 +153,10 @@ void MainWindow::mmLogClick()
     logSizeLabel->setToolTip(path);
     logSizeLabel->show();
     m_logTimer.start();
-    tmLogTimer();
+    updateLogStatus();
 }
 
-void MainWindow::tmLogTimer()
+void MainWindow::updateLogStatus()
 {
     if (const QString failure = m_log.takeFailure(); !failure.isEmpty()) {
         showLogStopped();
@@ -174,7 +174,7 @@ void MainWindow::showLogStopped()
     logSizeLabel->hide();
 }
 
-void MainWindow::pnlFontDblClick()
+void MainWindow::onFontPanelDoubleClicked()
 {
     const auto chosen = dialogs().font(this, {m_monitor->font(), m_monitor->palette().color(QPalette::Text)});
     if (!chosen)

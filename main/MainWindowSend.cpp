@@ -24,26 +24,26 @@ int exactIndex(const QComboBox* box, const QString& text)
 }
 } // namespace
 
-void MainWindow::btnSendClick()
+void MainWindow::onSendClicked()
 {
     if (binaryMode()) {
-        const QString refused = SendUserFrame(msgIdEdit->text(), sourceIdEdit->text(),
+        const QString refused = sendUserFrame(msgIdEdit->text(), sourceIdEdit->text(),
                                               destinationIdEdit->text(), sendTextBox->currentText());
         if (!refused.isEmpty())
             showError(this, refused);
         return;
     }
-    CommitSendDelimiter();
-    SendTextLine(sendTextBox->currentText());
-    AddSendHistory();
+    commitSendDelimiter();
+    sendTextLine(sendTextBox->currentText());
+    addSendHistory();
 }
 
-void MainWindow::SendTextLine(const QString& text)
+void MainWindow::sendTextLine(const QString& text)
 {
-    CommWrite(TextLineBytes(text, CommSettings.SendHead, CommSettings.SendDlmt));
+    commWrite(textLineBytes(text, CommSettings.SendHead, CommSettings.SendDlmt));
 }
 
-void MainWindow::AddSendHistory()
+void MainWindow::addSendHistory()
 {
     const QString text = sendTextBox->currentText();
     if (exactIndex(sendTextBox, text) < 0) {
@@ -52,7 +52,7 @@ void MainWindow::AddSendHistory()
     }
 }
 
-void MainWindow::CommitSendDelimiter()
+void MainWindow::commitSendDelimiter()
 {
     const QString text = delimiterBox->currentText();
     if (exactIndex(delimiterBox, text) < 0) {
@@ -63,7 +63,7 @@ void MainWindow::CommitSendDelimiter()
     CommSettings.SendDlmt = text;
 }
 
-void MainWindow::cmbSendDlmtChange()
+void MainWindow::onDelimiterChanged()
 {
     const int index = delimiterBox->currentIndex();
     const bool itemSelected = index >= 0 && delimiterBox->itemText(index) == delimiterBox->currentText();
@@ -73,7 +73,7 @@ void MainWindow::cmbSendDlmtChange()
         CommSettings.SendDlmt = delimiterBox->currentText();
 }
 
-void MainWindow::lblSendTextClick()
+void MainWindow::toggleSendMode()
 {
     QPalette pal = sendModeLabel->palette();
     if (m_sendModeTag != 0) {
@@ -88,7 +88,7 @@ void MainWindow::lblSendTextClick()
     sendModeLabel->setPalette(pal);
 }
 
-void MainWindow::ShowPortSettings()
+void MainWindow::showPortSettings()
 {
     const QString dlmt = CommSettings.SendDlmt;
     {
@@ -104,7 +104,7 @@ void MainWindow::ShowPortSettings()
     bitRatePanel->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
 }
 
-void MainWindow::lblSendSrcIDDblClick()
+void MainWindow::onSourceIdLabelDoubleClicked()
 {
     const QString id = destinationIdPanel->text();
     sourceIdEdit->setText(id);

@@ -47,11 +47,11 @@ QByteArray channelAndPower()
 void sendPayload(uint8_t command, const QByteArray& payload)
 {
     std::copy(payload.begin(), payload.end(), CommandPayload.begin());
-    SendModuleCommand(command, int(payload.size()));
+    sendModuleCommand(command, int(payload.size()));
 }
 } // namespace
 
-DeviceLists ApplyDeviceKind(int kind)
+DeviceLists applyDeviceKind(int kind)
 {
     DeviceLists lists;
     if (kind == KindVinta24A || kind == KindVinta24B) {
@@ -74,12 +74,12 @@ DeviceLists ApplyDeviceKind(int kind)
     return lists;
 }
 
-int32_t ChannelForItem(int kind, int itemIndex)
+int32_t channelForItem(int kind, int itemIndex)
 {
     return kind == KindVintaC ? itemIndex + 24 : itemIndex;
 }
 
-QByteArray RFConfigPayload(int kind)
+QByteArray rfConfigPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
@@ -92,7 +92,7 @@ QByteArray RFConfigPayload(int kind)
     }
 }
 
-QByteArray RFInitPayload(int kind)
+QByteArray rfInitPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
@@ -107,48 +107,48 @@ QByteArray RFInitPayload(int kind)
     }
 }
 
-void SendRFConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
+void sendRfConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
 {
-    RFChannel = ChannelForItem(kind, channelIndex);
+    RFChannel = channelForItem(kind, channelIndex);
     RFPower = powerIndex;
     RFRateCode = rateCode;
     switch (kind) {
     case KindVinta24A:
-        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        sendPayload(CmdRFParameters, rfConfigPayload(kind));
         break;
     case KindVinta24B:
         sendPayload(CmdRFChannel, bytes({uint8_t(RFChannel)}));
-        PumpWait(100);
+        pumpWait(100);
         sendPayload(CmdRFPower, bytes({uint8_t(RFPower)}));
         break;
     case KindVintaC:
-        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        sendPayload(CmdRFParameters, rfConfigPayload(kind));
         break;
     default:
         break;
     }
 }
 
-void SendRFInit(int kind, int channelIndex)
+void sendRfInit(int kind, int channelIndex)
 {
-    RFChannel = ChannelForItem(kind, channelIndex);
+    RFChannel = channelForItem(kind, channelIndex);
     switch (kind) {
     case KindVinta24A:
-        sendPayload(CmdInit, RFInitPayload(kind));
+        sendPayload(CmdInit, rfInitPayload(kind));
         break;
     case KindVinta24B:
-        sendPayload(CmdInitKindB, RFInitPayload(kind));
+        sendPayload(CmdInitKindB, rfInitPayload(kind));
         break;
     case KindVintaC:
-        sendPayload(CmdInit, RFInitPayload(kind));
+        sendPayload(CmdInit, rfInitPayload(kind));
         break;
     default:
         break;
     }
 }
 
-QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
-                           const std::array<uint8_t, 4>& id, uint8_t sequence)
+QByteArray remoteChannelFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                              const std::array<uint8_t, 4>& id, uint8_t sequence)
 {
     uint8_t command = 0;
     QByteArray payload;
@@ -169,13 +169,13 @@ QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t r
         return {};
     }
     const QByteArray src(reinterpret_cast<const char*>(id.data()), 4);
-    return ModuleHeader(command, int(payload.size()), sequence, src) + payload;
+    return moduleHeader(command, int(payload.size()), sequence, src) + payload;
 }
 
-void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode,
-                    const std::array<uint8_t, 4>& id)
+void sendRemoteChannel(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                       const std::array<uint8_t, 4>& id)
 {
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
-    CommWrite(RemoteRFchFrame(kind, channelIndex, powerIndex, rateCode, id, FrameSeq++));
+    commWrite(remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, FrameSeq++));
 }

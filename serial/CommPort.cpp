@@ -84,9 +84,9 @@ void startWorker()
 }
 } // namespace
 
-bool CommOpen()
+bool commOpen()
 {
-    CommClose();
+    commClose();
     const QString path = devicePathFor(CommSettings.PortName);
     if (!device().open(path)) {
         // The system's reason goes on a second line: the first alone cannot tell a missing
@@ -115,7 +115,7 @@ bool CommOpen()
     return true;
 }
 
-void CommClose()
+void commClose()
 {
     if (listener())
         listener()->portClaimed();
@@ -143,14 +143,14 @@ void CommClose()
     commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
 }
 
-void CommWorkerEnded(uint64_t generation)
+void commWorkerEnded(uint64_t generation)
 {
     std::lock_guard lock(generationMutex);
     if (generation == currentGeneration)
         CommSettings.RunningFlag = 0;
 }
 
-void CommErrorExit(ReceiveSession& session)
+void commErrorExit(ReceiveSession& session)
 {
     if (currentSession().get() != &session)
         return;
@@ -173,7 +173,7 @@ PortListener* portListener()
     return listener();
 }
 
-void CommWrite(const uint8_t* bytes, int32_t count)
+void commWrite(const uint8_t* bytes, int32_t count)
 {
     AnswerFlag = 0;
     if (!device().isOpen() || !currentSession())
@@ -190,7 +190,7 @@ void CommWrite(const uint8_t* bytes, int32_t count)
         device().write(reinterpret_cast<const char*>(bytes), count);
 }
 
-bool WaitForAnswer(uint32_t timeoutMs)
+bool waitForAnswer(uint32_t timeoutMs)
 {
     const uint32_t start = tickCount();
     if (AnswerFlag)
@@ -206,7 +206,7 @@ bool WaitForAnswer(uint32_t timeoutMs)
     return answered;
 }
 
-void PumpWait(uint32_t durationMs)
+void pumpWait(uint32_t durationMs)
 {
     const uint32_t start = tickCount();
     waitProcessingEvents([&] { return tickCount() - start >= durationMs; });

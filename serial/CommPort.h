@@ -22,22 +22,22 @@ struct LineSettings;
 [[nodiscard]] LineSettings lineSettingsFor(const TCommSettings& settings);
 
 // Opens the port named in CommSettings, configures it and starts the receive worker.
-bool CommOpen();
+bool commOpen();
 // Stops the worker (processing events meanwhile), drops DTR and RTS and closes the port.
-void CommClose();
+void commClose();
 // Writes one block; on a closed port nothing is written.
-void CommWrite(const uint8_t* bytes, int32_t count);
-inline void CommWrite(QByteArrayView bytes)
+void commWrite(const uint8_t* bytes, int32_t count);
+inline void commWrite(QByteArrayView bytes)
 {
-    CommWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    commWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
 }
 // Processes events until a frame has answered or the time-out has passed.
-bool WaitForAnswer(uint32_t timeoutMs);
+bool waitForAnswer(uint32_t timeoutMs);
 // Processes events for the given time.
-void PumpWait(uint32_t durationMs);
+void pumpWait(uint32_t durationMs);
 
 // Hears what becomes of the port, on the GUI thread: lost when the worker's error exit has closed
-// it (the device went away or a line error ended reception), claimed whenever CommOpen or CommClose
+// it (the device went away or a line error ended reception), claimed whenever commOpen or commClose
 // is called.
 class PortListener {
 public:

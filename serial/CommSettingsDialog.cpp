@@ -114,9 +114,9 @@ CommSettingsDialog::CommSettingsDialog(QWidget* owner, SearchHooks hooks)
     cancelButton->setText(QStringLiteral("ｷｬﾝｾﾙ"));
     cancelButton->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
 
-    connect(okButton, &QPushButton::clicked, this, &CommSettingsDialog::btnOKClick);
-    connect(cancelButton, &QPushButton::clicked, this, &CommSettingsDialog::btnCancelClick);
-    connect(portSearchButton, &QPushButton::clicked, this, &CommSettingsDialog::btnPortClick);
+    connect(okButton, &QPushButton::clicked, this, &CommSettingsDialog::onOkClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &CommSettingsDialog::onCancelClicked);
+    connect(portSearchButton, &QPushButton::clicked, this, &CommSettingsDialog::onPortSearchClicked);
 }
 
 void CommSettingsDialog::setUpPortList()
@@ -187,7 +187,7 @@ void CommSettingsDialog::refreshPortList()
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
     m_ports->removeRows(0, m_ports->rowCount());
-    for (const PortInfo& port : AvailablePorts())
+    for (const PortInfo& port : availablePorts())
         addPortRow(port);
     fitPortPopup();
     // The list opens on the port typed, when it is there.
@@ -204,10 +204,10 @@ void CommSettingsDialog::showEvent(QShowEvent* event)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    FormShow();
+    onOpened();
 }
 
-void CommSettingsDialog::FormShow()
+void CommSettingsDialog::onOpened()
 {
     m_searchResultShown = false;
     fillControls();
@@ -230,7 +230,7 @@ void CommSettingsDialog::fillControls()
     receiveTimeoutEdit->setText(QString::number(s.RecvTout));
 }
 
-void CommSettingsDialog::btnOKClick()
+void CommSettingsDialog::onOkClicked()
 {
     // Every number is checked before anything is applied: a half-applied record would later
     // save a port name nobody confirmed.
@@ -257,7 +257,7 @@ void CommSettingsDialog::btnOKClick()
     s.RecvDlmt = receiveDelimiterBox->currentText();
     s.RecvTout = wholeNumber(receiveTimeoutEdit->text()).value_or(100);
     OpenErrorReport = 1;
-    if (CommOpen()) {
+    if (commOpen()) {
         accept();
         return;
     }
@@ -265,7 +265,7 @@ void CommSettingsDialog::btnOKClick()
     fillControls();
 }
 
-void CommSettingsDialog::btnCancelClick()
+void CommSettingsDialog::onCancelClicked()
 {
     reject();
 }
@@ -284,7 +284,7 @@ void CommSettingsDialog::setSearching(bool searching)
         b->setEnabled(!searching);
 }
 
-void CommSettingsDialog::btnPortClick()
+void CommSettingsDialog::onPortSearchClicked()
 {
     if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"),
                           QStringLiteral("COM Port Search"), Dialogs::Icon::Warning,
@@ -292,7 +292,7 @@ void CommSettingsDialog::btnPortClick()
         return;
     if (m_hooks.clearMonitor)
         m_hooks.clearMonitor();
-    const QList<PortInfo> candidates = AvailablePorts();
+    const QList<PortInfo> candidates = availablePorts();
     setSearching(true);
     setProgressRange(searchProgressBar, int(candidates.size()));
     searchProgressBar->setValue(0);
@@ -311,21 +311,21 @@ void CommSettingsDialog::btnPortClick()
         const QString& name = candidates[i].name;
         CommSettings.PortName = name;
         portBox->setEditText(name);
-        if (CommOpen()) {
+        if (commOpen()) {
             addPortRow(candidates[i]);
             fitPortPopup();
             portBox->setEditText(name);
             proposed = name;
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
-            WaitForAnswer(2000);
-            CommClose();
+            waitForAnswer(2000);
+            commClose();
             if (AnswerFlag) {
                 stoppedAt = i;
                 break;
             }
         }
-        WaitForAnswer(100);
+        waitForAnswer(100);
     }
     searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
                                                                : int(stoppedAt));

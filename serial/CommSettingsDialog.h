@@ -27,9 +27,9 @@ public:
     explicit CommSettingsDialog(QWidget* owner, SearchHooks hooks = {});
 
 public slots:
-    void btnOKClick();
-    void btnCancelClick();
-    void btnPortClick();
+    void onOkClicked();
+    void onCancelClicked();
+    void onPortSearchClicked();
     // Lists the ports the system has now, keeping what is typed in the port box; not while a
     // search's result is shown.
     void refreshPortList();
@@ -39,7 +39,7 @@ protected:
     void reject() override;
 
 private:
-    void FormShow();
+    void onOpened();
     void fillControls();
     void setSearching(bool searching);
     void setUpPortList();

@@ -42,7 +42,7 @@ void PortReconnect::check()
     m_reopening = true;
     // A device that is back but not yet usable (its permissions still being set) is tried again
     // at the next check.
-    if (CommOpen())
+    if (commOpen())
         stop();
     m_reopening = false;
     OpenErrorReport = report;

@@ -32,13 +32,13 @@ constexpr int kFloodPassBytes = 1024;
 
 void ReceiveSession::blockEnded(std::span<const uint8_t> block)
 {
-    commView().DisplayRecvFrame(block);
+    commView().displayReceivedBlock(block);
 }
 
 void ReceiveSession::idsReceived()
 {
-    commView().ShowSrcID();
-    commView().ShowDstID();
+    commView().showSourceId();
+    commView().showDestinationId();
 }
 
 void ReceiveSession::frameCompleted()
@@ -46,7 +46,7 @@ void ReceiveSession::frameCompleted()
     AnswerFlag = 1;
 }
 
-void RecvPass(ReceiveSession& session)
+void receivePass(ReceiveSession& session)
 {
     SerialDevice& device = session.device;
     session.bytesLastPass = 0;
@@ -125,7 +125,7 @@ bool ReceiveWorker::waitForPass()
         qApp,
         [s] {
             if (!s->cancelled)
-                RecvPass(*s);
+                receivePass(*s);
             {
                 std::lock_guard lock(s->mutex);
                 s->passDone = true;
@@ -185,7 +185,7 @@ void ReceiveWorker::run()
         QMetaObject::invokeMethod(
             qApp,
             [session] {
-                CommErrorExit(*session);
+                commErrorExit(*session);
                 {
                     std::lock_guard l(session->mutex);
                     session->errorExitDone = true;
@@ -195,6 +195,6 @@ void ReceiveWorker::run()
             Qt::QueuedConnection);
         s.cv.wait(lock, [&] { return s.errorExitDone || s.stop; });
     }
-    CommWorkerEnded(s.generation);
+    commWorkerEnded(s.generation);
     s.finished = true;
 }

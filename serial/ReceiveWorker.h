@@ -66,4 +66,4 @@ private:
 
 // One receive pass on the GUI thread: line-error check, the queued bytes through the assembler,
 // then the idle flush.
-void RecvPass(ReceiveSession& session);
+void receivePass(ReceiveSession& session);

@@ -57,7 +57,7 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
 }
 } // namespace
 
-QString DefaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
+QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
                             const QString& configFolder)
 {
     const QFileInfo exe(executablePath);
@@ -66,7 +66,7 @@ QString DefaultSettingsPath(const QString& executablePath, bool executableFolder
     return configFolder + QStringLiteral("/zelvoterm/zelvoterm.ini");
 }
 
-QString SettingsFilePath()
+QString settingsFilePath()
 {
     if (!overridePath().isEmpty())
         return overridePath();
@@ -74,7 +74,7 @@ QString SettingsFilePath()
     const QString folder = QFileInfo(exe).absolutePath();
     // Root may write anywhere; an installed program's folder still takes no settings file.
     const bool systemFolder = folder.startsWith(QLatin1String("/usr/"));
-    return DefaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
+    return defaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
                                QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
@@ -83,10 +83,10 @@ void setSettingsFilePath(const QString& path)
     overridePath() = path;
 }
 
-void LoadSettings()
+void loadSettings()
 {
     ProfileFile f;
-    f.load(SettingsFilePath());
+    f.load(settingsFilePath());
     loadedTexts().clear();
     const TCommSettings d;
     TCommSettings& s = CommSettings;
@@ -109,7 +109,7 @@ void LoadSettings()
     s.RunningFlag = 0;
 }
 
-void ApplySettingsOverrides(const SettingsOverrides& overrides)
+void applySettingsOverrides(const SettingsOverrides& overrides)
 {
     if (overrides.portName)
         CommSettings.PortName = *overrides.portName;
@@ -119,9 +119,9 @@ void ApplySettingsOverrides(const SettingsOverrides& overrides)
         OpenErrorReport = 1;
 }
 
-bool SaveSettings()
+bool saveSettings()
 {
-    const QString path = SettingsFilePath();
+    const QString path = settingsFilePath();
     const auto failed = [&] {
         commView().setSettingsStatus(QStringLiteral("NG ... ") + path);
         return false;

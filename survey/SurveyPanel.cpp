@@ -157,10 +157,10 @@ SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Windo
     column->addLayout(body, 1);
     column->addWidget(statusPanels);
 
-    connect(startButton, &QPushButton::clicked, this, &SurveyPanel::btnStartClick);
+    connect(startButton, &QPushButton::clicked, this, &SurveyPanel::onStartClicked);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &SurveyPanel::sBarDblClick);
-    FormCreate();
+    connect(statusPanels, &PanelStatusBar::doubleClicked, this, &SurveyPanel::onStatusBarDoubleClicked);
+    initialise();
 }
 
 SurveyPanel::~SurveyPanel()
@@ -169,7 +169,7 @@ SurveyPanel::~SurveyPanel()
         frmSurvey = nullptr;
 }
 
-void SurveyPanel::FormCreate()
+void SurveyPanel::initialise()
 {
     setWindowTitle(QStringLiteral("Pad04W Survey"));
     transmitterGrid->hide();
@@ -178,8 +178,8 @@ void SurveyPanel::FormCreate()
     countArea->resize(kDesignWidth, height() - kStatusHeight);
     placeAnchored();
     runSecondsEdit->setText(QString::number(kDefaultRunSeconds));
-    InitGrid();
-    ResetSurvey(kDefaultRunSeconds);
+    setUpGrid();
+    resetSurvey(kDefaultRunSeconds);
 }
 
 void SurveyPanel::placeAnchored()
@@ -211,7 +211,7 @@ bool SurveyPanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void SurveyPanel::InitGrid()
+void SurveyPanel::setUpGrid()
 {
     transmitterGrid->clear();
     transmitterGrid->setColumnCount(int(kGridWidths.size()));
@@ -229,10 +229,10 @@ void SurveyPanel::InitGrid()
             transmitterGrid->setItem(r, c, item);
         }
     }
-    ClearGrid();
+    clearGrid();
 }
 
-void SurveyPanel::ClearGrid()
+void SurveyPanel::clearGrid()
 {
     m_tally.clearRows();
     for (int r = 0; r < kGridRows; ++r) {
@@ -249,14 +249,14 @@ void SurveyPanel::mirrorRow(int row)
     transmitterGrid->item(row, 2)->setText(r.keyText);
 }
 
-void SurveyPanel::ResetSurvey(int seconds)
+void SurveyPanel::resetSurvey(int seconds)
 {
     m_tally.clearCounters();
     statusPanels->setPanelText(0, QString());
     statusPanels->setPanelText(1, QString());
     for (QLabel* box : keyCounters)
         box->clear();
-    ClearGrid();
+    clearGrid();
     m_position = 0;
     m_maximum = 2 * seconds;
     showProgress();
@@ -276,14 +276,14 @@ bool SurveyPanel::running() const
     return startButton->isChecked();
 }
 
-void SurveyPanel::btnStartClick()
+void SurveyPanel::onStartClicked()
 {
     if (!running()) {
         // A press during a run ends it; the tally stays for the user to read.
         startButton->setText(QStringLiteral("Start"));
         return;
     }
-    const std::optional<int> seconds = RunSeconds(runSecondsEdit->text());
+    const std::optional<int> seconds = runSeconds(runSecondsEdit->text());
     if (!seconds) {
         // Raised before the message: the clock and reception run on inside it, and must find no
         // run to advance, end or count into.
@@ -292,11 +292,11 @@ void SurveyPanel::btnStartClick()
         showError(this, QStringLiteral("The run length must be 0 to %1 seconds.").arg(kMaxRunSeconds));
         return;
     }
-    ResetSurvey(*seconds);
+    resetSurvey(*seconds);
     startButton->setText(QStringLiteral("Busy"));
 }
 
-void SurveyPanel::SurveyTick()
+void SurveyPanel::onClockTick()
 {
     if (!running())
         return;
@@ -308,12 +308,12 @@ void SurveyPanel::SurveyTick()
     startButton->setChecked(false);
     startButton->setText(QStringLiteral("Start"));
     runProgressBar->setValue(runProgressBar->maximum());
-    PlaySystemSound(QStringLiteral("chimes.wav"));
+    playSystemSound(QStringLiteral("chimes.wav"));
 }
 
-void SurveyPanel::CountRecvKey(const QString& line)
+void SurveyPanel::countReceivedKey(const QString& line)
 {
-    const KeyLineOutcome outcome = CountKeyLine(m_tally, line, running(), keyChangeBox->isChecked());
+    const KeyLineOutcome outcome = countKeyLine(m_tally, line, running(), keyChangeBox->isChecked());
     if (outcome.makerPrefix)
         statusPanels->setPanelText(1, SurveyLine::kMakerPrefix);
     if (outcome.row >= 0)
@@ -328,7 +328,7 @@ void SurveyPanel::showCounters()
         keyCounters[size_t(i)]->setText(QString::number(m_tally.counters[size_t(i)]));
 }
 
-void SurveyPanel::sBarDblClick()
+void SurveyPanel::onStatusBarDoubleClicked()
 {
     int clientWidth = countArea->width();
     if (transmitterGrid->isHidden()) {
@@ -360,7 +360,7 @@ void SurveyPanel::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // Showing again after a minimise is no new opening.
     if (!event->spontaneous())
-        FormShow();
+        onOpened();
 }
 
 void SurveyPanel::hideEvent(QHideEvent* event)
@@ -368,10 +368,10 @@ void SurveyPanel::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
     // A minimised window is still open; only a close or hide ends the panel's turn.
     if (!event->spontaneous())
-        FormClose();
+        onClosed();
 }
 
-void SurveyPanel::FormShow()
+void SurveyPanel::onOpened()
 {
     if (!m_placed) {
         m_placed = true;
@@ -380,13 +380,13 @@ void SurveyPanel::FormShow()
     if (m_openFlag != 0)
         return;
     m_openFlag = 1;
-    InitGrid();
+    setUpGrid();
     startButton->setText(QStringLiteral("Start"));
     startButton->setChecked(false);
     runProgressBar->hide();
 }
 
-void SurveyPanel::FormClose()
+void SurveyPanel::onClosed()
 {
     startButton->setText(QStringLiteral("Start"));
     startButton->setChecked(false);

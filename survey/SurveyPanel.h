@@ -31,16 +31,16 @@ public:
     std::function<void()> clearMainMonitor;
 
     // A key line handed on by the monitor.
-    void CountRecvKey(const QString& line);
+    void countReceivedKey(const QString& line);
     // One tick of the main window's clock.
-    void SurveyTick();
+    void onClockTick();
 
     // A run is on while startButton is down.
     [[nodiscard]] bool running() const;
 
 public slots:
-    void btnStartClick();
-    void sBarDblClick();
+    void onStartClicked();
+    void onStatusBarDoubleClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -48,13 +48,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void InitGrid();
-    void ClearGrid();
+    void initialise();
+    void onOpened();
+    void onClosed();
+    void setUpGrid();
+    void clearGrid();
     // Clears the tally and sets the progress bar up for a run of the given length.
-    void ResetSurvey(int seconds);
+    void resetSurvey(int seconds);
     void showCounters();
     void showProgress();
     void mirrorRow(int row);

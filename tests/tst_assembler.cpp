@@ -206,15 +206,15 @@ private slots:
         QVERIFY(never.sink.blocks.empty());
     }
 
-    void renderBinary()
+    void binaryRenderingIsASpaceTwoHexDigitsAndHPerByte()
     {
-        QCOMPARE(RenderBinary(std::span<const uint8_t>()), QString());
+        QCOMPARE(renderBinary(std::span<const uint8_t>()), QString());
         const QByteArray b = hex("0F 5A 00 FF");
-        QCOMPARE(RenderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}),
+        QCOMPARE(renderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}),
                  QStringLiteral(" 0Fh 5Ah 00h FFh"));
     }
 
-    void renderText_data()
+    void textRenderingShowsControlCodesInHex_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
@@ -227,26 +227,26 @@ private slots:
         QTest::newRow("Shift-JIS") << hex("0D 93 FA 96 7B 8C EA 0A") << QStringLiteral(" 0Dh 日本語 0Ah");
         QTest::newRow("lead byte before a control code") << hex("41 82 0D") << QStringLiteral("A\uF782 0Dh");
     }
-    void renderText()
+    void textRenderingShowsControlCodesInHex()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, line);
-        QCOMPARE(RenderText({reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())}), line);
+        QCOMPARE(renderText({reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())}), line);
     }
 
     void highBytesAreNeverHexInTextMode()
     {
         for (int b = 0x80; b <= 0xFF; ++b) {
             const uint8_t byte = uint8_t(b);
-            const QString line = RenderText({&byte, 1});
+            const QString line = renderText({&byte, 1});
             QVERIFY2(!line.startsWith(u' ') && !line.isEmpty(), qPrintable(line));
         }
     }
 
     void idsAreShownAsHexPairsEachFollowedByASpace()
     {
-        QCOMPARE(FormatId({0x12, 0x34, 0x56, 0x78}), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(FormatId({0x0A, 0xFF, 0x00, 0xab}), QStringLiteral("0A FF 00 AB "));
+        QCOMPARE(formatId({0x12, 0x34, 0x56, 0x78}), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(formatId({0x0A, 0xFF, 0x00, 0xab}), QStringLiteral("0A FF 00 AB "));
     }
 };
 

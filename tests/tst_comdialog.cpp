@@ -106,7 +106,7 @@ class ComDialogTest : public QObject {
     }
     QByteArray iniBytes() const
     {
-        QFile f(SettingsFilePath());
+        QFile f(settingsFilePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -115,7 +115,7 @@ private slots:
     {
         resetLink();
         setSettingsFilePath(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
-        QFile::remove(SettingsFilePath());
+        QFile::remove(settingsFilePath());
         setPortCandidateSource({});
     }
     void cleanup()
@@ -158,7 +158,7 @@ private slots:
         type(&dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
         type(&dialog, "receiveDelimiterBox", QStringLiteral("CR"));
         type(&dialog, "receiveTimeoutEdit", QStringLiteral("abc"));
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(CommSettings.PortName, pty.slavePath());
@@ -179,7 +179,7 @@ private slots:
         dialog.show();
         type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
         type(&dialog, "bitRateBox", QStringLiteral("19200"));
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QVERIFY(dialog.isVisible());
@@ -212,7 +212,7 @@ private slots:
         dialog.show();
         type(&dialog, "portBox", pty.slavePath());
         type(&dialog, qPrintable(box), typed);
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("'%1' は整数ではありません").arg(typed));
         QVERIFY(dialog.isVisible());
@@ -229,7 +229,7 @@ private slots:
         type(&dialog, "bitRateBox", QStringLiteral("-300"));
         type(&dialog, "receiveTimeoutEdit", QStringLiteral("-1"));
         type(&dialog, "sendDelimiterBox", QString(5000, u'あ'));
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(CommSettings.BaudRate, -300); // runs the line at 9600
         QCOMPARE(CommSettings.RecvTout, -1);
@@ -246,7 +246,7 @@ private slots:
             type(dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
             child<QPushButton>(dialog, "okButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
         QVERIFY(iniBytes().contains("SendDlmt=0x0A\r\n"));
@@ -259,19 +259,19 @@ private slots:
     void cancellingLeavesThePortClosed()
     {
         Pty pty;
-        QFile ini(SettingsFilePath());
+        QFile ini(settingsFilePath());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
         ini.close();
         MainWindow w;
         w.show();
         QVERIFY(CommSettings.OpenFlag);
-        QFile::remove(SettingsFilePath());
+        QFile::remove(settingsFilePath());
         whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "cancelButton")->click(); });
-        w.mmComPortClick();
+        w.editCommSettings();
         QVERIFY(!CommSettings.OpenFlag);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
-        QVERIFY(!QFile::exists(SettingsFilePath()));
+        QVERIFY(!QFile::exists(settingsFilePath()));
 
         // A search found another port; Cancel drops it, also from the file saved at exit.
         ScriptedDialogs dialogs;
@@ -282,7 +282,7 @@ private slots:
             child<QPushButton>(dialog, "portSearchButton")->click();
             child<QPushButton>(dialog, "cancelButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
         QCOMPARE(CommSettings.PortName, pty.slavePath());
         QVERIFY(!CommSettings.OpenFlag);
@@ -355,7 +355,7 @@ private slots:
 
         // Nothing opens, so the search's list is empty, and stays so.
         plugged = portsNamed({"/dev/no-such-1"});
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         plugged = portsNamed({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
         emit watcher->portsChanged();
         QVERIFY(items(&dialog, "portBox").isEmpty());
@@ -369,7 +369,7 @@ private slots:
         CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
         const QStringList before = items(&dialog, "portBox");
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("Connect the USB to Serial Cable"));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("COM Port Search"));
@@ -391,7 +391,7 @@ private slots:
         dialog.show();
         QElapsedTimer t;
         t.start();
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         qInfo("four candidates that do not open took %lld ms", t.elapsed());
         QCOMPARE(cleared, 1);
         QVERIFY(items(&dialog, "portBox").isEmpty());
@@ -411,7 +411,7 @@ private slots:
             if (m.caption == QLatin1String("Warnning"))
                 busy = bar->isVisible() && bar->minimum() == bar->maximum();
         };
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QVERIFY(!busy);
     }
@@ -431,12 +431,12 @@ private slots:
         CommSettings.BaudRate = 19200; // confirmed earlier
         CommSettingsDialog dialog(nullptr, {[] {
                                                 CommandPayload.fill(0);
-                                                SendModuleCommand(0x2A, 23);
+                                                sendModuleCommand(0x2A, 23);
                                             },
                                             [] {}});
         dialog.show();
         type(&dialog, "bitRateBox", QStringLiteral("115200")); // typed, not confirmed
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(items(&dialog, "portBox"), QStringList({silent.slavePath(), module.slavePath()}));
         QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().text,
@@ -450,7 +450,7 @@ private slots:
         QVERIFY(!CommSettings.OpenFlag);
         QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
         QCOMPARE(CommSettings.BaudRate, 19200);
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(CommSettings.PortName, module.slavePath());
         QCOMPARE(CommSettings.BaudRate, 115200);
@@ -464,9 +464,9 @@ private slots:
         ModulePeer vanishingPeer(vanishing, {}, true);
         ModulePeer modulePeer(module, kAnswer);
         setPortCandidateSource([&] { return portsNamed({vanishing.slavePath(), module.slavePath()}); });
-        CommSettingsDialog dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { sendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(vanishingPeer.probes, 1);
         QCOMPARE(items(&dialog, "portBox"), QStringList({vanishing.slavePath(), module.slavePath()}));
         QCOMPARE(text(&dialog, "portBox"), module.slavePath());
@@ -486,9 +486,9 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({silent.slavePath(), texting.slavePath(), partial.slavePath()});
         });
-        CommSettingsDialog dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { sendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(items(&dialog, "portBox").size(), 3);
         QCOMPARE(text(&dialog, "portBox"), partial.slavePath());
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));

@@ -58,7 +58,7 @@ private slots:
         QFETCH(int, baud);
         QFETCH(QString, settings);
         QFETCH(QString, error);
-        const CommandLine c = ParseCommandLine(QStringList{"zelvoterm"} + arguments);
+        const CommandLine c = parseCommandLine(QStringList{"zelvoterm"} + arguments);
         QCOMPARE(int(c.action), action);
         QCOMPARE(c.overrides.portName.value_or(QString()), port);
         QCOMPARE(c.overrides.baudRate.value_or(0), baud);
@@ -69,10 +69,10 @@ private slots:
     void qtOptionsWaitForQApplication()
     {
         const QStringList args{"zelvoterm", "-platform", "offscreen", "--baud", "9600"};
-        QCOMPARE(ParseCommandLine(args, true).action, CommandLine::Action::Run);
-        QCOMPARE(ParseCommandLine(args).action, CommandLine::Action::Error);
+        QCOMPARE(parseCommandLine(args, true).action, CommandLine::Action::Run);
+        QCOMPARE(parseCommandLine(args).action, CommandLine::Action::Error);
         // A bad value is refused at once, Qt's options or not.
-        QCOMPARE(ParseCommandLine(args + QStringList{"--baud", "1"}, true).action,
+        QCOMPARE(parseCommandLine(args + QStringList{"--baud", "1"}, true).action,
                  CommandLine::Action::Error);
     }
 

@@ -97,7 +97,7 @@ private slots:
             dialog->findChild<QPushButton*>("portSearchButton")->click();
             dialog->findChild<QPushButton*>("okButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + sim.linkPath());
         QCOMPARE(CommSettings.PortName, sim.linkPath());
@@ -111,7 +111,7 @@ private slots:
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         QElapsedTimer t;
         t.start();
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY2(t.elapsed() < 500, qPrintable(QString::number(t.elapsed())));
         QVERIFY(waitUntil([&] {
             QList<int> commands;
@@ -130,7 +130,7 @@ private slots:
         auto& sim = simulator(1, 8);
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.mmPadClick(8);
+        w.onPadTypeChosen(8);
         frmRem->findChild<QLineEdit*>("makerCodeEdit")->setText(QStringLiteral("83h 41h 00h 00h"));
         frmRem->findChild<QCheckBox*>("checkModeBox")->setChecked(true);
         QVERIFY(frmRem->findChild<QCheckBox*>("soundBox")->isChecked());
@@ -163,7 +163,7 @@ private slots:
         auto& sim = simulator(0, 4);
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.mmSurveyClick();
+        w.showSurveyPanel();
         QVERIFY(frmSurvey->openFlag());
         frmSurvey->findChild<QLineEdit*>("runSecondsEdit")->setText(QStringLiteral("30"));
         frmSurvey->findChild<QPushButton*>("startButton")->click();
@@ -250,7 +250,7 @@ private slots:
         auto& sim = simulator();
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.sBarDblClick();
+        w.onStatusBarDoubleClicked();
         w.findChild<QAction*>("autoReconnectAction")->trigger();
         (void)sim.command(QStringLiteral("unplug"));
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));

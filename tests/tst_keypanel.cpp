@@ -153,7 +153,7 @@ private slots:
 
         rig.main->setGeometry(200, 150, 793, 540);
         rig.main->show();
-        rig.main->mmPadClick(8);
+        rig.main->onPadTypeChosen(8);
         QVERIFY(rig.rem->isVisible());
         QCOMPARE(rig.rem->openFlag(), 1);
         QCOMPARE(rig.rem->minimumSize(), rig.rem->maximumSize());
@@ -165,16 +165,16 @@ private slots:
         rig.rem->move(10, 20);
         rig.rem->close();
         QCOMPARE(rig.rem->openFlag(), 0);
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         QCOMPARE(rig.rem->pos(), QPoint(10, 20));
 
         // ... unless a larger type would put part of it off the screen.
         rig.rem->close();
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         const QRect screen = rig.rem->screen()->availableGeometry();
         rig.rem->move(screen.right() - 400, screen.bottom() - 200);
         rig.rem->close();
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         QVERIFY(screen.contains(rig.rem->geometry()));
     }
 
@@ -226,8 +226,8 @@ private slots:
     void typeChosenWhileShownIsLaidOutAtOnce()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(70);
+        rig.main->onPadTypeChosen(2);
         QCOMPARE(rig.rem->keyCount(), 2);
         QCOMPARE(rig.rem->size(), QSize(336, 185));
         QCOMPARE(rig.button(1)->pos(), QPoint(136, 20));
@@ -249,7 +249,7 @@ private slots:
     void reportTogglesItsLampOnlyWithItsComplement()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
+        rig.main->onPadTypeChosen(4);
         rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(3, 0x00));
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(rig.sounds, QStringList{QStringLiteral("ding.wav")});
 
         // The monitor hands over the hexadecimal rendering in Text mode as well.
-        rig.main->lblSendTextClick();
+        rig.main->toggleSendMode();
         QVERIFY(!rig.main->binaryMode());
         QVERIFY(rig.press(3));
         QVERIFY(rig.litKeys().isEmpty());
@@ -274,7 +274,7 @@ private slots:
     void keyAboveTheTypeIsReportedAndCanBecomeTheMakerCode()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
+        rig.main->onPadTypeChosen(4);
         rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QCOMPARE(rig.status(), QStringLiteral("Error Key: 5"));
@@ -293,7 +293,7 @@ private slots:
     void identicalReportsWithin500msCountOnce()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(1, 0xFE));
         QVERIFY(rig.lit(1));
@@ -318,7 +318,7 @@ private slots:
     void clearCodeInCheckModeNeedsTheExpectedMaker()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
+        rig.main->onPadTypeChosen(4);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
         rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.box("soundBox")->isChecked());
@@ -347,7 +347,7 @@ private slots:
     void checkModeAnnouncesTheLastKeyThenClearsAfterAPauseWhileReceiving()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
         rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.press(1));
@@ -379,7 +379,7 @@ private slots:
     void withoutSoundNothingPlaysInAnyMode()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         rig.box("checkModeBox")->setChecked(true);
         rig.box("soundBox")->setChecked(false);
         QVERIFY(rig.press(1)); // refused: the expected maker code is empty
@@ -407,7 +407,7 @@ private slots:
     void colourPanelShowsEveryActedLine()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         const QColor face = rig.buttonFace();
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.press(1));
@@ -438,7 +438,7 @@ private slots:
     void keyButtonsAndClearSendReportsThroughThePort()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         QVERIFY(rig.receive(7, 0xF8));
         QTest::mouseClick(rig.button(5), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("83h 41h 00h 00h"));
@@ -471,18 +471,18 @@ private slots:
     void lampsKeepTheirStateWhileClosedAndAcrossTypes()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QVERIFY(rig.press(70));
         rig.rem->close();
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(!rig.lamp(5)->isVisible());
         QVERIFY(rig.box("soundBox")->isChecked());
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
         rig.rem->close();
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(rig.lamp(70)->isVisible());
     }
@@ -490,7 +490,7 @@ private slots:
     void badLinesNeverCrashNorLightALamp()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         const QString good =
             QStringLiteral(" 0Fh 5Ah 13h 13h 00h FFh FFh FFh FFh FFh FFh FFh FFh 83h 41h 00h 00h 05h FAh");
         const QStringList lines = {
@@ -507,13 +507,13 @@ private slots:
         };
         for (const QString& line : lines) {
             rig.tick.advance(600);
-            rig.rem->ShowRecvKey(line);
+            rig.rem->showReceivedKey(line);
         }
         QVERIFY(rig.litKeys().isEmpty());
         rig.tick.advance(600);
-        rig.rem->ShowRecvKey(good);
+        rig.rem->showReceivedKey(good);
         QCOMPARE(rig.litKeys(), QList<int>{5});
-        rig.rem->ClearLamps();
+        rig.rem->clearLamps();
 
         // Through the port: a short key report, key code 0 with its complement, codes above 70.
         QVERIFY(rig.receive(hex("0F 5A 07 13 00 FF FF")));

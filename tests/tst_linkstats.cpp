@@ -16,7 +16,7 @@ class LinkStatsWindowTest : public QObject {
     std::unique_ptr<FakeTick> m_tick;
     std::unique_ptr<LinkStatsWindow> m_window;
 
-    void feed(const QByteArray& block) { m_window->CountRecvBlock(asBlock(block)); }
+    void feed(const QByteArray& block) { m_window->countReceivedBlock(asBlock(block)); }
     QTableView* grid() { return m_window->findChild<QTableView*>("statsTable"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
     QStringList column(int c)

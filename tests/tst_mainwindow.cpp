@@ -101,7 +101,7 @@ private slots:
 
     void captionsAreTheWindowsOwnAndMessagesCarryTheTitle()
     {
-        InitApplication();
+        setUpApplication();
         // A display name of the application's own would be appended to every window's caption;
         // without one, it follows the application's name.
         const QString name = QCoreApplication::applicationName();
@@ -215,7 +215,7 @@ private slots:
     {
         MainWindow w;
         w.show();
-        w.sBarDblClick(); // the controls it reveals too
+        w.onStatusBarDoubleClicked(); // the controls it reveals too
         for (const char* band : {"setupBand", "radioRatePanel", "sendBand", "monitorBand"}) {
             QList<QWidget*> shown;
             for (QWidget* c :
@@ -243,7 +243,7 @@ private slots:
         w.show();
         auto* setRFch = w.findChild<QPushButton*>("setChannelButton");
         QCOMPARE(setRFch->text(), QStringLiteral("Set RFch"));
-        w.sBarDblClick();
+        w.onStatusBarDoubleClicked();
         QVERIFY(w.findChild<QMenu*>("optionMenu")->menuAction()->isVisible());
         QCOMPARE(setRFch->text(), QStringLiteral("My RFch"));
         QVERIFY(w.findChild<QPushButton*>("remoteChannelButton")->isVisible());

@@ -60,7 +60,7 @@ private slots:
         QTimer::singleShot(100, [this] { m_pty->write(hex("0F 5A 0E 13 01 12 34 56 78 9A BC DE F0 55")); });
         QElapsedTimer t;
         t.start();
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(),
@@ -72,7 +72,7 @@ private slots:
     void textRepliesAreShownInTextModeAsOneLine()
     {
         MainWindow& w = window();
-        w.lblSendTextClick();                                     // Text
+        w.toggleSendMode();                                       // Text
         m_pty->write(hex("82 B1 82 F1 82 C9 82 BF 82 CD 0D 0A")); // こんにちは CR LF
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(), QStringList(QStringLiteral("こんにちは 0Dh 0Ah")));
@@ -84,14 +84,14 @@ private slots:
         MonitorView* m = w.monitor();
         m->setLines(QStringList(1001, QStringLiteral("old")));
         const uint8_t block[] = {0x41};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1);
         QCOMPARE(m->lines(), QStringList(QStringLiteral(" 41h")));
 
         m->setLines(QStringList(1000, QStringLiteral("old")));
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1001);
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1);
     }
 
@@ -100,7 +100,7 @@ private slots:
         MainWindow& w = window();
         w.findChild<QCheckBox*>("timeStampBox")->setChecked(true);
         const uint8_t block[] = {0x0F, 0x5A};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         const QString line = w.monitor()->lines().value(0);
         QVERIFY2(QRegularExpression(
                      QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} => 0Fh 5Ah$"))
@@ -113,14 +113,14 @@ private slots:
     {
         MainWindow& w = window();
         w.createToolWindows();
-        w.mmPadClick(4);
-        w.mmSurveyClick();
+        w.onPadTypeChosen(4);
+        w.showSurveyPanel();
         frmSurvey->findChild<QPushButton*>("startButton")->click();
         auto* remStatus = frmRem->findChild<PanelStatusBar*>("statusPanels");
         auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
         const auto feed = [&](const QByteArray& b) {
-            w.DisplayRecvFrame({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
+            w.displayReceivedBlock({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
         };
         feed(report);
         QCOMPARE(remStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(surveyStatus->panelText(1), QStringLiteral("83h 41h"));
 
         // The link statistics count every block, whichever panel took it, in either send mode.
-        w.lblSendTextClick();
+        w.toggleSendMode();
         QVERIFY(!w.binaryMode());
         feed(report);
         const std::vector<LinkRow>& rows = frmLinkStats->stats().rows();
@@ -152,7 +152,7 @@ private slots:
         MainWindow& w = window();
         const uint8_t block[] = {0x41};
         for (const char* clearer : {"monitorClearButton", "msgIdLabel"}) {
-            w.DisplayRecvFrame(block);
+            w.displayReceivedBlock(block);
             w.statusPanels()->setPanelText(0, QStringLiteral("x:OK"));
             QWidget* c = w.findChild<QWidget*>(clearer);
             QTest::mouseClick(c, Qt::LeftButton, {}, c->rect().center());
@@ -169,11 +169,11 @@ private slots:
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
         QCOMPARE(w.statusPanels()->panelText(0), name + QStringLiteral(":OFF"));
         const uint8_t block[] = {0x41};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(w.monitor()->lineCount(), 1);
         Pty other;
         CommSettings.PortName = other.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         other.write("hello");
         QVERIFY(waitUntil([&] { return w.monitor()->lineCount() == 2; }));
     }
@@ -186,7 +186,7 @@ private slots:
         QTest::qWait(20);
         QElapsedTimer t;
         t.start();
-        CommClose();
+        commClose();
         QVERIFY(t.elapsed() < 500);
         QVERIFY(!CommSettings.OpenFlag);
         QVERIFY(!CommSettings.RunningFlag);
@@ -198,23 +198,23 @@ private slots:
     {
         struct ClosingView : RecordingView {
             bool closed = false;
-            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            void displayReceivedBlock(std::span<const uint8_t> block) override
             {
-                RecordingView::DisplayRecvFrame(block);
+                RecordingView::displayReceivedBlock(block);
                 if (closed)
                     return;
                 closed = true;
-                PumpWait(20);
-                CommClose();
+                pumpWait(20);
+                commClose();
             }
         } view;
         Pty pty;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08 0F 5A 0D"));
         QVERIFY(waitUntil([&] { return view.closed && !CommSettings.OpenFlag; }));
         QVERIFY(!CommSettings.RunningFlag);
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08"));
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
     }
@@ -227,10 +227,10 @@ private slots:
         RecvFrame.RecvState = 7;
         RecvFrame.RecvLength = 16;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         const QByteArray frame = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         pty.write(frame);
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QCOMPARE(view.blocks, std::vector<QByteArray>{frame});
         QCOMPARE(view.srcShown, 1);
     }
@@ -243,13 +243,13 @@ private slots:
         struct ReopeningView : RecordingView {
             Pty* pty = nullptr;
             QByteArray answer;
-            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            void displayReceivedBlock(std::span<const uint8_t> block) override
             {
-                RecordingView::DisplayRecvFrame(block);
+                RecordingView::displayReceivedBlock(block);
                 if (blocks.size() != 1)
                     return;
-                CommClose();
-                QVERIFY(CommOpen());
+                commClose();
+                QVERIFY(commOpen());
                 pty->write(answer);
                 QVERIFY(waitUntil([this] { return blocks.size() >= 2; }));
             }
@@ -258,7 +258,7 @@ private slots:
         view.pty = &pty;
         view.answer = hex("0F 5A 0E 13 00 21 22 23 24 25 26 27 28 29");
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         const QByteArray first = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         const QByteArray beforeClose = hex("0F 5A 0D 13 00 11 12 13 14 15 16 17 18 0F 5A 0E 13");
         pty.write(first + beforeClose);
@@ -266,7 +266,7 @@ private slots:
         const QByteArray last = hex("0F 5A 0D 13 00 31 32 33 34 35 36 37 38");
         AnswerFlag = 0;
         pty.write(last);
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QTest::qWait(150); // longer than the receive time-out: any cut-off piece would show now
         QCOMPARE(view.blocks, (std::vector<QByteArray>{first, view.answer, last}));
         QCOMPARE(RecvFrame.RecvSrcID, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
@@ -278,7 +278,7 @@ private slots:
         Pty pty;
         CommSettings.PortName = pty.slavePath();
         CommSettings.RecvTout = 30;
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         const auto shownBytes = [&] {
             qsizetype shown = 0;
             for (const QByteArray& b : view.blocks)

@@ -84,13 +84,13 @@ private slots:
         for (int i = 0; i < 23; ++i)
             CommandPayload[size_t(i)] = uint8_t(i);
         FrameSeq = 0xFE;
-        SendModuleCommand(0x2A, 23);
+        sendModuleCommand(0x2A, 23);
         QByteArray expected = hex("0F 5A 24 2A FE FF FF FF FF FF FF FF FF");
         for (int i = 0; i < 23; ++i)
             expected.append(char(i));
         QCOMPARE(sent(36), expected);
-        SendModuleCommand(0x20, 0);
-        SendModuleCommand(0x20, 0);
+        sendModuleCommand(0x20, 0);
+        sendModuleCommand(0x20, 0);
         QCOMPARE(sent(26),
                  hex("0F 5A 0D 20 FF FF FF FF FF FF FF FF FF 0F 5A 0D 20 00 FF FF FF FF FF FF FF FF"));
     }
@@ -99,18 +99,18 @@ private slots:
     {
         window();
         QString maker;
-        SendKeyCode(70, maker, KindVintaC);
+        sendKeyCode(70, maker, KindVintaC);
         QCOMPARE(maker, QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(sent(19), hex("0F 5A 13 13 10 FF FF FF FF FF FF FF FF 83 41 00 00 46 B9"));
-        SendKeyCode(204, maker, KindVintaC);
+        sendKeyCode(204, maker, KindVintaC);
         QCOMPARE(sent(19).right(6), hex("83 41 00 00 CC 33"));
         maker = QStringLiteral("83h 41h 00h 0Gh");
-        SendKeyCode(5, maker, KindVintaC);
+        sendKeyCode(5, maker, KindVintaC);
         QCOMPARE(sent(19).right(6), hex("83 41 00 FF 05 FA"));
         maker = QStringLiteral("83h 41h 00h 00");
-        SendKeyCode(5, maker, KindVintaC);
+        sendKeyCode(5, maker, KindVintaC);
         maker.clear();
-        SendKeyCode(5, maker, 1); // Vinta-24B sends no key reports
+        sendKeyCode(5, maker, 1); // Vinta-24B sends no key reports
         QVERIFY(maker.isEmpty());
         expectNothingSent();
     }
@@ -119,13 +119,13 @@ private slots:
     {
         MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "12 34 56 78", "01 02");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(15), hex("0F 5A 0F 13 10 FF FF FF FF 12 34 56 78 01 02"));
         setSendLine("1FF", "", "AB", "");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(13), hex("0F 5A 0D FF 11 FF FF FF FF AB FF FF FF"));
         setSendLine("zz", "FF FF FF FF", "FF FF FF FF", "0A 1");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(14), hex("0F 5A 0E 00 12 FF FF FF FF FF FF FF FF 0A"));
         QVERIFY(history().isEmpty());
     }
@@ -135,30 +135,30 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "FF FF FF FF", "0A 1 2");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("'0x1 ' は整数ではありません"));
         setSendLine("13", "FF FF FF FF", "あい", "01");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("'0xあい' は整数ではありません"));
         setSendLine("13", "FF FF FF FF", "FF FF FF FF", QString(162, u'A'));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.size(), 3);
         QVERIFY(dialogs.messages.last().text.contains(QStringLiteral("80")));
         expectNothingSent();
         // The refused sends took their sequence numbers.
         setSendLine("13", "", "", QString(160, u'A'));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(93).left(5), hex("0F 5A 5D 13 13"));
     }
 
     void textModeAddsHeaderAndDelimiter()
     {
         MainWindow& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
-        w.lblSendTextClick();
+        w.toggleSendMode();
         QVERIFY(!w.binaryMode());
         child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("ABC"));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(5), hex("02 41 42 43 03"));
 
         CommSettings.SendHead = QStringLiteral("無し");
@@ -168,14 +168,14 @@ private slots:
         for (const QStringList& c : cases) {
             dlmt->setEditText(c[0]);
             child<QComboBox>("sendTextBox")->setEditText(c[1]);
-            w.btnSendClick();
+            w.onSendClicked();
             const QByteArray expected = QByteArray::fromHex(c[2].toLatin1());
             QCOMPARE(sent(int(expected.size())), expected);
         }
         dlmt->setEditText(QStringLiteral("無し"));
         child<QComboBox>("sendTextBox")->setEditText(QString());
-        w.btnSendClick();
-        w.btnSendClick();
+        w.onSendClicked();
+        w.onSendClicked();
         expectNothingSent();
         QCOMPARE(history(), QStringList({"ABC", "AT", "x", ""}));
     }
@@ -183,15 +183,15 @@ private slots:
     void historyIsExactAndUnlimited()
     {
         MainWindow& w = window();
-        w.lblSendTextClick();
+        w.toggleSendMode();
         for (const char* text : {"abc", "ABC", "abc", "abc ", "ABC"}) {
             child<QComboBox>("sendTextBox")->setEditText(QLatin1String(text));
-            w.btnSendClick();
+            w.onSendClicked();
         }
         QCOMPARE(history(), QStringList({"abc", "ABC", "abc "}));
         for (int i = 0; i < 300; ++i) {
             child<QComboBox>("sendTextBox")->setEditText(QString::number(i));
-            w.btnSendClick();
+            w.onSendClicked();
         }
         QCOMPARE(history().size(), 303);
 
@@ -213,7 +213,7 @@ private slots:
             }
         });
         child<QComboBox>("sendTextBox")->setEditText(longText);
-        w.btnSendClick();
+        w.onSendClicked();
         reader.join();
         QCOMPARE(received, longText.toLatin1());
         child<QComboBox>("sendTextBox")->setCurrentIndex(303);
@@ -223,7 +223,7 @@ private slots:
     void aTypedDelimiterIsCommittedWithEnter()
     {
         MainWindow& w = window();
-        w.lblSendTextClick();
+        w.toggleSendMode();
         auto* dlmt = child<QComboBox>("delimiterBox");
         auto* send = child<QPushButton>("sendButton");
         dlmt->lineEdit()->setFocus();
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x55"));
         QVERIFY(send->hasFocus());
         child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(2), hex("41 55"));
         dlmt->setCurrentIndex(4);
         QCOMPARE(CommSettings.SendDlmt, QStringLiteral("CRLF"));
@@ -243,7 +243,7 @@ private slots:
     void enterInTheSendLineOnlyMovesTheFocus()
     {
         MainWindow& w = window();
-        w.lblSendTextClick();
+        w.toggleSendMode();
         auto* line = child<QComboBox>("sendTextBox");
         line->lineEdit()->setFocus();
         line->setEditText(QStringLiteral("hello"));
@@ -286,7 +286,7 @@ private slots:
         child<QComboBox>("channelBox")->setCurrentIndex(9);
         child<QComboBox>("powerBox")->setCurrentIndex(3);
         child<QRadioButton>("rate100kButton")->setChecked(true);
-        w.btnRFchClick();
+        w.onSetChannelClicked();
         QCOMPARE(sent(36), hex("0F 5A 24 2A 10 FF FF FF FF FF FF FF FF 03 21 07 05 01 01 04 05 00 "
                                "FF FF FF FF FF FF FF FF FF FF 00 00 00 00"));
         QCOMPARE(RFChannel, 33);
@@ -301,7 +301,7 @@ private slots:
         w.close();
         QCOMPARE(RFChannel, 33);
         QCOMPARE(RFRateCode, 7);
-        QFile ini(SettingsFilePath());
+        QFile ini(settingsFilePath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains("RFch____=33"));
     }
@@ -313,7 +313,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QTimer::singleShot(50, [this] { m_pty->write(hex("0F 5A 0D 2A 00 01 02 03 04 FF FF FF FF")); });
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY(t.elapsed() < 800);
         const QByteArray frames = sent(72);
         QCOMPARE(frames.left(5), hex("0F 5A 24 2A 10"));
@@ -322,7 +322,7 @@ private slots:
 
         // Without an answer the initialisation follows after the 1000 ms wait.
         t.restart();
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY(t.elapsed() >= 1000);
         QCOMPARE(sent(72).mid(36, 5), hex("0F 5A 24 7E 13"));
     }
@@ -330,14 +330,14 @@ private slots:
     void toRFchIsAddressedWithTheLastDestinationId()
     {
         MainWindow& w = window();
-        w.btnToRFchClick(); // no destination yet
+        w.onRemoteChannelClicked(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
         QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
         child<QComboBox>("channelBox")->setCurrentIndex(6);
         child<QComboBox>("powerBox")->setCurrentIndex(2);
         child<QRadioButton>("rate500kButton")->setChecked(true);
-        w.btnToRFchClick();
+        w.onRemoteChannelClicked();
         QCOMPARE(sent(17), hex("0F 5A 11 17 10 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
         QCOMPARE(RFChannel, 33); // the radio settings stay as they were
     }
@@ -347,13 +347,13 @@ private slots:
         MainWindow& w = window();
         auto* device = child<QComboBox>("deviceBox");
         device->setCurrentIndex(1);
-        w.cmbDeviceCloseUp();
+        w.onDeviceChosen();
         QVERIFY(!child<QWidget>("radioRatePanel")->isVisible());
         child<QComboBox>("channelBox")->setCurrentIndex(5);
         child<QComboBox>("powerBox")->setCurrentIndex(7);
         QElapsedTimer t;
         t.start();
-        w.btnRFchClick();
+        w.onSetChannelClicked();
         QVERIFY(t.elapsed() >= 99); // the tick counts whole milliseconds
         QCOMPARE(sent(28),
                  hex("0F 5A 0E 20 10 FF FF FF FF FF FF FF FF 05 0F 5A 0E 21 11 FF FF FF FF FF FF FF FF 07"));
@@ -366,7 +366,7 @@ private slots:
         auto* msgId = child<QLineEdit>("msgIdEdit");
         auto* src = child<QLineEdit>("sourceIdEdit");
         msgId->setText(QStringLiteral("77"));
-        w.lblSendSrcIDDblClick();
+        w.onSourceIdLabelDoubleClicked();
         QCOMPARE(src->text(), QString());
         QCOMPARE(msgId->text(), QStringLiteral("77"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 FF FF FF FF"));
@@ -377,7 +377,7 @@ private slots:
         QCOMPARE(msgId->text(), QStringLiteral("13"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 0A 0B 0C 0D"));
         QVERIFY(waitUntil([this] { return child<IdPanel>("destinationIdPanel")->text().startsWith(u'0'); }));
-        w.lblSendSrcIDDblClick();
+        w.onSourceIdLabelDoubleClicked();
         QCOMPARE(src->text(), QStringLiteral("0A 0B 0C 0D "));
         QCOMPARE(msgId->text(), QStringLiteral("11"));
     }
@@ -386,20 +386,20 @@ private slots:
     {
         ScriptedDialogs dialogs;
         MainWindow& w = window();
-        CommClose();
+        commClose();
         CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        w.btnRFchClick();
-        w.btnInitClick();
+        w.onSetChannelClicked();
+        w.onInitClicked();
         QVERIFY(dialogs.messages.isEmpty()); // start-up left error reporting off
         OpenErrorReport = 1;
-        w.btnRFchClick();
+        w.onSetChannelClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         expectNothingSent();
 
         CommSettings.PortName = m_pty->slavePath();
-        w.btnRFchClick();
+        w.onSetChannelClicked();
         QVERIFY(CommSettings.OpenFlag);
         QCOMPARE(sent(36).left(4), hex("0F 5A 24 2A"));
     }

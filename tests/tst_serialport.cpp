@@ -104,16 +104,16 @@ private slots:
         Pty pty;
         RecordingView view;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OK"));
         QByteArray sent;
         for (int i = 0; i < 300; ++i) {
             const QByteArray block(i % 17, char(i));
             sent += block;
-            CommWrite(block);
+            commWrite(block);
         }
         QCOMPARE(pty.read(int(sent.size())), sent);
-        CommClose();
+        commClose();
         QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OFF"));
         QCOMPARE(int(CommSettings.OpenFlag), 0);
         QCOMPARE(int(CommSettings.RunningFlag), 0);
@@ -232,7 +232,7 @@ private slots:
         CommSettings.PortName = pty.slavePath();
         CommSettings.BaudRate = baud;
         CommSettings.StopBits = stopBits;
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         const struct termios2 t = lineOf(pty.masterFd());
         QCOMPARE(t.c_ospeed, speed);
         QCOMPARE(bool(t.c_cflag & CSTOPB), stopBits == 2);
@@ -276,9 +276,9 @@ private slots:
         } recorder;
         Pty pty;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        CommWrite(QByteArrayLiteral("x"));
-        CommClose();
+        QVERIFY(commOpen());
+        commWrite(QByteArrayLiteral("x"));
+        commClose();
         QCOMPARE(recorder.calls, QStringList({"open", "configure", "DTR low", "RTS low", "write", "DTR low",
                                               "RTS low", "close"}));
     }
@@ -289,7 +289,7 @@ private slots:
         RecordingView view;
         CommSettings.PortName = QStringLiteral("/dev/no-such-port");
         OpenErrorReport = 0;
-        QVERIFY(!CommOpen());
+        QVERIFY(!commOpen());
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(view.portStatus, QStringLiteral("/dev/no-such-port:OFF"));
         QCOMPARE(int(CommSettings.ErrorFlag), 1);
@@ -297,7 +297,7 @@ private slots:
 
         OpenErrorReport = 1;
         CommSettings.PortName.clear();
-        QVERIFY(!CommOpen());
+        QVERIFY(!commOpen());
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text,
                  QStringLiteral("INVALID HANDLE\n") + openFailureReason(QStringLiteral("/dev/"), EISDIR));
@@ -310,8 +310,8 @@ private slots:
         Pty pty;
         RecordingView view;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
+        QVERIFY(commOpen());
         const QString name = pty.slavePath();
         QCOMPARE(view.portStatuses, QStringList({name + ":OK", name + ":OFF", name + ":OK"}));
         QCOMPARE(int(CommSettings.RunningFlag), 1);
@@ -322,14 +322,14 @@ private slots:
         ScriptedDialogs dialogs;
         Pty pty;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        CommClose();
+        QVERIFY(commOpen());
+        commClose();
         AnswerFlag = 1;
-        CommWrite(QByteArrayLiteral("abc"));
+        commWrite(QByteArrayLiteral("abc"));
         QCOMPARE(int(AnswerFlag), 0);
         QVERIFY(dialogs.messages.isEmpty());
         QVERIFY(pty.readFor(50).isEmpty());
-        CommClose(); // closing twice is harmless
+        commClose(); // closing twice is harmless
     }
 
     void aPulledCableClosesThePortInsteadOfSpinning()
@@ -337,7 +337,7 @@ private slots:
         Pty pty;
         RecordingView view;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         const clock_t before = clock();
         pty.closeMaster();
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag && !CommSettings.RunningFlag; }));
@@ -354,11 +354,11 @@ private slots:
         RecordingView view;
         Pty pty;
         CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
         // The worker sees the hang-up too; the write must not wait for it.
         dialogs.onMessage = [](const ScriptedDialogs::Message&) {};
         pty.closeMaster();
-        CommWrite(QByteArrayLiteral("data"));
+        commWrite(QByteArrayLiteral("data"));
         if (CommSettings.OpenFlag) {
             QCOMPARE(dialogs.messages.size(), 1);
             QCOMPARE(dialogs.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
@@ -390,7 +390,7 @@ private slots:
         auto pty = std::make_unique<Pty>();
         QVERIFY(QFile::link(pty->slavePath(), link));
         CommSettings.PortName = link;
-        QVERIFY(CommOpen());
+        QVERIFY(commOpen());
 
         pty->closeMaster();
         QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
@@ -423,48 +423,48 @@ private slots:
         PortReconnect reconnect;
         AutoReconnect = true;
         CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        QVERIFY(!CommOpen());
+        QVERIFY(!commOpen());
         QVERIFY(!reconnect.watching());
 
         const auto lose = [&](Pty& pty) {
             CommSettings.PortName = pty.slavePath();
-            QVERIFY(CommOpen());
+            QVERIFY(commOpen());
             pty.closeMaster();
             QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
             QVERIFY(reconnect.watching());
         };
         Pty first;
         lose(first);
-        CommClose(); // the settings dialog, Quit
+        commClose(); // the settings dialog, Quit
         QVERIFY(!reconnect.watching());
         Pty second;
         lose(second);
         CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        QVERIFY(!CommOpen()); // Set RFch, Init
+        QVERIFY(!commOpen()); // Set RFch, Init
         QVERIFY(!reconnect.watching());
     }
 
     void waitsProcessEventsAndHonourTheirTimes()
     {
         AnswerFlag = 1;
-        QVERIFY(WaitForAnswer(0));
+        QVERIFY(waitForAnswer(0));
         AnswerFlag = 0;
         QElapsedTimer t;
         t.start();
-        QVERIFY(!WaitForAnswer(0));
-        QVERIFY(!WaitForAnswer(150));
+        QVERIFY(!waitForAnswer(0));
+        QVERIFY(!waitForAnswer(150));
         QVERIFY(t.elapsed() >= 150);
         QTimer::singleShot(50, [] { AnswerFlag = 1; });
         t.restart();
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QVERIFY(t.elapsed() < 1000);
 
         t.restart();
-        PumpWait(0);
+        pumpWait(0);
         QVERIFY(t.elapsed() < 20);
         bool ran = false;
         QTimer::singleShot(10, [&] { ran = true; });
-        PumpWait(100);
+        pumpWait(100);
         QVERIFY(ran);
         QVERIFY(t.elapsed() >= 99); // the tick counts whole milliseconds
     }

@@ -55,21 +55,21 @@ private slots:
     {
         QFETCH(bool, folderWritable);
         QFETCH(QString, expected);
-        QCOMPARE(DefaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
+        QCOMPARE(defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
                                      QStringLiteral("/home/u/.config")),
                  expected);
         // The test program's folder is writable; a file named on the command line takes precedence.
         setSettingsFilePath({});
-        QVERIFY(SettingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
+        QVERIFY(settingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
         setSettingsFilePath(path());
-        QCOMPARE(SettingsFilePath(), path());
+        QCOMPARE(settingsFilePath(), path());
     }
 
     void theConfigurationFolderIsMadeAtTheFirstSave()
     {
         const QString nested = m_dir.filePath(QStringLiteral("config/zelvoterm/zelvoterm.ini"));
         setSettingsFilePath(nested);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(QFileInfo(nested).isFile());
     }
 
@@ -78,7 +78,7 @@ private slots:
         CommSettings.PortName = QStringLiteral("junk");
         RFChannel = 1;
         AutoReconnect = true;
-        LoadSettings();
+        loadSettings();
         const TCommSettings& s = CommSettings;
         QCOMPARE(s.PortName, QStringLiteral("COM1"));
         QCOMPARE(s.BaudRate, 38400);
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(RFRateCode, 7);
         QCOMPARE(AutoReconnect, false);
 
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         const QByteArray expected =
             QByteArray("[COMPORT]\r\nPortName=COM1\r\nBaudRate=38400\r\nByteSize=8\r\n"
                        "StopBits=1\r\nParity__=NONE\r\nSendHead=") +
@@ -110,7 +110,7 @@ private slots:
     {
         writeFile("[comport]\r\nBaudRate=abc\r\nRecvTout=\r\nPortName=\r\nstopbits = 2 \r\n"
                   "ByteSize=99999999999999\r\n[Dev.920M]\r\nRFch____=-5\r\nRFpw____=3.5\r\n");
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.BaudRate, 38400);
         QCOMPARE(CommSettings.RecvTout, 100);
         QCOMPARE(CommSettings.PortName, QString()); // present but empty: empty, not the default
@@ -123,9 +123,9 @@ private slots:
     void negativeTimeOutIsKeptAsWritten()
     {
         writeFile("[COMPORT]\nRecvTout=-1\n");
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.RecvTout, -1);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains("RecvTout=-1\r\n"));
     }
 
@@ -133,10 +133,10 @@ private slots:
     {
         CommSettings.SendDlmt = QStringLiteral("無し");
         CommSettings.PortName = QStringLiteral("ポート");
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains(QByteArray("SendDlmt=") + hex("96B382B5") + "\r\n"));
         CommSettings = TCommSettings{};
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.PortName, QStringLiteral("ポート"));
     }
 
@@ -158,7 +158,7 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QString, text);
         writeFile("[COMPORT]\r\nPortName=" + stored + "\r\n");
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.PortName, text);
     }
 
@@ -173,23 +173,23 @@ private slots:
                                 "\r\nRecvTout=100\r\nAutoReconnect=1\r\n"
                                 "[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         writeFile(file);
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.PortName, QStringLiteral("COM3"));
         QCOMPARE(AutoReconnect, true);
         QCOMPARE(CommSettings.SendDlmt, QStringLiteral("\x1A\x1C\x7F"));
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), file);
         CommSettings.RecvDlmt = QStringLiteral("CR");
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
     }
 
     void otherSectionsAndKeysSurviveASave()
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.BaudRate, 9600);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         const QByteArray bytes = fileBytes();
         QVERIFY(
             bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
@@ -204,11 +204,11 @@ private slots:
         for (int i = 0; i < 256; ++i)
             junk.append(char(i));
         writeFile(junk);
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.BaudRate, 38400);
         QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
-        QVERIFY(SaveSettings());
-        LoadSettings();
+        QVERIFY(saveSettings());
+        loadSettings();
         QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
     }
 
@@ -251,13 +251,13 @@ private slots:
         // On a thread of its own, so that a load that waits for a FIFO's writer fails the test.
         auto loaded = std::make_shared<std::atomic<bool>>(false);
         std::thread([loaded] {
-            LoadSettings();
+            loadSettings();
             *loaded = true;
         }).detach();
         QVERIFY(waitUntil([&] { return loaded->load(); }, 1000));
         QCOMPARE(CommSettings.BaudRate, 38400);
 
-        QVERIFY(!SaveSettings());
+        QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
         const QFileInfo after(path());
         QCOMPARE(after.isSymLink(), before.isSymLink());
@@ -281,10 +281,10 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("[COMPORT]\r\nBaudRate=9600\r\n");
         }
-        LoadSettings();
+        loadSettings();
         QCOMPARE(CommSettings.BaudRate, 9600);
         CommSettings.BaudRate = 115200;
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QCOMPARE(QFileInfo(path()).symLinkTarget(), m_dir.filePath(QStringLiteral("real/middle.ini")));
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("real/middle.ini"))).isSymLink());
         QFile f(target);
@@ -296,7 +296,7 @@ private slots:
 
         // A link to a file that does not exist yet creates it there.
         QFile::remove(target);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(QFileInfo(target).isFile());
         QVERIFY(QFileInfo(path()).isSymLink());
         QFile::remove(path());
@@ -308,7 +308,7 @@ private slots:
         CommSettings.RunningFlag = 1;
         CommSettings.ErrorFlag = 1;
         OpenErrorReport = 1;
-        LoadSettings();
+        loadSettings();
         QCOMPARE(int(CommSettings.OpenFlag), 0);
         QCOMPARE(int(CommSettings.RunningFlag), 0);
         QCOMPARE(int(CommSettings.ErrorFlag), 1);
@@ -329,13 +329,13 @@ private slots:
         // A folder that cannot take the temporary file: a path inside a regular file works for root too.
         const QString impossible = locked + QStringLiteral("/inside.ini");
         setSettingsFilePath(impossible);
-        QVERIFY(!SaveSettings());
+        QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + impossible);
 
         QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
                               QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setSettingsFilePath(locked);
-        const bool saved = SaveSettings();
+        const bool saved = saveSettings();
         QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (getuid() != 0) {

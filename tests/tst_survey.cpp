@@ -213,16 +213,16 @@ private slots:
         QCOMPARE(bar()->maximum(), 20);
         QCOMPARE(bar()->value(), 0);
         for (int i = 1; i <= 20; ++i)
-            survey().SurveyTick();
+            survey().onClockTick();
         QVERIFY(start()->isChecked());
         QCOMPARE(bar()->value(), 20);
         QVERIFY(m_sounds.isEmpty());
-        survey().SurveyTick();
+        survey().onClockTick();
         QVERIFY(!start()->isChecked());
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QCOMPARE(m_sounds, QStringList{QStringLiteral("chimes.wav")});
         // Over: later ticks do nothing, and reports are no longer counted.
-        survey().SurveyTick();
+        survey().onClockTick();
         QCOMPARE(m_sounds.size(), 1);
         receive(keyReport(1, 1));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
@@ -256,7 +256,7 @@ private slots:
         bool downWhileShown = true;
         dialogs.onMessage = [&](const ScriptedDialogs::Message&) {
             downWhileShown = start()->isChecked();
-            survey().SurveyTick();
+            survey().onClockTick();
             receive(keyReport(2, 3));
         };
         press(text);
@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
         QCOMPARE(bar()->maximum(), std::max(1, maximum));
         if (maximum == 0) {
-            survey().SurveyTick();
+            survey().onClockTick();
             QVERIFY(!start()->isChecked());
             QCOMPARE(m_sounds, QStringList{QStringLiteral("chimes.wav")});
             QCOMPARE(bar()->value(), bar()->maximum());
@@ -391,7 +391,7 @@ private slots:
     {
         press();
         receive(keyReport(1, 2));
-        survey().SurveyTick();
+        survey().onClockTick();
         survey().close();
         QVERIFY(!survey().isVisible());
         QCOMPARE(survey().openFlag(), 0);
@@ -436,10 +436,10 @@ private slots:
         press();
         QString line;
         for (int n = 0; n < 200; ++n) {
-            survey().CountRecvKey(line);
+            survey().countReceivedKey(line);
             line += n % 3 ? QChar(u'h') : QChar(0xD800 + n);
         }
-        survey().CountRecvKey(QString(100000, u'8'));
+        survey().countReceivedKey(QString(100000, u'8'));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
     }
 };

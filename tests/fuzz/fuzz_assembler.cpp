@@ -21,9 +21,9 @@ struct CountingSink : FrameSink {
         last.assign(block.begin(), block.end());
         if (block.empty() || block.size() > 4097)
             std::abort();
-        if (RenderBinary(block).size() != qsizetype(block.size() * 4))
+        if (renderBinary(block).size() != qsizetype(block.size() * 4))
             std::abort();
-        (void)RenderText(block);
+        (void)renderText(block);
     }
     void idsReceived() override {}
     void frameCompleted() override { ++completions; }

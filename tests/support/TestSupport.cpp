@@ -144,14 +144,14 @@ RecordingView::~RecordingView()
     setCommView(nullptr);
 }
 
-void RecordingView::DisplayRecvFrame(std::span<const uint8_t> block)
+void RecordingView::displayReceivedBlock(std::span<const uint8_t> block)
 {
     blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
 }
 
 void resetLink()
 {
-    CommClose();
+    commClose();
     CommSettings = TCommSettings{};
     RFChannel = 33;
     RFPower = 3;
