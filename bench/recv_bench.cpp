@@ -299,7 +299,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
     } else {
         const pid_t child = startFeeder(master, feed, fds[1]);
         // Until the feeder has finished, the last line is painted and nothing came for a while.
-        const int64_t quietUs = (endsByTimeout ? CommSettings.RecvTout * 1000 : 0) + 300'000;
+        const int64_t quietUs = (endsByTimeout ? commSettings.receiveTimeoutMs * 1000 : 0) + 300'000;
         bool fed = false;
         while (nowUs() - start < int64_t(feed.seconds + 600) * 1'000'000) {
             runFor(100);
@@ -314,7 +314,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
         waitpid(child, nullptr, 0);
         if (w.coveredUs != 0)
             r.tailMs = double(w.coveredUs - r.feed.lastWriteUs) / 1000.0 -
-                       (endsByTimeout ? CommSettings.RecvTout : 0);
+                       (endsByTimeout ? commSettings.receiveTimeoutMs : 0);
     }
     r.cpu = cpuSeconds() - cpu0;
     // The share of a core is taken over the time until the last paint; the quiet moment after it
@@ -397,7 +397,7 @@ int main(int argc, char* argv[])
     w.show();
     runFor(500);
     std::printf("platform: %s, port %s, receive time-out %d ms (subtracted where a run ends by it)\n",
-                qPrintable(QGuiApplication::platformName()), name, CommSettings.RecvTout);
+                qPrintable(QGuiApplication::platformName()), name, commSettings.receiveTimeoutMs);
     std::printf("%-24s %9s %8s %8s %7s %7s  %s\n", "run", "tail ms", "CPU %", "CPU s/MB", "stall", "peak MB",
                 "check");
 
@@ -497,13 +497,14 @@ int main(int argc, char* argv[])
         for (int id = 0; id < 1000; ++id) {
             report[11] = char(id >> 8);
             report[12] = char(id);
-            frmLinkStats->countReceivedBlock(
+            w.linkStatsWindow()->countReceivedBlock(
                 {reinterpret_cast<const uint8_t*>(report.constData()), size_t(report.size())});
         }
         w.stampsCarryTime = true;
         for (const bool open : {false, true, false, true}) {
-            frmLinkStats->setVisible(open);
-            frmLinkStats->findChild<QTableView*>("statsTable")
+            w.linkStatsWindow()->setVisible(open);
+            w.linkStatsWindow()
+                ->findChild<QTableView*>("statsTable")
                 ->sortByColumn(LinkStatsModel::SilentFor, Qt::DescendingOrder);
             run(open ? "600 key reports/s, Link Statistics open"
                      : "600 key reports/s, Link Statistics closed",

@@ -17,8 +17,6 @@
 
 #include <algorithm>
 
-KeyPanel* frmRem = nullptr;
-
 namespace {
 constexpr int kKeyWidth = 60;
 constexpr int kKeyHeight = 25;
@@ -36,7 +34,6 @@ KeyPanel::KeyPanel(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    frmRem = this;
     setObjectName(QStringLiteral("keyPanel"));
     setWindowTitle(QStringLiteral("Remocon Panel"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -52,12 +49,6 @@ KeyPanel::KeyPanel(QWidget* owner)
     connect(&m_fanfarePause, &QTimer::timeout, this, &KeyPanel::endFanfarePauseWhenDue);
     initialise();
     layoutKeys();
-}
-
-KeyPanel::~KeyPanel()
-{
-    if (frmRem == this)
-        frmRem = nullptr;
 }
 
 void KeyPanel::buildKeyArea()
@@ -114,7 +105,7 @@ void KeyPanel::initialise()
 {
     for (int i = 0; i < kMaxKeys; ++i)
         keyButtons[size_t(i)]->setProperty("tag", i);
-    FrameSeq = 0;
+    frameSequence = 0;
     makerCodeEdit->clear();
     colourPanelBox->setChecked(false);
     soundBox->setChecked(false);
@@ -300,7 +291,7 @@ void KeyPanel::endFanfarePauseWhenDue()
 void KeyPanel::sendKey(int keyCode)
 {
     QString makerCode = makerCodeEdit->text();
-    sendKeyCode(keyCode, makerCode, DeviceKind);
+    sendKeyCode(keyCode, makerCode, chosenDeviceKind);
     // An empty box has been given the default maker code.
     if (makerCode != makerCodeEdit->text())
         makerCodeEdit->setText(makerCode);

@@ -25,7 +25,6 @@ public:
     static inline const QColor kReported = QColor(0, 0, 255);
 
     explicit KeyPanel(QWidget* owner = nullptr);
-    ~KeyPanel() override;
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
@@ -84,5 +83,3 @@ private:
     int m_openFlag = 0;
     bool m_placed = false; // centred over the main window at the first showing only
 };
-
-extern KeyPanel* frmRem;

@@ -14,11 +14,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-LinkStatsWindow* frmLinkStats = nullptr;
-
 LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
-    frmLinkStats = this;
     setObjectName(QStringLiteral("linkStatsWindow"));
     setWindowTitle(QStringLiteral("Link Statistics"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -56,12 +53,6 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
     connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
     connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::onResetClicked);
     connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::onSaveAsClicked);
-}
-
-LinkStatsWindow::~LinkStatsWindow()
-{
-    if (frmLinkStats == this)
-        frmLinkStats = nullptr;
 }
 
 void LinkStatsWindow::countReceivedBlock(std::span<const uint8_t> block)

@@ -19,7 +19,6 @@ public:
     static constexpr int kRefreshMs = 500;
 
     explicit LinkStatsWindow(QWidget* owner = nullptr);
-    ~LinkStatsWindow() override;
 
     // Every block the monitor receives, key report or not.
     void countReceivedBlock(std::span<const uint8_t> block);
@@ -49,5 +48,3 @@ private:
     QString m_saveFileName;
     bool m_placed = false; // centred over the main window once, on the first showing
 };
-
-extern LinkStatsWindow* frmLinkStats;

@@ -31,8 +31,6 @@
 
 #include <limits>
 
-MainWindow* mainWindow = nullptr;
-
 namespace {
 // The design's client width: controls anchored to the right keep their distance to it.
 constexpr int kDesignWidth = 793;
@@ -88,7 +86,6 @@ QComboBox* editableCombo(QWidget* parent, const char* name, const QRect& geometr
 
 MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QMainWindow(parent)
 {
-    mainWindow = this;
     setObjectName(QStringLiteral("mainWindow"));
     setFont(uiFont());
 
@@ -146,8 +143,6 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
 
 MainWindow::~MainWindow()
 {
-    if (mainWindow == this)
-        mainWindow = nullptr;
     if (&commView() == this)
         setCommView(nullptr);
 }
@@ -313,9 +308,9 @@ void MainWindow::buildMenu()
     connect(named(optionMenu->addAction(QStringLiteral("Survey Panel")), "surveyPanelAction"),
             &QAction::triggered, this, &MainWindow::showSurveyPanel);
     connect(named(optionMenu->addAction(QStringLiteral("Link Statistics")), "linkStatsAction"),
-            &QAction::triggered, this, [] {
-                if (frmLinkStats)
-                    frmLinkStats->showInFront();
+            &QAction::triggered, this, [this] {
+                if (m_linkStatsWindow)
+                    m_linkStatsWindow->showInFront();
             });
     showInitButtonAction =
         named(optionMenu->addAction(QStringLiteral("View Initilize Button")), "showInitButtonAction");
@@ -346,7 +341,7 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     setWindowTitle(captionFor(QCoreApplication::applicationFilePath()));
     loadSettings();
     applySettingsOverrides(overrides);
-    autoReconnectAction->setChecked(AutoReconnect);
+    autoReconnectAction->setChecked(autoReconnect);
     commOpen();
     m_monitor->clearLines();
     sendTextBox->clear();
@@ -370,13 +365,13 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     productIdPanel->clear();
     productIdPanel->hide();
     productIdCaption->hide();
-    if (RFRateCode == kRate9600) {
+    if (rfRateCode == kRate9600) {
         rate9600Button->setChecked(true);
-    } else if (RFRateCode == kRate500k) {
+    } else if (rfRateCode == kRate500k) {
         rate500kButton->setChecked(true);
     } else {
         rate100kButton->setChecked(true);
-        RFRateCode = kRate100k;
+        rfRateCode = kRate100k;
     }
     deviceBox->setCurrentIndex(2);
     onDeviceChosen();
@@ -385,10 +380,25 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
 
 void MainWindow::createToolWindows()
 {
-    new KeyPanel(this);
-    auto* survey = new SurveyPanel(this);
-    survey->clearMainMonitor = [this] { m_monitor->clearLines(); };
-    new LinkStatsWindow(this);
+    m_keyPanel = new KeyPanel(this);
+    m_surveyPanel = new SurveyPanel(this);
+    m_surveyPanel->clearMainMonitor = [this] { m_monitor->clearLines(); };
+    m_linkStatsWindow = new LinkStatsWindow(this);
+}
+
+KeyPanel* MainWindow::keyPanel() const
+{
+    return m_keyPanel;
+}
+
+SurveyPanel* MainWindow::surveyPanel() const
+{
+    return m_surveyPanel;
+}
+
+LinkStatsWindow* MainWindow::linkStatsWindow() const
+{
+    return m_linkStatsWindow;
 }
 
 void MainWindow::placeRightAnchored()
@@ -439,8 +449,8 @@ void MainWindow::onClockTick()
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
     if (now != clockPanel->text())
         clockPanel->setText(now);
-    if (frmSurvey)
-        frmSurvey->onClockTick();
+    if (m_surveyPanel)
+        m_surveyPanel->onClockTick();
 }
 
 void MainWindow::editCommSettings()
@@ -454,7 +464,7 @@ void MainWindow::editCommSettings()
     }
     // A port search leaves the state of the last port it probed in the status bar; the port the
     // settings name is closed.
-    setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
 }
 
 bool MainWindow::runSettingsDialog()
@@ -486,8 +496,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::onAutoReconnectChosen()
 {
-    AutoReconnect = autoReconnectAction->isChecked();
-    if (!AutoReconnect)
+    autoReconnect = autoReconnectAction->isChecked();
+    if (!autoReconnect)
         m_reconnect.stop();
 }
 
@@ -498,17 +508,17 @@ void MainWindow::onShowInitButtonChosen()
 
 void MainWindow::showSurveyPanel()
 {
-    if (!frmSurvey)
+    if (!m_surveyPanel)
         return;
-    frmSurvey->show();
-    frmSurvey->raise();
-    frmSurvey->activateWindow();
+    m_surveyPanel->show();
+    m_surveyPanel->raise();
+    m_surveyPanel->activateWindow();
 }
 
 void MainWindow::onPadTypeChosen(int keyCount)
 {
-    if (frmRem)
-        frmRem->showType(keyCount);
+    if (m_keyPanel)
+        m_keyPanel->showType(keyCount);
 }
 
 void MainWindow::onStatusBarDoubleClicked()

@@ -6,10 +6,13 @@
 #include "SettingsFile.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 class ClickLabel;
 class IdPanel;
+class KeyPanel;
+class LinkStatsWindow;
 class MonitorView;
 class PanelStatusBar;
 class QAction;
@@ -21,6 +24,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class SurveyPanel;
 
 // The main window: device set-up row, send line, monitor tool row, monitor and status bar. It
 // owns start-up and shut-down of the link and shows what the link reports.
@@ -41,6 +45,10 @@ public:
 
     // Creates the tool windows (key panel, survey panel, link statistics), hidden, owned by this window.
     void createToolWindows();
+    // The tool windows; null before createToolWindows().
+    [[nodiscard]] KeyPanel* keyPanel() const;
+    [[nodiscard]] SurveyPanel* surveyPanel() const;
+    [[nodiscard]] LinkStatsWindow* linkStatsWindow() const;
 
     // Shows the delimiter setting in the delimiter box, the port name and the bit rate.
     void showPortSettings();
@@ -143,6 +151,10 @@ private:
     MonitorView* m_monitor = nullptr;
     PanelStatusBar* m_statusPanels = nullptr;
 
+    QPointer<KeyPanel> m_keyPanel;
+    QPointer<SurveyPanel> m_surveyPanel;
+    QPointer<LinkStatsWindow> m_linkStatsWindow;
+
     QMenu* fileMenu = nullptr;
     QMenu* optionMenu = nullptr;
     QMenu* keyPanelMenu = nullptr;
@@ -160,8 +172,6 @@ private:
     QString m_openFileName; // the file names the open and save dialogs remember
     QString m_saveFileName;
 };
-
-extern MainWindow* mainWindow;
 
 // The program entry's set-up of the application object: its name, and no display name, which the
 // platform would append to every window's caption.

@@ -34,7 +34,7 @@ void MainWindow::onDeviceChosen()
     const int kind = deviceKind();
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
-    DeviceKind = kind;
+    chosenDeviceKind = kind;
     const DeviceLists lists = applyDeviceKind(kind);
     channelBox->clear();
     channelBox->addItems(lists.channels);
@@ -43,23 +43,23 @@ void MainWindow::onDeviceChosen()
     powerBox->addItems(lists.powers);
     powerBox->setCurrentIndex(lists.powerIndex);
     if (lists.showRates)
-        RFRateCode = selectedRateCode();
+        rfRateCode = selectedRateCode();
     radioRatePanel->setVisible(lists.showRates);
 }
 
 void MainWindow::onSetChannelClicked()
 {
-    if (!CommSettings.OpenFlag)
+    if (!commSettings.portOpen)
         commOpen();
-    if (CommSettings.OpenFlag)
+    if (commSettings.portOpen)
         sendRfConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode());
 }
 
 void MainWindow::onInitClicked()
 {
-    if (!CommSettings.OpenFlag)
+    if (!commSettings.portOpen)
         commOpen();
-    if (!CommSettings.OpenFlag)
+    if (!commSettings.portOpen)
         return;
     sendRfConfig(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode());
     waitForAnswer(1000);
@@ -71,5 +71,5 @@ void MainWindow::onRemoteChannelClicked()
     if (destinationIdPanel->text().isEmpty())
         return;
     sendRemoteChannel(deviceKind(), channelBox->currentIndex(), powerBox->currentIndex(), selectedRateCode(),
-                      RecvFrame.RecvDstID);
+                      receivedFrame.destinationId);
 }

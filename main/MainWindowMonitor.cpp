@@ -43,14 +43,14 @@ QString fileToOpen(const QString& chosen)
 
 void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
 {
-    if (frmLinkStats)
-        frmLinkStats->countReceivedBlock(block);
+    if (m_linkStatsWindow)
+        m_linkStatsWindow->countReceivedBlock(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
-        if (frmRem && frmRem->openFlag() == 1)
-            frmRem->showReceivedKey(renderBinary(block));
-        else if (frmSurvey && frmSurvey->openFlag() == 1)
-            frmSurvey->countReceivedKey(renderBinary(block));
+        if (m_keyPanel && m_keyPanel->openFlag() == 1)
+            m_keyPanel->showReceivedKey(renderBinary(block));
+        else if (m_surveyPanel && m_surveyPanel->openFlag() == 1)
+            m_surveyPanel->countReceivedKey(renderBinary(block));
     }
     QString stamp;
     if (timeStampBox->isChecked()) {
@@ -78,12 +78,12 @@ void MainWindow::onMonitorClearClicked()
 
 void MainWindow::showSourceId()
 {
-    sourceIdPanel->setText(formatId(RecvFrame.RecvSrcID));
+    sourceIdPanel->setText(formatId(receivedFrame.sourceId));
 }
 
 void MainWindow::showDestinationId()
 {
-    destinationIdPanel->setText(formatId(RecvFrame.RecvDstID));
+    destinationIdPanel->setText(formatId(receivedFrame.destinationId));
 }
 
 void MainWindow::onOpenChosen()

@@ -40,7 +40,7 @@ void MainWindow::onSendClicked()
 
 void MainWindow::sendTextLine(const QString& text)
 {
-    commWrite(textLineBytes(text, CommSettings.SendHead, CommSettings.SendDlmt));
+    commWrite(textLineBytes(text, commSettings.sendHeader, commSettings.sendDelimiter));
 }
 
 void MainWindow::addSendHistory()
@@ -60,7 +60,7 @@ void MainWindow::commitSendDelimiter()
         delimiterBox->addItem(text);
         delimiterBox->setEditText(text);
     }
-    CommSettings.SendDlmt = text;
+    commSettings.sendDelimiter = text;
 }
 
 void MainWindow::onDelimiterChanged()
@@ -68,9 +68,9 @@ void MainWindow::onDelimiterChanged()
     const int index = delimiterBox->currentIndex();
     const bool itemSelected = index >= 0 && delimiterBox->itemText(index) == delimiterBox->currentText();
     if (itemSelected && index < kDelimiterNames.size())
-        CommSettings.SendDlmt = kDelimiterNames[index];
+        commSettings.sendDelimiter = kDelimiterNames[index];
     else
-        CommSettings.SendDlmt = delimiterBox->currentText();
+        commSettings.sendDelimiter = delimiterBox->currentText();
 }
 
 void MainWindow::toggleSendMode()
@@ -90,7 +90,7 @@ void MainWindow::toggleSendMode()
 
 void MainWindow::showPortSettings()
 {
-    const QString dlmt = CommSettings.SendDlmt;
+    const QString dlmt = commSettings.sendDelimiter;
     {
         const QSignalBlocker quiet(delimiterBox);
         if (const int index = exactIndex(delimiterBox, dlmt); index >= 0) {
@@ -100,8 +100,8 @@ void MainWindow::showPortSettings()
             delimiterBox->setCurrentIndex(delimiterBox->count() - 1);
         }
     }
-    showFitting(portPanel, CommSettings.PortName, Qt::AlignCenter);
-    bitRatePanel->setText(QString::number(CommSettings.BaudRate) + QStringLiteral("bps"));
+    showFitting(portPanel, commSettings.portName, Qt::AlignCenter);
+    bitRatePanel->setText(QString::number(commSettings.baudRate) + QStringLiteral("bps"));
 }
 
 void MainWindow::onSourceIdLabelDoubleClicked()

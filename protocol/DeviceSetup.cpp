@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-int32_t DeviceKind = KindVintaC;
+int32_t chosenDeviceKind = KindVintaC;
 
 namespace {
 QStringList numbered(int first, int last, const char* unit)
@@ -35,18 +35,18 @@ int32_t powerOfKindC(int32_t power)
 // The kind-2 block of the RF parameters and of the initialisation.
 QByteArray blockC()
 {
-    return bytes({uint8_t(powerOfKindC(RFPower)), uint8_t(RFChannel), uint8_t(RFRateCode)}) +
+    return bytes({uint8_t(powerOfKindC(rfPower)), uint8_t(rfChannel), uint8_t(rfRateCode)}) +
            QByteArray::fromHex("05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
 }
 
 QByteArray channelAndPower()
 {
-    return bytes({uint8_t(RFChannel), uint8_t(RFPower)});
+    return bytes({uint8_t(rfChannel), uint8_t(rfPower)});
 }
 
 void sendPayload(uint8_t command, const QByteArray& payload)
 {
-    std::copy(payload.begin(), payload.end(), CommandPayload.begin());
+    std::copy(payload.begin(), payload.end(), commandPayload.begin());
     sendModuleCommand(command, int(payload.size()));
 }
 } // namespace
@@ -55,20 +55,20 @@ DeviceLists applyDeviceKind(int kind)
 {
     DeviceLists lists;
     if (kind == KindVinta24A || kind == KindVinta24B) {
-        RFChannel = 0;
-        RFPower = 15;
+        rfChannel = 0;
+        rfPower = 15;
         lists.channels = numbered(0, 15, "ch");
         lists.powers = numbered(0, 15, "pw");
-        lists.channelIndex = RFChannel;
-        lists.powerIndex = RFPower;
+        lists.channelIndex = rfChannel;
+        lists.powerIndex = rfPower;
     } else if (kind == KindVintaC) {
-        if (RFChannel < 24 || RFChannel > 38)
-            RFChannel = 33;
-        RFPower = powerOfKindC(RFPower);
+        if (rfChannel < 24 || rfChannel > 38)
+            rfChannel = 33;
+        rfPower = powerOfKindC(rfPower);
         lists.channels = numbered(24, 38, "ch");
         lists.powers = numbered(0, 3, "pw");
-        lists.channelIndex = RFChannel - 24;
-        lists.powerIndex = RFPower;
+        lists.channelIndex = rfChannel - 24;
+        lists.powerIndex = rfPower;
         lists.showRates = true;
     }
     return lists;
@@ -109,17 +109,17 @@ QByteArray rfInitPayload(int kind)
 
 void sendRfConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
 {
-    RFChannel = channelForItem(kind, channelIndex);
-    RFPower = powerIndex;
-    RFRateCode = rateCode;
+    rfChannel = channelForItem(kind, channelIndex);
+    rfPower = powerIndex;
+    rfRateCode = rateCode;
     switch (kind) {
     case KindVinta24A:
         sendPayload(CmdRFParameters, rfConfigPayload(kind));
         break;
     case KindVinta24B:
-        sendPayload(CmdRFChannel, bytes({uint8_t(RFChannel)}));
+        sendPayload(CmdRFChannel, bytes({uint8_t(rfChannel)}));
         pumpWait(100);
-        sendPayload(CmdRFPower, bytes({uint8_t(RFPower)}));
+        sendPayload(CmdRFPower, bytes({uint8_t(rfPower)}));
         break;
     case KindVintaC:
         sendPayload(CmdRFParameters, rfConfigPayload(kind));
@@ -131,7 +131,7 @@ void sendRfConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
 
 void sendRfInit(int kind, int channelIndex)
 {
-    RFChannel = channelForItem(kind, channelIndex);
+    rfChannel = channelForItem(kind, channelIndex);
     switch (kind) {
     case KindVinta24A:
         sendPayload(CmdInit, rfInitPayload(kind));
@@ -177,5 +177,5 @@ void sendRemoteChannel(int kind, int channelIndex, int powerIndex, int32_t rateC
 {
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
-    commWrite(remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, FrameSeq++));
+    commWrite(remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, frameSequence++));
 }

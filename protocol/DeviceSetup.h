@@ -10,7 +10,7 @@
 enum DeviceKindIndex : int { KindVinta24A = 0, KindVinta24B = 1, KindVintaC = 2 };
 
 // The device kind chosen in the main window's device list (the key sender reads it).
-extern int32_t DeviceKind;
+extern int32_t chosenDeviceKind;
 
 // Over-the-air bit-rate codes.
 constexpr int32_t kRate9600 = 2;
@@ -26,7 +26,7 @@ struct DeviceLists {
     bool showRates = false;
 };
 
-// Chooses a device kind: brings RFChannel and RFPower within the kind's range and gives its
+// Chooses a device kind: brings rfChannel and rfPower within the kind's range and gives its
 // lists. Kinds 0 and 1 start at channel 0, power 15; kind 2 keeps a stored channel within
 // 24-38 (anything else becomes 33) and limits the power to 0-3.
 [[nodiscard]] DeviceLists applyDeviceKind(int kind);

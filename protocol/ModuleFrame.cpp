@@ -2,8 +2,8 @@
 
 #include "CommPort.h"
 
-uint8_t FrameSeq = 0;
-std::array<uint8_t, 32> CommandPayload{};
+uint8_t frameSequence = 0;
+std::array<uint8_t, 32> commandPayload{};
 
 std::optional<uint32_t> hexValue(QStringView digits)
 {
@@ -46,9 +46,9 @@ QByteArray moduleHeader(uint8_t command, int payloadLength, uint8_t sequence, co
 
 void sendModuleCommand(uint8_t command, int length)
 {
-    const QByteArray header = moduleHeader(command, length, FrameSeq++);
+    const QByteArray header = moduleHeader(command, length, frameSequence++);
     commWrite(header);
-    commWrite(CommandPayload.data(), length);
+    commWrite(commandPayload.data(), length);
 }
 
 HexPairs parseHexPairs(QStringView text)
@@ -94,7 +94,7 @@ void sendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind)
     const auto payload = keyReportPayload(makerCodeBox, keyCode);
     if (!payload)
         return;
-    std::copy(payload->begin(), payload->end(), CommandPayload.begin());
+    std::copy(payload->begin(), payload->end(), commandPayload.begin());
     sendModuleCommand(CmdKeyReport, int(payload->size()));
 }
 
@@ -102,7 +102,7 @@ QString sendUserFrame(const QString& msgId, const QString& srcId, const QString&
                       const QString& payload)
 {
     const uint8_t command = uint8_t(hexValue(msgId).value_or(0) & 0xFF);
-    const uint8_t seq = FrameSeq++;
+    const uint8_t seq = frameSequence++;
     const HexPairs parts[] = {parseHexPairs(srcId), parseHexPairs(dstId), parseHexPairs(payload)};
     for (const HexPairs& part : parts) {
         if (!part.badPair.isEmpty())

@@ -24,9 +24,9 @@ enum Command : uint8_t {
 };
 
 // The one running frame number of the program; every frame built takes it and advances it.
-extern uint8_t FrameSeq;
+extern uint8_t frameSequence;
 // The payload of the next module command (and the whole "To RFch" frame).
-extern std::array<uint8_t, 32> CommandPayload;
+extern std::array<uint8_t, 32> commandPayload;
 
 // The value of hexadecimal digits as the program reads "0x"-prefixed texts: one to eight digits,
 // nothing else; anything else is no number.
@@ -36,7 +36,7 @@ extern std::array<uint8_t, 32> CommandPayload;
 [[nodiscard]] QByteArray moduleHeader(uint8_t command, int payloadLength, uint8_t sequence,
                                       const QByteArray& srcId = {}, const QByteArray& dstId = {});
 
-// Header with both IDs FF FF FF FF, then the first `length` bytes of CommandPayload: two writes,
+// Header with both IDs FF FF FF FF, then the first `length` bytes of commandPayload: two writes,
 // the second even when empty.
 void sendModuleCommand(uint8_t command, int length);
 

@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <mutex>
 
-PortFlag AnswerFlag;
-PortFlag OpenErrorReport;
+PortFlag answerReceived;
+PortFlag reportOpenErrors;
 
 namespace {
 SerialDevice& device()
@@ -57,13 +57,13 @@ int bitRateFor(int32_t setting)
 
 } // namespace
 
-LineSettings lineSettingsFor(const TCommSettings& s)
+LineSettings lineSettingsFor(const CommSettings& s)
 {
     LineSettings l;
-    l.bitRate = bitRateFor(s.BaudRate);
-    l.dataBits = s.ByteSize == 8 ? 8 : 7;
-    l.parity = s.Parity__ == u"ODD" ? Parity::Odd : s.Parity__ == u"EVEN" ? Parity::Even : Parity::None;
-    l.stopBits = s.StopBits == 1 ? 1 : 2;
+    l.bitRate = bitRateFor(s.baudRate);
+    l.dataBits = s.dataBits == 8 ? 8 : 7;
+    l.parity = s.parity == u"ODD" ? Parity::Odd : s.parity == u"EVEN" ? Parity::Even : Parity::None;
+    l.stopBits = s.stopBits == 1 ? 1 : 2;
     return l;
 }
 
@@ -74,11 +74,11 @@ void startWorker()
     {
         std::lock_guard lock(generationMutex);
         generation = ++currentGeneration;
-        CommSettings.RunningFlag = 1;
+        commSettings.workerRunning = 1;
     }
     auto* w = new ReceiveWorker(device(), generation);
     currentSession() = w->session();
-    CommSettings.ErrorFlag = 0;
+    commSettings.linkError = 0;
     worker() = w;
     w->start(QThread::IdlePriority);
 }
@@ -87,31 +87,31 @@ void startWorker()
 bool commOpen()
 {
     commClose();
-    const QString path = devicePathFor(CommSettings.PortName);
+    const QString path = devicePathFor(commSettings.portName);
     if (!device().open(path)) {
         // The system's reason goes on a second line: the first alone cannot tell a missing
         // adapter from a missing group membership or a port another program holds.
-        if (OpenErrorReport)
+        if (reportOpenErrors)
             dialogs().message(commView().dialogParent(),
                               QStringLiteral("INVALID HANDLE\n") +
                                   openFailureReason(path, device().openError()),
                               QStringLiteral("Comm Open"), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
-        commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
-        CommSettings.ErrorFlag = 1;
-        CommSettings.OpenFlag = 0;
-        CommSettings.RunningFlag = 0;
+        commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
+        commSettings.linkError = 1;
+        commSettings.portOpen = 0;
+        commSettings.workerRunning = 0;
         return false;
     }
     // The kernel's queues stand in for the 8192-byte driver queues.
-    device().configure(lineSettingsFor(CommSettings));
+    device().configure(lineSettingsFor(commSettings));
     // Opening a terminal raises DTR and RTS; they go low again before anything is written.
     device().clearModemLines();
     // Whatever frame was in progress belonged to the port before: start between frames.
-    RecvFrame.RecvState = 0;
-    RecvFrame.RecvLength = 0;
-    CommSettings.OpenFlag = 1;
+    receivedFrame.state = 0;
+    receivedFrame.length = 0;
+    commSettings.portOpen = 1;
     startWorker();
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OK"));
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OK"));
     return true;
 }
 
@@ -119,7 +119,7 @@ void commClose()
 {
     if (listener())
         listener()->portClaimed();
-    if (!CommSettings.OpenFlag)
+    if (!commSettings.portOpen)
         return;
     if (worker()) {
         const std::shared_ptr<ReceiveSession> session = worker()->session();
@@ -139,26 +139,26 @@ void commClose()
         device().clearModemLines();
         device().close();
     }
-    CommSettings.OpenFlag = 0;
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    commSettings.portOpen = 0;
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
 }
 
 void commWorkerEnded(uint64_t generation)
 {
     std::lock_guard lock(generationMutex);
     if (generation == currentGeneration)
-        CommSettings.RunningFlag = 0;
+        commSettings.workerRunning = 0;
 }
 
 void commErrorExit(ReceiveSession& session)
 {
     if (currentSession().get() != &session)
         return;
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
     session.cancelled = true;
     currentSession().reset();
     device().close();
-    CommSettings.OpenFlag = 0;
+    commSettings.portOpen = 0;
     if (listener())
         listener()->portLost();
 }
@@ -175,13 +175,13 @@ PortListener* portListener()
 
 void commWrite(const uint8_t* bytes, int32_t count)
 {
-    AnswerFlag = 0;
+    answerReceived = 0;
     if (!device().isOpen() || !currentSession())
         return;
     if (device().checkStatus().lineError) {
         dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
                           kProgramTitle, Dialogs::Icon::None, Dialogs::Buttons::Ok);
-        CommSettings.ErrorFlag = 1;
+        commSettings.linkError = 1;
         if (worker())
             worker()->wake();
         return;
@@ -193,11 +193,11 @@ void commWrite(const uint8_t* bytes, int32_t count)
 bool waitForAnswer(uint32_t timeoutMs)
 {
     const uint32_t start = tickCount();
-    if (AnswerFlag)
+    if (answerReceived)
         return true;
     bool answered = false;
     waitProcessingEvents([&] {
-        if (AnswerFlag) {
+        if (answerReceived) {
             answered = true;
             return true;
         }

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 // A complete module frame has arrived since the last write.
-extern PortFlag AnswerFlag;
+extern PortFlag answerReceived;
 // A failed open is reported in a message box.
-extern PortFlag OpenErrorReport;
+extern PortFlag reportOpenErrors;
 
 // The bit rates the port runs at; any other setting runs at 9600.
 inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  19200,
@@ -19,9 +19,9 @@ inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  1
 struct LineSettings;
 // The line settings a record stands for: bit rates outside the table run at 9600, data bits
 // other than 8 are 7, parity "ODD"/"EVEN" exactly or none, stop bits other than 1 are 2.
-[[nodiscard]] LineSettings lineSettingsFor(const TCommSettings& settings);
+[[nodiscard]] LineSettings lineSettingsFor(const CommSettings& settings);
 
-// Opens the port named in CommSettings, configures it and starts the receive worker.
+// Opens the port named in commSettings, configures it and starts the receive worker.
 bool commOpen();
 // Stops the worker (processing events meanwhile), drops DTR and RTS and closes the port.
 void commClose();

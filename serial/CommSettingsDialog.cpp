@@ -213,21 +213,21 @@ void CommSettingsDialog::onOpened()
     fillControls();
     refreshPortList();
     searchProgressBar->hide();
-    OpenErrorReport = 1;
+    reportOpenErrors = 1;
 }
 
 void CommSettingsDialog::fillControls()
 {
-    const TCommSettings& s = CommSettings;
-    portBox->setEditText(s.PortName);
-    bitRateBox->setEditText(QString::number(s.BaudRate));
-    dataBitsBox->setEditText(QString::number(s.ByteSize));
-    stopBitsBox->setEditText(QString::number(s.StopBits));
-    parityBox->setEditText(s.Parity__);
-    sendHeaderBox->setEditText(s.SendHead);
-    sendDelimiterBox->setEditText(s.SendDlmt);
-    receiveDelimiterBox->setEditText(s.RecvDlmt);
-    receiveTimeoutEdit->setText(QString::number(s.RecvTout));
+    const CommSettings& s = commSettings;
+    portBox->setEditText(s.portName);
+    bitRateBox->setEditText(QString::number(s.baudRate));
+    dataBitsBox->setEditText(QString::number(s.dataBits));
+    stopBitsBox->setEditText(QString::number(s.stopBits));
+    parityBox->setEditText(s.parity);
+    sendHeaderBox->setEditText(s.sendHeader);
+    sendDelimiterBox->setEditText(s.sendDelimiter);
+    receiveDelimiterBox->setEditText(s.receiveDelimiter);
+    receiveTimeoutEdit->setText(QString::number(s.receiveTimeoutMs));
 }
 
 void CommSettingsDialog::onOkClicked()
@@ -245,23 +245,23 @@ void CommSettingsDialog::onOkClicked()
         }
         numbers[i] = *value;
     }
-    const TCommSettings kept = CommSettings;
-    TCommSettings& s = CommSettings;
-    s.PortName = portBox->currentText();
-    s.BaudRate = numbers[0];
-    s.ByteSize = numbers[1];
-    s.StopBits = numbers[2];
-    s.Parity__ = parityBox->currentText();
-    s.SendHead = sendHeaderBox->currentText();
-    s.SendDlmt = sendDelimiterBox->currentText();
-    s.RecvDlmt = receiveDelimiterBox->currentText();
-    s.RecvTout = wholeNumber(receiveTimeoutEdit->text()).value_or(100);
-    OpenErrorReport = 1;
+    const CommSettings kept = commSettings;
+    CommSettings& s = commSettings;
+    s.portName = portBox->currentText();
+    s.baudRate = numbers[0];
+    s.dataBits = numbers[1];
+    s.stopBits = numbers[2];
+    s.parity = parityBox->currentText();
+    s.sendHeader = sendHeaderBox->currentText();
+    s.sendDelimiter = sendDelimiterBox->currentText();
+    s.receiveDelimiter = receiveDelimiterBox->currentText();
+    s.receiveTimeoutMs = wholeNumber(receiveTimeoutEdit->text()).value_or(100);
+    reportOpenErrors = 1;
     if (commOpen()) {
         accept();
         return;
     }
-    CommSettings = kept;
+    commSettings = kept;
     fillControls();
 }
 
@@ -298,18 +298,18 @@ void CommSettingsDialog::onPortSearchClicked()
     searchProgressBar->setValue(0);
     searchProgressBar->show();
     m_ports->removeRows(0, m_ports->rowCount());
-    RecvFrame.RecvState = 0;
-    AnswerFlag = 0;
+    receivedFrame.state = 0;
+    answerReceived = 0;
     // The probes open ports through the settings; the result goes only into the port box, for
     // OK to take or Cancel to drop.
-    const TCommSettings kept = CommSettings;
-    QString proposed = CommSettings.PortName;
-    OpenErrorReport = 0;
+    const CommSettings kept = commSettings;
+    QString proposed = commSettings.portName;
+    reportOpenErrors = 0;
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         searchProgressBar->setValue(int(i));
         const QString& name = candidates[i].name;
-        CommSettings.PortName = name;
+        commSettings.portName = name;
         portBox->setEditText(name);
         if (commOpen()) {
             addPortRow(candidates[i]);
@@ -320,7 +320,7 @@ void CommSettingsDialog::onPortSearchClicked()
                 m_hooks.sendProbe();
             waitForAnswer(2000);
             commClose();
-            if (AnswerFlag) {
+            if (answerReceived) {
                 stoppedAt = i;
                 break;
             }
@@ -329,12 +329,12 @@ void CommSettingsDialog::onPortSearchClicked()
     }
     searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
                                                                : int(stoppedAt));
-    CommSettings = kept;
-    OpenErrorReport = 1;
+    commSettings = kept;
+    reportOpenErrors = 1;
     portBox->setEditText(proposed);
     m_searchResultShown = true;
     setSearching(false);
-    if (AnswerFlag)
+    if (answerReceived)
         dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,
                           QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
     else

@@ -43,7 +43,7 @@ void ReceiveSession::idsReceived()
 
 void ReceiveSession::frameCompleted()
 {
-    AnswerFlag = 1;
+    answerReceived = 1;
 }
 
 void receivePass(ReceiveSession& session)
@@ -52,7 +52,7 @@ void receivePass(ReceiveSession& session)
     session.bytesLastPass = 0;
     const SerialDevice::Status status = device.checkStatus();
     if (status.lineError) {
-        CommSettings.ErrorFlag = 1;
+        commSettings.linkError = 1;
         return;
     }
     // The bytes are fetched before any is handled: a handler may close the port (through a
@@ -74,13 +74,13 @@ void receivePass(ReceiveSession& session)
         }
     }
     const uint32_t now = tickCount();
-    session.assembler.idle(now, CommSettings.RecvTout);
+    session.assembler.idle(now, commSettings.receiveTimeoutMs);
 
     const FrameAssembler& a = session.assembler;
-    if (a.count() == 0 || CommSettings.RecvTout < 0) {
+    if (a.count() == 0 || commSettings.receiveTimeoutMs < 0) {
         session.nextWaitMs = -1;
     } else {
-        const int64_t due = int64_t(CommSettings.RecvTout) + 1 - int64_t(now - a.lastByteTick());
+        const int64_t due = int64_t(commSettings.receiveTimeoutMs) + 1 - int64_t(now - a.lastByteTick());
         session.nextWaitMs = int(std::clamp<int64_t>(due, 1, kMaxIdleWaitMs));
     }
 }
@@ -147,7 +147,7 @@ void ReceiveWorker::run()
     bool flooding = false;
     auto lastPass = std::chrono::steady_clock::now() - kMinPassInterval;
     for (;;) {
-        if (CommSettings.ErrorFlag)
+        if (commSettings.linkError)
             break;
         std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}}};
         ::poll(fds.data(), stalled ? 1 : 2, stalled ? kStallPauseMs : waitMs);
@@ -160,7 +160,7 @@ void ReceiveWorker::run()
             if (s.stop)
                 break;
         }
-        if (CommSettings.ErrorFlag)
+        if (commSettings.linkError)
             break;
         if (!flooding) {
             std::unique_lock lock(s.mutex);

@@ -28,7 +28,7 @@ public:
     SerialDevice& device; // used on the GUI thread only; the worker only polls its descriptor
     const int wakeFd;
     const uint64_t generation; // which open of the port this session serves
-    FrameAssembler assembler{RecvFrame, *this};
+    FrameAssembler assembler{receivedFrame, *this};
     std::atomic<bool> finished = false; // the worker has left its loop for good
 
     std::mutex mutex;
@@ -51,7 +51,7 @@ public:
     ~ReceiveWorker() override;
 
     void requestStop();
-    // Wakes the worker so it looks at the error flag.
+    // Wakes the worker so it looks at linkError.
     void wake();
     [[nodiscard]] const std::shared_ptr<ReceiveSession>& session() const { return m_session; }
 

@@ -16,7 +16,7 @@
 // Points the settings file elsewhere (--settings, tests); an empty path restores the default.
 void setSettingsFilePath(const QString& path);
 
-// Fills CommSettings, the radio settings and AutoReconnect from the file, key by key, defaults
+// Fills commSettings, the radio settings and autoReconnect from the file, key by key, defaults
 // for whatever is missing or not a whole number (and for all keys when the file is no regular file
 // of at most 1 MB that can be read); clears the open-error reporting, open and running flags.
 void loadSettings();

@@ -23,8 +23,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-SurveyPanel* frmSurvey = nullptr;
-
 namespace {
 // The design size of countArea: the bottom row of controls keeps its distance to the bottom edge,
 // the right-hand controls to the right edge.
@@ -75,7 +73,6 @@ void fitLeftOfCounter(QLabel* row)
 
 SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
-    frmSurvey = this;
     setObjectName(QStringLiteral("surveyPanel"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
@@ -161,12 +158,6 @@ SurveyPanel::SurveyPanel(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Windo
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(statusPanels, &PanelStatusBar::doubleClicked, this, &SurveyPanel::onStatusBarDoubleClicked);
     initialise();
-}
-
-SurveyPanel::~SurveyPanel()
-{
-    if (frmSurvey == this)
-        frmSurvey = nullptr;
 }
 
 void SurveyPanel::initialise()

@@ -22,7 +22,6 @@ class SurveyPanel : public QWidget {
     Q_OBJECT
 public:
     explicit SurveyPanel(QWidget* owner = nullptr);
-    ~SurveyPanel() override;
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
@@ -79,5 +78,3 @@ private:
     int m_maximum = 0;
     bool m_placed = false; // centred over the main window once, on the first showing
 };
-
-extern SurveyPanel* frmSurvey;

@@ -126,10 +126,10 @@ private slots:
 
     void showingFillsTheBoxesAsTheSettingsStand()
     {
-        CommSettings.PortName = QStringLiteral("somewhere");
-        CommSettings.BaudRate = 1234;
-        CommSettings.SendDlmt = QStringLiteral("0x0A");
-        CommSettings.RecvTout = -5;
+        commSettings.portName = QStringLiteral("somewhere");
+        commSettings.baudRate = 1234;
+        commSettings.sendDelimiter = QStringLiteral("0x0A");
+        commSettings.receiveTimeoutMs = -5;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
         QCOMPARE(child<QPushButton>(&dialog, "okButton")->toolTip(), QStringLiteral("設定の確定"));
         QCOMPARE(child<QPushButton>(&dialog, "cancelButton")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
-        QCOMPARE(int(OpenErrorReport), 1);
+        QCOMPARE(int(reportOpenErrors), 1);
     }
 
     void okOpensTheTypedPortAndTakesEveryBox()
@@ -160,21 +160,21 @@ private slots:
         type(&dialog, "receiveTimeoutEdit", QStringLiteral("abc"));
         dialog.onOkClicked();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, pty.slavePath());
-        QCOMPARE(CommSettings.BaudRate, 115200);
-        QCOMPARE(CommSettings.Parity__, QStringLiteral("EVEN"));
-        QCOMPARE(CommSettings.SendHead, QStringLiteral("STX"));
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x0A"));
-        QCOMPARE(CommSettings.RecvDlmt, QStringLiteral("CR"));
-        QCOMPARE(CommSettings.RecvTout, 100);
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.portName, pty.slavePath());
+        QCOMPARE(commSettings.baudRate, 115200);
+        QCOMPARE(commSettings.parity, QStringLiteral("EVEN"));
+        QCOMPARE(commSettings.sendHeader, QStringLiteral("STX"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("0x0A"));
+        QCOMPARE(commSettings.receiveDelimiter, QStringLiteral("CR"));
+        QCOMPARE(commSettings.receiveTimeoutMs, 100);
     }
 
     void aPortThatCannotOpenRestoresTheSettingsAndKeepsTheDialog()
     {
         ScriptedDialogs dialogs;
-        CommSettings.PortName = QStringLiteral("before");
-        CommSettings.BaudRate = 9600;
+        commSettings.portName = QStringLiteral("before");
+        commSettings.baudRate = 9600;
         CommSettingsDialog dialog(nullptr);
         dialog.show();
         type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
@@ -183,8 +183,8 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QVERIFY(dialog.isVisible());
-        QCOMPARE(CommSettings.PortName, QStringLiteral("before"));
-        QCOMPARE(CommSettings.BaudRate, 9600);
+        QCOMPARE(commSettings.portName, QStringLiteral("before"));
+        QCOMPARE(commSettings.baudRate, 9600);
         QCOMPARE(text(&dialog, "portBox"), QStringLiteral("before"));
         QCOMPARE(text(&dialog, "bitRateBox"), QStringLiteral("9600"));
     }
@@ -216,8 +216,8 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("'%1' は整数ではありません").arg(typed));
         QVERIFY(dialog.isVisible());
-        QVERIFY(!CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
     }
 
     void negativeAndHugeValuesAreStoredOrRefusedWithoutAHalfState()
@@ -230,10 +230,10 @@ private slots:
         type(&dialog, "receiveTimeoutEdit", QStringLiteral("-1"));
         type(&dialog, "sendDelimiterBox", QString(5000, u'あ'));
         dialog.onOkClicked();
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.BaudRate, -300); // runs the line at 9600
-        QCOMPARE(CommSettings.RecvTout, -1);
-        QCOMPARE(CommSettings.SendDlmt.size(), 5000);
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.baudRate, -300); // runs the line at 9600
+        QCOMPARE(commSettings.receiveTimeoutMs, -1);
+        QCOMPARE(commSettings.sendDelimiter.size(), 5000);
     }
 
     void theSettingsCommandSavesAtOnceAndShowsTheNewDelimiter()
@@ -265,11 +265,11 @@ private slots:
         ini.close();
         MainWindow w;
         w.show();
-        QVERIFY(CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
         QFile::remove(settingsFilePath());
         whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "cancelButton")->click(); });
         w.editCommSettings();
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
         QVERIFY(!QFile::exists(settingsFilePath()));
 
@@ -284,8 +284,8 @@ private slots:
         });
         w.editCommSettings();
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
-        QCOMPARE(CommSettings.PortName, pty.slavePath());
-        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(commSettings.portName, pty.slavePath());
+        QVERIFY(!commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
         w.close();
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
@@ -375,7 +375,7 @@ private slots:
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("COM Port Search"));
         QCOMPARE(cleared, 0);
         QCOMPARE(items(&dialog, "portBox"), before);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
     }
 
     void noPortOpensSoNothingIsFound()
@@ -384,8 +384,8 @@ private slots:
         setPortCandidateSource([] {
             return portsNamed({"/dev/no-such-1", "/dev/no-such-2", "/dev/no-such-3", "/dev/no-such-4"});
         });
-        AnswerFlag = 1; // left over from earlier traffic
-        RecvFrame.RecvState = 5;
+        answerReceived = 1; // left over from earlier traffic
+        receivedFrame.state = 5;
         int cleared = 0;
         CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
@@ -395,12 +395,12 @@ private slots:
         qInfo("four candidates that do not open took %lld ms", t.elapsed());
         QCOMPARE(cleared, 1);
         QVERIFY(items(&dialog, "portBox").isEmpty());
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
         QCOMPARE(text(&dialog, "portBox"), QStringLiteral("COM1"));
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Warnning"));
-        QCOMPARE(RecvFrame.RecvState, 0);
-        QCOMPARE(int(OpenErrorReport), 1);
+        QCOMPARE(receivedFrame.state, 0);
+        QCOMPARE(int(reportOpenErrors), 1);
         QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
 
         // With no serial port on the system, no busy indicator runs behind the message.
@@ -428,9 +428,9 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
         });
-        CommSettings.BaudRate = 19200; // confirmed earlier
+        commSettings.baudRate = 19200; // confirmed earlier
         CommSettingsDialog dialog(nullptr, {[] {
-                                                CommandPayload.fill(0);
+                                                commandPayload.fill(0);
                                                 sendModuleCommand(0x2A, 23);
                                             },
                                             [] {}});
@@ -447,13 +447,13 @@ private slots:
         QCOMPARE(modulePeer.speedAtProbe, 19200u);
         QCOMPARE(laterPeer.probes, 0);
         // The settings are untouched until OK, which opens the found port at the rate then shown.
-        QVERIFY(!CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
-        QCOMPARE(CommSettings.BaudRate, 19200);
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
+        QCOMPARE(commSettings.baudRate, 19200);
         dialog.onOkClicked();
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, module.slavePath());
-        QCOMPARE(CommSettings.BaudRate, 115200);
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.portName, module.slavePath());
+        QCOMPARE(commSettings.baudRate, 115200);
     }
 
     void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()
@@ -471,7 +471,7 @@ private slots:
         QCOMPARE(items(&dialog, "portBox"), QStringList({vanishing.slavePath(), module.slavePath()}));
         QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
     }
 
     void aSilentPortBecomesThePortAlthoughNothingWasFound()
@@ -494,7 +494,7 @@ private slots:
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(textPeer.probes, 1);
         QCOMPARE(partialPeer.probes, 1);
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
     }
 };
 

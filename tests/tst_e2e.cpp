@@ -100,7 +100,7 @@ private slots:
         w.editCommSettings();
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + sim.linkPath());
-        QCOMPARE(CommSettings.PortName, sim.linkPath());
+        QCOMPARE(commSettings.portName, sim.linkPath());
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
     }
 
@@ -131,13 +131,14 @@ private slots:
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.onPadTypeChosen(8);
-        frmRem->findChild<QLineEdit*>("makerCodeEdit")->setText(QStringLiteral("83h 41h 00h 00h"));
-        frmRem->findChild<QCheckBox*>("checkModeBox")->setChecked(true);
-        QVERIFY(frmRem->findChild<QCheckBox*>("soundBox")->isChecked());
-        const auto litLamps = [] {
+        w.keyPanel()->findChild<QLineEdit*>("makerCodeEdit")->setText(QStringLiteral("83h 41h 00h 00h"));
+        w.keyPanel()->findChild<QCheckBox*>("checkModeBox")->setChecked(true);
+        QVERIFY(w.keyPanel()->findChild<QCheckBox*>("soundBox")->isChecked());
+        const auto litLamps = [&w] {
             int lit = 0;
             for (int k = 1; k <= 8; ++k)
-                lit += frmRem->findChild<QWidget*>(QStringLiteral("lamp%1").arg(k, 2, 10, QLatin1Char('0')))
+                lit += w.keyPanel()
+                           ->findChild<QWidget*>(QStringLiteral("lamp%1").arg(k, 2, 10, QLatin1Char('0')))
                            ->palette()
                            .color(QPalette::Window) == QColor(0, 255, 0);
             return lit;
@@ -164,16 +165,16 @@ private slots:
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         w.showSurveyPanel();
-        QVERIFY(frmSurvey->openFlag());
-        frmSurvey->findChild<QLineEdit*>("runSecondsEdit")->setText(QStringLiteral("30"));
-        frmSurvey->findChild<QPushButton*>("startButton")->click();
+        QVERIFY(w.surveyPanel()->openFlag());
+        w.surveyPanel()->findChild<QLineEdit*>("runSecondsEdit")->setText(QStringLiteral("30"));
+        w.surveyPanel()->findChild<QPushButton*>("startButton")->click();
         modsim::SurveyPlan plan;
         sim.withModule([&](modsim::Module& m, modsim::Millis now) { plan = m.survey(12, now); });
         QCOMPARE(int(plan.ids.size()), 12);
-        const auto counters = [] {
+        const auto counters = [&w] {
             QStringList texts;
             for (int k = 1; k <= 4; ++k)
-                texts << frmSurvey->findChild<QLabel*>(QStringLiteral("keyCounter%1").arg(k))->text();
+                texts << w.surveyPanel()->findChild<QLabel*>(QStringLiteral("keyCounter%1").arg(k))->text();
             return texts;
         };
         QStringList expected;
@@ -189,9 +190,9 @@ private slots:
         auto& sim = simulator();
         MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        QVERIFY(frmLinkStats->isHidden());
+        QVERIFY(w.linkStatsWindow()->isHidden());
         w.findChild<QAction*>("linkStatsAction")->trigger();
-        QVERIFY(frmLinkStats->isVisible());
+        QVERIFY(w.linkStatsWindow()->isVisible());
 
         // The presses start once the port is open, so none is lost on a line nobody hears.
         constexpr int kPresses = 3000;
@@ -215,7 +216,7 @@ private slots:
                 return done.keyReportsSent + done.keyReportsDropped == uint64_t(kPresses);
             },
             10'000));
-        QAbstractItemModel* table = frmLinkStats->findChild<QTableView*>("statsTable")->model();
+        QAbstractItemModel* table = w.linkStatsWindow()->findChild<QTableView*>("statsTable")->model();
         const auto cell = [&](const QString& id, int column) {
             for (int r = 0; r < table->rowCount(); ++r)
                 if (table->index(r, LinkStatsModel::DeviceId).data() == id)
@@ -253,10 +254,10 @@ private slots:
         w.onStatusBarDoubleClicked();
         w.findChild<QAction*>("autoReconnectAction")->trigger();
         (void)sim.command(QStringLiteral("unplug"));
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OFF"));
         (void)sim.command(QStringLiteral("replug"));
-        QVERIFY(waitUntil([] { return CommSettings.OpenFlag != 0; }));
+        QVERIFY(waitUntil([] { return commSettings.portOpen != 0; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         (void)sim.command(QStringLiteral("text back"));

@@ -58,7 +58,7 @@ public:
         setSoundPlayer([this](const QString& name) { sounds << name; });
         main = std::make_unique<MainWindow>();
         main->createToolWindows();
-        rem = frmRem;
+        rem = main->keyPanel();
     }
     ~Rig()
     {
@@ -130,7 +130,7 @@ private slots:
     void cleanup()
     {
         resetLink();
-        DeviceKind = KindVintaC;
+        chosenDeviceKind = KindVintaC;
     }
 
     void panelStartsHiddenAndIsCentredOverTheMainWindowWhenFirstShown()
@@ -461,7 +461,7 @@ private slots:
         // Refused presses send nothing and leave the box as it was.
         rig.maker()->setText(QStringLiteral("83h 41h"));
         QTest::mouseClick(rig.button(1), Qt::LeftButton);
-        DeviceKind = KindVinta24B;
+        chosenDeviceKind = KindVinta24B;
         rig.maker()->clear();
         QTest::mouseClick(rig.button(2), Qt::LeftButton);
         QVERIFY(rig.pty.readFor(100).isEmpty());

@@ -145,15 +145,15 @@ private slots:
         Pty pty;
         writeIni("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
         MainWindow w;
-        QVERIFY(CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QFile::remove(iniPath());
-        auto* autoReconnect = w.findChild<QAction*>("autoReconnectAction");
-        QCOMPARE(autoReconnect->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
-        QVERIFY(!autoReconnect->isChecked());
-        autoReconnect->trigger();
+        auto* reconnectItem = w.findChild<QAction*>("autoReconnectAction");
+        QCOMPARE(reconnectItem->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
+        QVERIFY(!reconnectItem->isChecked());
+        reconnectItem->trigger();
         w.close();
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
         QVERIFY(iniBytes().contains("RFbp____=7"));
         QVERIFY(iniBytes().contains("AutoReconnect=1\r\n"));
         QCOMPARE(iniBytes().count('\n'), 16); // two sections, thirteen keys and AutoReconnect
@@ -201,8 +201,8 @@ private slots:
     {
         MainWindow w;
         w.createToolWindows();
-        auto* rem = frmRem;
-        auto* survey = frmSurvey;
+        auto* rem = w.keyPanel();
+        auto* survey = w.surveyPanel();
         QVERIFY(rem && survey);
         QCOMPARE(rem->parentWidget(), &w);
         QVERIFY(!rem->isVisible());

@@ -387,7 +387,7 @@ private slots:
     void theLogKeepsEveryLineAfterWhatTheFileHeld()
     {
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
+        commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         const QString file = path("session.Txt");
         writeFile(file, "earlier session\r\n");
@@ -467,7 +467,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, reason);
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
+        commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         const QString file = path(qPrintable(name));
         QDir(m_dir.path()).mkpath(QStringLiteral("folder.Txt"));

@@ -15,9 +15,9 @@ class ProtocolTest : public QObject {
 private slots:
     void init()
     {
-        RFChannel = 33;
-        RFPower = 3;
-        RFRateCode = 7;
+        rfChannel = 33;
+        rfPower = 3;
+        rfRateCode = 7;
     }
 
     void hexValueReadsOneToEightDigits()
@@ -156,11 +156,11 @@ private slots:
 
     void deviceKindsBringTheRadioSettingsInRange()
     {
-        RFChannel = 10;
-        RFPower = 7;
+        rfChannel = 10;
+        rfPower = 7;
         DeviceLists l = applyDeviceKind(KindVintaC);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 3);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 3);
         QCOMPARE(l.channels.size(), 15);
         QCOMPARE(l.channels.first(), QStringLiteral("24ch"));
         QCOMPARE(l.powers, QStringList({"0pw", "1pw", "2pw", "3pw"}));
@@ -168,18 +168,18 @@ private slots:
         QCOMPARE(l.powerIndex, 3);
         QVERIFY(l.showRates);
 
-        RFChannel = 39; // only an edited file holds this, or a negative power
-        RFPower = -1;
+        rfChannel = 39; // only an edited file holds this, or a negative power
+        rfPower = -1;
         l = applyDeviceKind(KindVintaC);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 0);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 0);
         QCOMPARE(l.powerIndex, 0);
-        RFChannel = 38;
+        rfChannel = 38;
         QCOMPARE(applyDeviceKind(KindVintaC).channelIndex, 14);
 
         l = applyDeviceKind(KindVinta24B);
-        QCOMPARE(RFChannel, 0);
-        QCOMPARE(RFPower, 15);
+        QCOMPARE(rfChannel, 0);
+        QCOMPARE(rfPower, 15);
         QCOMPARE(l.channels.size(), 16);
         QCOMPARE(l.powers.last(), QStringLiteral("15pw"));
         QCOMPARE(l.powerIndex, 15);
@@ -188,19 +188,19 @@ private slots:
 
     void setUpPayloads()
     {
-        RFChannel = 33;
-        RFPower = 3;
-        RFRateCode = 7;
+        rfChannel = 33;
+        rfPower = 3;
+        rfRateCode = 7;
         const QByteArray c = hex("03 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
         QCOMPARE(rfConfigPayload(KindVintaC), c);
         QCOMPARE(rfInitPayload(KindVintaC), c);
-        RFPower = 9;
+        rfPower = 9;
         QCOMPARE(rfConfigPayload(KindVintaC)[0], char(3));
-        RFPower = -1;
+        rfPower = -1;
         QCOMPARE(rfConfigPayload(KindVintaC)[0], char(0));
         QCOMPARE(rfInitPayload(KindVintaC)[0], char(0));
-        RFChannel = 5;
-        RFPower = 15;
+        rfChannel = 5;
+        rfPower = 15;
         QCOMPARE(rfConfigPayload(KindVinta24A),
                  hex("05 0F 01 08 08 01 04 0A 05 03 05 FF FF 00 00 00 01 51 00 00 83 41"));
         QCOMPARE(rfInitPayload(KindVinta24A),

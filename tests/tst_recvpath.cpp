@@ -55,8 +55,8 @@ private slots:
     void aFrameReachesTheMonitorAndAnswersTheWait()
     {
         MainWindow& w = window();
-        QVERIFY(CommSettings.OpenFlag);
-        AnswerFlag = 0;
+        QVERIFY(commSettings.portOpen);
+        answerReceived = 0;
         QTimer::singleShot(100, [this] { m_pty->write(hex("0F 5A 0E 13 01 12 34 56 78 9A BC DE F0 55")); });
         QElapsedTimer t;
         t.start();
@@ -115,9 +115,9 @@ private slots:
         w.createToolWindows();
         w.onPadTypeChosen(4);
         w.showSurveyPanel();
-        frmSurvey->findChild<QPushButton*>("startButton")->click();
-        auto* remStatus = frmRem->findChild<PanelStatusBar*>("statusPanels");
-        auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("statusPanels");
+        w.surveyPanel()->findChild<QPushButton*>("startButton")->click();
+        auto* remStatus = w.keyPanel()->findChild<PanelStatusBar*>("statusPanels");
+        auto* surveyStatus = w.surveyPanel()->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
         const auto feed = [&](const QByteArray& b) {
             w.displayReceivedBlock({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
@@ -131,7 +131,7 @@ private slots:
             feed(hex("13 13 13").left(n));
         QCOMPARE(remStatus->panelText(1), QStringLiteral("untouched"));
 
-        frmRem->close();
+        w.keyPanel()->close();
         feed(report);
         QCOMPARE(surveyStatus->panelText(1), QStringLiteral("83h 41h"));
 
@@ -139,7 +139,7 @@ private slots:
         w.toggleSendMode();
         QVERIFY(!w.binaryMode());
         feed(report);
-        const std::vector<LinkRow>& rows = frmLinkStats->stats().rows();
+        const std::vector<LinkRow>& rows = w.linkStatsWindow()->stats().rows();
         QCOMPARE(rows.size(), size_t(2));
         QCOMPARE(rows[0].frames, uint64_t(3));
         QCOMPARE(rows[0].duplicates, uint64_t(2));
@@ -166,13 +166,13 @@ private slots:
         MainWindow& w = window();
         const QString name = m_pty->slavePath();
         m_pty->closeMaster();
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(w.statusPanels()->panelText(0), name + QStringLiteral(":OFF"));
         const uint8_t block[] = {0x41};
         w.displayReceivedBlock(block);
         QCOMPARE(w.monitor()->lineCount(), 1);
         Pty other;
-        CommSettings.PortName = other.slavePath();
+        commSettings.portName = other.slavePath();
         QVERIFY(commOpen());
         other.write("hello");
         QVERIFY(waitUntil([&] { return w.monitor()->lineCount() == 2; }));
@@ -188,8 +188,8 @@ private slots:
         t.start();
         commClose();
         QVERIFY(t.elapsed() < 500);
-        QVERIFY(!CommSettings.OpenFlag);
-        QVERIFY(!CommSettings.RunningFlag);
+        QVERIFY(!commSettings.portOpen);
+        QVERIFY(!commSettings.workerRunning);
     }
 
     // A handler inside a pass that runs an event loop in which the port is closed (a message box,
@@ -209,11 +209,11 @@ private slots:
             }
         } view;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
+        commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08 0F 5A 0D"));
-        QVERIFY(waitUntil([&] { return view.closed && !CommSettings.OpenFlag; }));
-        QVERIFY(!CommSettings.RunningFlag);
+        QVERIFY(waitUntil([&] { return view.closed && !commSettings.portOpen; }));
+        QVERIFY(!commSettings.workerRunning);
         QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08"));
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
@@ -224,9 +224,9 @@ private slots:
         RecordingView view;
         Pty pty;
         // The last port closed in the middle of a frame of 16 bytes.
-        RecvFrame.RecvState = 7;
-        RecvFrame.RecvLength = 16;
-        CommSettings.PortName = pty.slavePath();
+        receivedFrame.state = 7;
+        receivedFrame.length = 16;
+        commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         const QByteArray frame = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         pty.write(frame);
@@ -257,27 +257,27 @@ private slots:
         Pty pty;
         view.pty = &pty;
         view.answer = hex("0F 5A 0E 13 00 21 22 23 24 25 26 27 28 29");
-        CommSettings.PortName = pty.slavePath();
+        commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         const QByteArray first = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         const QByteArray beforeClose = hex("0F 5A 0D 13 00 11 12 13 14 15 16 17 18 0F 5A 0E 13");
         pty.write(first + beforeClose);
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
         const QByteArray last = hex("0F 5A 0D 13 00 31 32 33 34 35 36 37 38");
-        AnswerFlag = 0;
+        answerReceived = 0;
         pty.write(last);
         QVERIFY(waitForAnswer(2000));
         QTest::qWait(150); // longer than the receive time-out: any cut-off piece would show now
         QCOMPARE(view.blocks, (std::vector<QByteArray>{first, view.answer, last}));
-        QCOMPARE(RecvFrame.RecvSrcID, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
+        QCOMPARE(receivedFrame.sourceId, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
     }
 
     void everyByteOfAFloodIsShown()
     {
         RecordingView view;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        CommSettings.RecvTout = 30;
+        commSettings.portName = pty.slavePath();
+        commSettings.receiveTimeoutMs = 30;
         QVERIFY(commOpen());
         const auto shownBytes = [&] {
             qsizetype shown = 0;

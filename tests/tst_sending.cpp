@@ -47,7 +47,7 @@ class SendingTest : public QObject {
         m_w->activateWindow();
         if (!QTest::qWaitForWindowActive(m_w.get()))
             qWarning("the window did not become active");
-        FrameSeq = 0x10;
+        frameSequence = 0x10;
         return *m_w;
     }
     template <typename T> T* child(const char* name) { return m_w->findChild<T*>(QLatin1String(name)); }
@@ -82,8 +82,8 @@ private slots:
     {
         window();
         for (int i = 0; i < 23; ++i)
-            CommandPayload[size_t(i)] = uint8_t(i);
-        FrameSeq = 0xFE;
+            commandPayload[size_t(i)] = uint8_t(i);
+        frameSequence = 0xFE;
         sendModuleCommand(0x2A, 23);
         QByteArray expected = hex("0F 5A 24 2A FE FF FF FF FF FF FF FF FF");
         for (int i = 0; i < 23; ++i)
@@ -161,7 +161,7 @@ private slots:
         w.onSendClicked();
         QCOMPARE(sent(5), hex("02 41 42 43 03"));
 
-        CommSettings.SendHead = QStringLiteral("無し");
+        commSettings.sendHeader = QStringLiteral("無し");
         auto* dlmt = child<QComboBox>("delimiterBox");
         const QStringList cases[] = {
             {"CRLF", "AT", "41540D0A"}, {"ACK", "x", "7806"}, {"NAK", "x", "7815"}, {"CR", "", "0D"}};
@@ -231,13 +231,13 @@ private slots:
         QTest::keyClick(dlmt->lineEdit(), Qt::Key_Return);
         QCOMPARE(dlmt->count(), 8);
         QCOMPARE(dlmt->itemText(7), QStringLiteral("0x55"));
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x55"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("0x55"));
         QVERIFY(send->hasFocus());
         child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
         w.onSendClicked();
         QCOMPARE(sent(2), hex("41 55"));
         dlmt->setCurrentIndex(4);
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("CRLF"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("CRLF"));
     }
 
     void enterInTheSendLineOnlyMovesTheFocus()
@@ -289,8 +289,8 @@ private slots:
         w.onSetChannelClicked();
         QCOMPARE(sent(36), hex("0F 5A 24 2A 10 FF FF FF FF FF FF FF FF 03 21 07 05 01 01 04 05 00 "
                                "FF FF FF FF FF FF FF FF FF FF 00 00 00 00"));
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFRateCode, 7);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfRateCode, 7);
     }
 
     void choicesNeverSentAreNotSaved()
@@ -299,8 +299,8 @@ private slots:
         child<QComboBox>("channelBox")->setCurrentIndex(2);
         child<QRadioButton>("rate500kButton")->setChecked(true);
         w.close();
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFRateCode, 7);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfRateCode, 7);
         QFile ini(settingsFilePath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains("RFch____=33"));
@@ -339,7 +339,7 @@ private slots:
         child<QRadioButton>("rate500kButton")->setChecked(true);
         w.onRemoteChannelClicked();
         QCOMPARE(sent(17), hex("0F 5A 11 17 10 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
-        QCOMPARE(RFChannel, 33); // the radio settings stay as they were
+        QCOMPARE(rfChannel, 33); // the radio settings stay as they were
     }
 
     void kindBSendsChannelAndPowerAsTwoFrames()
@@ -357,7 +357,7 @@ private slots:
         QVERIFY(t.elapsed() >= 99); // the tick counts whole milliseconds
         QCOMPARE(sent(28),
                  hex("0F 5A 0E 20 10 FF FF FF FF FF FF FF FF 05 0F 5A 0E 21 11 FF FF FF FF FF FF FF FF 07"));
-        QCOMPARE(RFChannel, 5);
+        QCOMPARE(rfChannel, 5);
     }
 
     void sourceIdDoubleClickCopiesTheDestination()
@@ -387,20 +387,20 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow& w = window();
         commClose();
-        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
+        commSettings.portName = QStringLiteral("/dev/no-such-port");
         w.onSetChannelClicked();
         w.onInitClicked();
         QVERIFY(dialogs.messages.isEmpty()); // start-up left error reporting off
-        OpenErrorReport = 1;
+        reportOpenErrors = 1;
         w.onSetChannelClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         expectNothingSent();
 
-        CommSettings.PortName = m_pty->slavePath();
+        commSettings.portName = m_pty->slavePath();
         w.onSetChannelClicked();
-        QVERIFY(CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
         QCOMPARE(sent(36).left(4), hex("0F 5A 24 2A"));
     }
 };

@@ -75,25 +75,25 @@ private slots:
 
     void missingFileGivesDefaultsAndSavingWritesEveryKey()
     {
-        CommSettings.PortName = QStringLiteral("junk");
-        RFChannel = 1;
-        AutoReconnect = true;
+        commSettings.portName = QStringLiteral("junk");
+        rfChannel = 1;
+        autoReconnect = true;
         loadSettings();
-        const TCommSettings& s = CommSettings;
-        QCOMPARE(s.PortName, QStringLiteral("COM1"));
-        QCOMPARE(s.BaudRate, 38400);
-        QCOMPARE(s.ByteSize, 8);
-        QCOMPARE(s.StopBits, 1);
-        QCOMPARE(s.Parity__, QStringLiteral("NONE"));
-        QCOMPARE(s.SendHead, QStringLiteral("無し"));
-        QCOMPARE(s.SendDlmt, QStringLiteral("無し"));
-        QCOMPARE(s.RecvHead, QStringLiteral("無し"));
-        QCOMPARE(s.RecvDlmt, QStringLiteral("無し"));
-        QCOMPARE(s.RecvTout, 100);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 3);
-        QCOMPARE(RFRateCode, 7);
-        QCOMPARE(AutoReconnect, false);
+        const CommSettings& s = commSettings;
+        QCOMPARE(s.portName, QStringLiteral("COM1"));
+        QCOMPARE(s.baudRate, 38400);
+        QCOMPARE(s.dataBits, 8);
+        QCOMPARE(s.stopBits, 1);
+        QCOMPARE(s.parity, QStringLiteral("NONE"));
+        QCOMPARE(s.sendHeader, QStringLiteral("無し"));
+        QCOMPARE(s.sendDelimiter, QStringLiteral("無し"));
+        QCOMPARE(s.receiveHeader, QStringLiteral("無し"));
+        QCOMPARE(s.receiveDelimiter, QStringLiteral("無し"));
+        QCOMPARE(s.receiveTimeoutMs, 100);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 3);
+        QCOMPARE(rfRateCode, 7);
+        QCOMPARE(autoReconnect, false);
 
         QVERIFY(saveSettings());
         const QByteArray expected =
@@ -111,33 +111,33 @@ private slots:
         writeFile("[comport]\r\nBaudRate=abc\r\nRecvTout=\r\nPortName=\r\nstopbits = 2 \r\n"
                   "ByteSize=99999999999999\r\n[Dev.920M]\r\nRFch____=-5\r\nRFpw____=3.5\r\n");
         loadSettings();
-        QCOMPARE(CommSettings.BaudRate, 38400);
-        QCOMPARE(CommSettings.RecvTout, 100);
-        QCOMPARE(CommSettings.PortName, QString()); // present but empty: empty, not the default
-        QCOMPARE(CommSettings.StopBits, 2);         // names compare case-insensitively, blanks trimmed
-        QCOMPARE(CommSettings.ByteSize, 8);
-        QCOMPARE(RFChannel, -5);
-        QCOMPARE(RFPower, 3);
+        QCOMPARE(commSettings.baudRate, 38400);
+        QCOMPARE(commSettings.receiveTimeoutMs, 100);
+        QCOMPARE(commSettings.portName, QString()); // present but empty: empty, not the default
+        QCOMPARE(commSettings.stopBits, 2);         // names compare case-insensitively, blanks trimmed
+        QCOMPARE(commSettings.dataBits, 8);
+        QCOMPARE(rfChannel, -5);
+        QCOMPARE(rfPower, 3);
     }
 
     void negativeTimeOutIsKeptAsWritten()
     {
         writeFile("[COMPORT]\nRecvTout=-1\n");
         loadSettings();
-        QCOMPARE(CommSettings.RecvTout, -1);
+        QCOMPARE(commSettings.receiveTimeoutMs, -1);
         QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains("RecvTout=-1\r\n"));
     }
 
     void japaneseTextsTravelAsCodePageBytes()
     {
-        CommSettings.SendDlmt = QStringLiteral("無し");
-        CommSettings.PortName = QStringLiteral("ポート");
+        commSettings.sendDelimiter = QStringLiteral("無し");
+        commSettings.portName = QStringLiteral("ポート");
         QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains(QByteArray("SendDlmt=") + hex("96B382B5") + "\r\n"));
-        CommSettings = TCommSettings{};
+        commSettings = CommSettings{};
         loadSettings();
-        QCOMPARE(CommSettings.PortName, QStringLiteral("ポート"));
+        QCOMPARE(commSettings.portName, QStringLiteral("ポート"));
     }
 
     void quotedValuesAreReadWithoutTheirQuotes_data()
@@ -159,7 +159,7 @@ private slots:
         QFETCH(QString, text);
         writeFile("[COMPORT]\r\nPortName=" + stored + "\r\n");
         loadSettings();
-        QCOMPARE(CommSettings.PortName, text);
+        QCOMPARE(commSettings.portName, text);
     }
 
     // A text the user has not changed goes back as it was read, even where decoding and encoding
@@ -174,12 +174,12 @@ private slots:
                                 "[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         writeFile(file);
         loadSettings();
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM3"));
-        QCOMPARE(AutoReconnect, true);
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("\x1A\x1C\x7F"));
+        QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+        QCOMPARE(autoReconnect, true);
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("\x1A\x1C\x7F"));
         QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), file);
-        CommSettings.RecvDlmt = QStringLiteral("CR");
+        commSettings.receiveDelimiter = QStringLiteral("CR");
         QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
     }
@@ -188,7 +188,7 @@ private slots:
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
         loadSettings();
-        QCOMPARE(CommSettings.BaudRate, 9600);
+        QCOMPARE(commSettings.baudRate, 9600);
         QVERIFY(saveSettings());
         const QByteArray bytes = fileBytes();
         QVERIFY(
@@ -205,11 +205,11 @@ private slots:
             junk.append(char(i));
         writeFile(junk);
         loadSettings();
-        QCOMPARE(CommSettings.BaudRate, 38400);
-        QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
+        QCOMPARE(commSettings.baudRate, 38400);
+        QVERIFY(commSettings.portName.startsWith(QStringLiteral("COM7")));
         QVERIFY(saveSettings());
         loadSettings();
-        QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
+        QVERIFY(commSettings.portName.startsWith(QStringLiteral("COM7")));
     }
 
     // What the settings file's place holds instead of a readable regular file loads the defaults at
@@ -255,7 +255,7 @@ private slots:
             *loaded = true;
         }).detach();
         QVERIFY(waitUntil([&] { return loaded->load(); }, 1000));
-        QCOMPARE(CommSettings.BaudRate, 38400);
+        QCOMPARE(commSettings.baudRate, 38400);
 
         QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
@@ -282,8 +282,8 @@ private slots:
             f.write("[COMPORT]\r\nBaudRate=9600\r\n");
         }
         loadSettings();
-        QCOMPARE(CommSettings.BaudRate, 9600);
-        CommSettings.BaudRate = 115200;
+        QCOMPARE(commSettings.baudRate, 9600);
+        commSettings.baudRate = 115200;
         QVERIFY(saveSettings());
         QCOMPARE(QFileInfo(path()).symLinkTarget(), m_dir.filePath(QStringLiteral("real/middle.ini")));
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("real/middle.ini"))).isSymLink());
@@ -304,15 +304,15 @@ private slots:
 
     void loadClearsTheOpenAndRunningFlagsAndSilencesOpenErrors()
     {
-        CommSettings.OpenFlag = 1;
-        CommSettings.RunningFlag = 1;
-        CommSettings.ErrorFlag = 1;
-        OpenErrorReport = 1;
+        commSettings.portOpen = 1;
+        commSettings.workerRunning = 1;
+        commSettings.linkError = 1;
+        reportOpenErrors = 1;
         loadSettings();
-        QCOMPARE(int(CommSettings.OpenFlag), 0);
-        QCOMPARE(int(CommSettings.RunningFlag), 0);
-        QCOMPARE(int(CommSettings.ErrorFlag), 1);
-        QCOMPARE(int(OpenErrorReport), 0);
+        QCOMPARE(int(commSettings.portOpen), 0);
+        QCOMPARE(int(commSettings.workerRunning), 0);
+        QCOMPARE(int(commSettings.linkError), 1);
+        QCOMPARE(int(reportOpenErrors), 0);
     }
 
     void failedSaveReportsTheRestAndLeavesTheOldFileWhole()

@@ -62,7 +62,7 @@ class SurveyTest : public QObject {
     std::unique_ptr<MainWindow> m_main;
     QStringList m_sounds;
 
-    SurveyPanel& survey() { return *frmSurvey; }
+    SurveyPanel& survey() { return *m_main->surveyPanel(); }
     template <typename W> W* child(const char* name)
     {
         auto* w = survey().findChild<W*>(QLatin1String(name));
@@ -110,7 +110,7 @@ private slots:
         setSettingsFilePath(ini);
         m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
-        QVERIFY(CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
         m_main->show();
         survey().show();
         m_sounds.clear();
@@ -127,7 +127,8 @@ private slots:
     void isCreatedHiddenAndLaidOutForItsFourRows()
     {
         m_main.reset();
-        MainWindow w;
+        m_main = std::make_unique<MainWindow>();
+        MainWindow& w = *m_main;
         w.createToolWindows();
         SurveyPanel& s = survey();
         QVERIFY(!s.isVisible());
@@ -361,11 +362,11 @@ private slots:
     void reportsGoToTheKeyPanelWhileItIsOpen()
     {
         press();
-        frmRem->show();
+        m_main->keyPanel()->show();
         receive(keyReport(1, 1) + keyReport(2, 2));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
         QVERIFY(status()->panelText(1).isEmpty());
-        frmRem->hide();
+        m_main->keyPanel()->hide();
         receive(keyReport(3, 3));
         QCOMPARE(boxes(), QStringList({"0", "0", "1", "0"}));
     }

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     tick += uint32_t(timeout) + 1;
     assembler.idle(tick, timeout);
-    if (assembler.count() != 0 || state.RecvState != 0 || state.RecvLength != 0)
+    if (assembler.count() != 0 || state.state != 0 || state.length != 0)
         std::abort();
     // A frame of 3 to 239 bytes whose body is taken from the input, 0F and 5A included.
     std::vector<uint8_t> frame = {0x0F, 0x5A, uint8_t(3 + size % 237)};

@@ -152,14 +152,14 @@ void RecordingView::displayReceivedBlock(std::span<const uint8_t> block)
 void resetLink()
 {
     commClose();
-    CommSettings = TCommSettings{};
-    RFChannel = 33;
-    RFPower = 3;
-    RFRateCode = 7;
-    AutoReconnect = false;
-    RecvFrame = FrameState{};
-    AnswerFlag = 0;
-    OpenErrorReport = 0;
+    commSettings = CommSettings{};
+    rfChannel = 33;
+    rfPower = 3;
+    rfRateCode = 7;
+    autoReconnect = false;
+    receivedFrame = FrameState{};
+    answerReceived = 0;
+    reportOpenErrors = 0;
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
