@@ -104,7 +104,7 @@ void KeyPanel::buildControlBar()
 void KeyPanel::initialise()
 {
     for (int i = 0; i < kMaxKeys; ++i)
-        keyButtons[size_t(i)]->setProperty("tag", i);
+        keyButtons[size_t(i)]->setProperty("keyIndex", i);
     frameSequence = 0;
     makerCodeEdit->clear();
     colourPanelBox->setChecked(false);
@@ -302,7 +302,7 @@ void KeyPanel::onKeyButtonClicked()
     const auto* button = qobject_cast<const QPushButton*>(sender());
     if (!button)
         return;
-    sendKey(button->property("tag").toInt() + 1);
+    sendKey(button->property("keyIndex").toInt() + 1);
 }
 
 void KeyPanel::onClearClicked()

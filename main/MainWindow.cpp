@@ -114,9 +114,9 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     column->addWidget(m_monitor, 1);
     setCentralWidget(central);
 
-    buildTopBand(setupBand);
+    buildSetupBand(setupBand);
     buildSendBand(sendBand);
-    buildRecvBand(monitorBand);
+    buildMonitorBand(monitorBand);
 
     m_statusPanels = new PanelStatusBar(2, 70, this);
     m_statusPanels->setObjectName(QStringLiteral("statusPanels"));
@@ -147,7 +147,7 @@ MainWindow::~MainWindow()
         setCommView(nullptr);
 }
 
-void MainWindow::buildTopBand(QWidget* band)
+void MainWindow::buildSetupBand(QWidget* band)
 {
     channelBox = makeChild<QComboBox>(band, "channelBox", {4, 8, 57, 21});
     powerBox = makeChild<QComboBox>(band, "powerBox", {4, 32, 57, 21});
@@ -222,7 +222,7 @@ void MainWindow::buildSendBand(QWidget* band)
     delimiterLabel->setText(QStringLiteral("Delimit"));
     delimiterLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     growToCaption(delimiterLabel);
-    // Captions take the width their text needs, as the form's auto-sized labels do.
+    // Captions take the width their text needs, as auto-sized labels do.
     for (QLabel* caption :
          {static_cast<QLabel*>(msgIdLabel), static_cast<QLabel*>(sourceIdLabel), destinationIdLabel})
         caption->resize(caption->sizeHint().width(), 14);
@@ -240,7 +240,7 @@ void MainWindow::buildSendBand(QWidget* band)
     connect(delimiterBox, &QComboBox::currentTextChanged, this, &MainWindow::onDelimiterChanged);
 }
 
-void MainWindow::buildRecvBand(QWidget* band)
+void MainWindow::buildMonitorBand(QWidget* band)
 {
     monitorClearButton = makeChild<QPushButton>(band, "monitorClearButton", {4, 4, 85, 22});
     monitorClearButton->setText(QStringLiteral("Monitor Clear"));

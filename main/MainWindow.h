@@ -57,7 +57,7 @@ public:
     void sendTextLine(const QString& text);
     void addSendHistory();
     // Send mode: true for "Binary", false for Text.
-    [[nodiscard]] bool binaryMode() const { return m_sendModeTag != 0; }
+    [[nodiscard]] bool binaryMode() const { return m_binaryMode; }
     [[nodiscard]] int selectedRateCode() const;
     [[nodiscard]] MonitorView* monitor() const { return m_monitor; }
     [[nodiscard]] PanelStatusBar* statusPanels() const { return m_statusPanels; }
@@ -96,9 +96,9 @@ protected:
 
 private:
     void initialise(const SettingsOverrides& overrides);
-    void buildTopBand(QWidget* band);
+    void buildSetupBand(QWidget* band);
     void buildSendBand(QWidget* band);
-    void buildRecvBand(QWidget* band);
+    void buildMonitorBand(QWidget* band);
     void buildMenu();
     void placeRightAnchored();
     // The communication settings dialog; true when it was accepted.
@@ -168,8 +168,8 @@ private:
     SessionLog m_log;
     QString m_logFileName;
     PortReconnect m_reconnect;
-    int m_sendModeTag = 0;  // the tag of sendModeLabel: 0 Text, 1 "Binary"
-    QString m_openFileName; // the file names the open and save dialogs remember
+    bool m_binaryMode = false; // the send mode: Text or "Binary"
+    QString m_openFileName;    // the file names the open and save dialogs remember
     QString m_saveFileName;
 };
 

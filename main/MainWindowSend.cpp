@@ -76,12 +76,12 @@ void MainWindow::onDelimiterChanged()
 void MainWindow::toggleSendMode()
 {
     QPalette pal = sendModeLabel->palette();
-    if (m_sendModeTag != 0) {
-        m_sendModeTag = 0;
+    if (m_binaryMode) {
+        m_binaryMode = false;
         sendModeLabel->setText(QStringLiteral("Text"));
         pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
     } else {
-        m_sendModeTag = 1;
+        m_binaryMode = true;
         sendModeLabel->setText(QStringLiteral("Binary"));
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
     }

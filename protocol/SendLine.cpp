@@ -3,11 +3,11 @@
 #include "CodePage.h"
 #include "ModuleFrame.h"
 
-QByteArray sendHeaderBytes(const QString& sendHead)
+QByteArray sendHeaderBytes(const QString& sendHeader)
 {
-    if (sendHead == u"SOH")
+    if (sendHeader == u"SOH")
         return QByteArray(1, '\x01');
-    if (sendHead == u"STX")
+    if (sendHeader == u"STX")
         return QByteArray(1, '\x02');
     return {};
 }
@@ -31,7 +31,7 @@ QByteArray sendDelimiterBytes(const QString& d)
     return {};
 }
 
-QByteArray textLineBytes(const QString& text, const QString& sendHead, const QString& sendDlmt)
+QByteArray textLineBytes(const QString& text, const QString& sendHeader, const QString& sendDelimiter)
 {
-    return sendHeaderBytes(sendHead) + toCodePage(text) + sendDelimiterBytes(sendDlmt);
+    return sendHeaderBytes(sendHeader) + toCodePage(text) + sendDelimiterBytes(sendDelimiter);
 }

@@ -58,7 +58,7 @@ public:
         setSoundPlayer([this](const QString& name) { sounds << name; });
         main = std::make_unique<MainWindow>();
         main->createToolWindows();
-        rem = main->keyPanel();
+        panel = main->keyPanel();
     }
     ~Rig()
     {
@@ -85,7 +85,7 @@ public:
         return receive(key, complement(key), maker);
     }
 
-    template <typename T> T* find(const QString& name) const { return rem->findChild<T*>(name); }
+    template <typename T> T* find(const QString& name) const { return panel->findChild<T*>(name); }
     [[nodiscard]] QPushButton* button(int key) const
     {
         return find<QPushButton>(QString::asprintf("keyButton%02d", key));
@@ -106,7 +106,7 @@ public:
     {
         return find<QFrame>("keyArea")->palette().color(QPalette::Window);
     }
-    [[nodiscard]] QColor buttonFace() const { return rem->palette().color(QPalette::Button); }
+    [[nodiscard]] QColor buttonFace() const { return panel->palette().color(QPalette::Button); }
     [[nodiscard]] QString status() const { return find<PanelStatusBar>("statusPanels")->panelText(1); }
     [[nodiscard]] QCheckBox* box(const char* name) const { return find<QCheckBox>(QLatin1String(name)); }
     [[nodiscard]] QLineEdit* maker() const { return find<QLineEdit>("makerCodeEdit"); }
@@ -115,7 +115,7 @@ public:
     FakeTick tick{100000};
     QStringList sounds;
     std::unique_ptr<MainWindow> main;
-    KeyPanel* rem = nullptr;
+    KeyPanel* panel = nullptr;
 };
 } // namespace
 
@@ -136,46 +136,46 @@ private slots:
     void panelStartsHiddenAndIsCentredOverTheMainWindowWhenFirstShown()
     {
         Rig rig(iniPath());
-        QCOMPARE(rig.rem->windowTitle(), QStringLiteral("Remocon Panel"));
-        QVERIFY(rig.rem->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(rig.rem->windowType(), Qt::Tool);
-        QVERIFY(!rig.rem->isVisible());
-        QCOMPARE(rig.rem->openFlag(), 0);
-        QCOMPARE(rig.rem->keyCount(), 0);
+        QCOMPARE(rig.panel->windowTitle(), QStringLiteral("Remocon Panel"));
+        QVERIFY(rig.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(rig.panel->windowType(), Qt::Tool);
+        QVERIFY(!rig.panel->isVisible());
+        QCOMPARE(rig.panel->openFlag(), 0);
+        QCOMPARE(rig.panel->keyCount(), 0);
         QVERIFY(rig.maker()->text().isEmpty());
         for (const char* name : {"colourPanelBox", "soundBox", "checkModeBox"})
             QVERIFY(!rig.box(name)->isChecked());
         for (int k = 1; k <= 70; ++k) {
             QCOMPARE(rig.button(k)->text(), QString::number(k));
-            QCOMPARE(rig.button(k)->property("tag").toInt(), k - 1);
+            QCOMPARE(rig.button(k)->property("keyIndex").toInt(), k - 1);
             QCOMPARE(rig.lamp(k)->accessibleName(), QStringLiteral("Lamp %1").arg(k));
         }
 
         rig.main->setGeometry(200, 150, 793, 540);
         rig.main->show();
         rig.main->onPadTypeChosen(8);
-        QVERIFY(rig.rem->isVisible());
-        QCOMPARE(rig.rem->openFlag(), 1);
-        QCOMPARE(rig.rem->minimumSize(), rig.rem->maximumSize());
-        const QPoint offset = rig.rem->frameGeometry().center() - rig.main->frameGeometry().center();
+        QVERIFY(rig.panel->isVisible());
+        QCOMPARE(rig.panel->openFlag(), 1);
+        QCOMPARE(rig.panel->minimumSize(), rig.panel->maximumSize());
+        const QPoint offset = rig.panel->frameGeometry().center() - rig.main->frameGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 20,
                  qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
 
         // Afterwards the panel stays where the user put it.
-        rig.rem->move(10, 20);
-        rig.rem->close();
-        QCOMPARE(rig.rem->openFlag(), 0);
+        rig.panel->move(10, 20);
+        rig.panel->close();
+        QCOMPARE(rig.panel->openFlag(), 0);
         rig.main->onPadTypeChosen(70);
-        QCOMPARE(rig.rem->pos(), QPoint(10, 20));
+        QCOMPARE(rig.panel->pos(), QPoint(10, 20));
 
         // ... unless a larger type would put part of it off the screen.
-        rig.rem->close();
+        rig.panel->close();
         rig.main->onPadTypeChosen(2);
-        const QRect screen = rig.rem->screen()->availableGeometry();
-        rig.rem->move(screen.right() - 400, screen.bottom() - 200);
-        rig.rem->close();
+        const QRect screen = rig.panel->screen()->availableGeometry();
+        rig.panel->move(screen.right() - 400, screen.bottom() - 200);
+        rig.panel->close();
         rig.main->onPadTypeChosen(70);
-        QVERIFY(screen.contains(rig.rem->geometry()));
+        QVERIFY(screen.contains(rig.panel->geometry()));
     }
 
     void everyTypeLaysOutItsKeysWhenShown_data()
@@ -198,8 +198,8 @@ private slots:
         Rig rig(iniPath());
         rig.main->findChild<QAction*>(QStringLiteral("pad%1Action").arg(keys, 2, 10, QLatin1Char('0')))
             ->trigger();
-        QCOMPARE(rig.rem->keyCount(), keys);
-        QCOMPARE(rig.rem->size(), client);
+        QCOMPARE(rig.panel->keyCount(), keys);
+        QCOMPARE(rig.panel->size(), client);
 
         const int keyArea = client.height() - 64 - 19;
         QCOMPARE(rig.find<QFrame>("keyArea")->geometry(), QRect(0, 0, client.width(), keyArea));
@@ -212,8 +212,8 @@ private slots:
 
         int shown = 0;
         for (int k = 1; k <= 70; ++k) {
-            const bool visible = rig.button(k)->isVisibleTo(rig.rem);
-            QCOMPARE(rig.lamp(k)->isVisibleTo(rig.rem), visible);
+            const bool visible = rig.button(k)->isVisibleTo(rig.panel);
+            QCOMPARE(rig.lamp(k)->isVisibleTo(rig.panel), visible);
             shown += visible ? 1 : 0;
             if (visible) {
                 QCOMPARE(rig.button(k)->size(), QSize(60, 25));
@@ -228,8 +228,8 @@ private slots:
         Rig rig(iniPath());
         rig.main->onPadTypeChosen(70);
         rig.main->onPadTypeChosen(2);
-        QCOMPARE(rig.rem->keyCount(), 2);
-        QCOMPARE(rig.rem->size(), QSize(336, 185));
+        QCOMPARE(rig.panel->keyCount(), 2);
+        QCOMPARE(rig.panel->size(), QSize(336, 185));
         QCOMPARE(rig.button(1)->pos(), QPoint(136, 20));
         QCOMPARE(rig.button(2)->pos(), QPoint(136, 55));
         for (int k = 3; k <= 70; ++k)
@@ -240,8 +240,8 @@ private slots:
         QVERIFY(!rig.lit(3));
 
         // While closed, reports go elsewhere.
-        rig.rem->close();
-        QCOMPARE(rig.rem->openFlag(), 0);
+        rig.panel->close();
+        QCOMPARE(rig.panel->openFlag(), 0);
         QVERIFY(rig.press(1));
         QVERIFY(!rig.lit(1));
     }
@@ -259,7 +259,7 @@ private slots:
         QVERIFY(rig.receive(3, 0xFC));
         QCOMPARE(rig.litKeys(), QList<int>{3});
         QCOMPARE(rig.lamp(3)->accessibleDescription(), QStringLiteral("on"));
-        QCOMPARE(rig.rem->focusWidget(), rig.button(3));
+        QCOMPARE(rig.panel->focusWidget(), rig.button(3));
         QCOMPARE(rig.sounds, QStringList{QStringLiteral("ding.wav")});
 
         // The monitor hands over the hexadecimal rendering in Text mode as well.
@@ -448,8 +448,8 @@ private slots:
 
         // A click on a lamp presses its key too.
         rig.maker()->setText(QStringLiteral("01h 02h 03h 04h"));
-        QTest::mouseClick(rig.rem->windowHandle(), Qt::LeftButton, {},
-                          rig.lamp(70)->mapTo(rig.rem, QPoint(6, 6)));
+        QTest::mouseClick(rig.panel->windowHandle(), Qt::LeftButton, {},
+                          rig.lamp(70)->mapTo(rig.panel, QPoint(6, 6)));
         QCOMPARE(rig.pty.read(19).toHex(' '),
                  hex("0F 5A 13 13 01 FF FF FF FF FF FF FF FF 01 02 03 04 46 B9").toHex(' '));
 
@@ -475,13 +475,13 @@ private slots:
         rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QVERIFY(rig.press(70));
-        rig.rem->close();
+        rig.panel->close();
         rig.main->onPadTypeChosen(2);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(!rig.lamp(5)->isVisible());
         QVERIFY(rig.box("soundBox")->isChecked());
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
-        rig.rem->close();
+        rig.panel->close();
         rig.main->onPadTypeChosen(70);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(rig.lamp(70)->isVisible());
@@ -507,13 +507,13 @@ private slots:
         };
         for (const QString& line : lines) {
             rig.tick.advance(600);
-            rig.rem->showReceivedKey(line);
+            rig.panel->showReceivedKey(line);
         }
         QVERIFY(rig.litKeys().isEmpty());
         rig.tick.advance(600);
-        rig.rem->showReceivedKey(good);
+        rig.panel->showReceivedKey(good);
         QCOMPARE(rig.litKeys(), QList<int>{5});
-        rig.rem->clearLamps();
+        rig.panel->clearLamps();
 
         // Through the port: a short key report, key code 0 with its complement, codes above 70.
         QVERIFY(rig.receive(hex("0F 5A 07 13 00 FF FF")));

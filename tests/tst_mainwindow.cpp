@@ -201,14 +201,14 @@ private slots:
     {
         MainWindow w;
         w.createToolWindows();
-        auto* rem = w.keyPanel();
-        auto* survey = w.surveyPanel();
-        QVERIFY(rem && survey);
-        QCOMPARE(rem->parentWidget(), &w);
-        QVERIFY(!rem->isVisible());
-        QVERIFY(!survey->isVisible());
-        QCOMPARE(rem->openFlag(), 0);
-        QCOMPARE(survey->openFlag(), 0);
+        auto* keyPanel = w.keyPanel();
+        auto* surveyPanel = w.surveyPanel();
+        QVERIFY(keyPanel && surveyPanel);
+        QCOMPARE(keyPanel->parentWidget(), &w);
+        QVERIFY(!keyPanel->isVisible());
+        QVERIFY(!surveyPanel->isVisible());
+        QCOMPARE(keyPanel->openFlag(), 0);
+        QCOMPARE(surveyPanel->openFlag(), 0);
     }
 
     void captionsInTheBandsHaveRoomAndKeepApart()

@@ -116,20 +116,20 @@ private slots:
         w.onPadTypeChosen(4);
         w.showSurveyPanel();
         w.surveyPanel()->findChild<QPushButton*>("startButton")->click();
-        auto* remStatus = w.keyPanel()->findChild<PanelStatusBar*>("statusPanels");
+        auto* keyPanelStatus = w.keyPanel()->findChild<PanelStatusBar*>("statusPanels");
         auto* surveyStatus = w.surveyPanel()->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
         const auto feed = [&](const QByteArray& b) {
             w.displayReceivedBlock({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
         };
         feed(report);
-        QCOMPARE(remStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
+        QCOMPARE(keyPanelStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(surveyStatus->panelText(1), QString());
 
-        remStatus->setPanelText(1, QStringLiteral("untouched"));
+        keyPanelStatus->setPanelText(1, QStringLiteral("untouched"));
         for (int n = 1; n <= 3; ++n)
             feed(hex("13 13 13").left(n));
-        QCOMPARE(remStatus->panelText(1), QStringLiteral("untouched"));
+        QCOMPARE(keyPanelStatus->panelText(1), QStringLiteral("untouched"));
 
         w.keyPanel()->close();
         feed(report);
