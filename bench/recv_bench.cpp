@@ -67,7 +67,7 @@ bool resetPeakMemory()
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
-double peakMemoryMB()
+double peakMemoryMb()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (f.open(QIODevice::ReadOnly)) {
@@ -270,7 +270,7 @@ struct Result {
     double seconds = 0;
     double tailMs = -1;
     int64_t worstStallMs = -1;
-    double peakMB = 0;
+    double peakMb = 0;
 };
 
 // One run: from the first byte until the last line is painted and the program has been quiet
@@ -322,7 +322,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
     r.seconds = double((w.coveredUs != 0 ? std::max(w.coveredUs, w.lastAppendUs) : nowUs()) - start) / 1e6;
     if (probeStalls)
         r.worstStallMs = worstStall;
-    r.peakMB = peakReset ? peakMemoryMB() : 0;
+    r.peakMb = peakReset ? peakMemoryMb() : 0;
     close(fds[0]);
     close(fds[1]);
     return r;
@@ -367,7 +367,7 @@ void printRow(const char* run, const Result& r, const QString& note)
     std::printf("%-24s %9s %8.2f %8s %7s %7.1f  %s\n", run,
                 r.tailMs < 0 ? "-" : qPrintable(QString::number(r.tailMs, 'f', 1)), 100 * r.cpu / r.seconds,
                 mb > 0 ? qPrintable(QString::number(r.cpu / mb, 'f', 3)) : "-",
-                r.worstStallMs < 0 ? "-" : qPrintable(QString::number(r.worstStallMs)), r.peakMB,
+                r.worstStallMs < 0 ? "-" : qPrintable(QString::number(r.worstStallMs)), r.peakMb,
                 qPrintable(note));
     std::fflush(stdout);
 }
@@ -481,7 +481,7 @@ int main(int argc, char* argv[])
             r.tailMs = double((paintedUs ? paintedUs : nowUs()) - start) / 1000.0;
             r.cpu = cpuSeconds() - cpu0;
             r.seconds = double(nowUs() - start) / 1e6;
-            r.peakMB = peakReset ? peakMemoryMB() : 0;
+            r.peakMb = peakReset ? peakMemoryMb() : 0;
             printRow(label, r,
                      loaded.error.isEmpty()
                          ? QStringLiteral("shown after the time in the tail column, %1 lines")

@@ -114,15 +114,15 @@ void sendRfConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
     rfRateCode = rateCode;
     switch (kind) {
     case KindVinta24A:
-        sendPayload(CmdRFParameters, rfConfigPayload(kind));
+        sendPayload(CmdRfParameters, rfConfigPayload(kind));
         break;
     case KindVinta24B:
-        sendPayload(CmdRFChannel, bytes({uint8_t(rfChannel)}));
+        sendPayload(CmdRfChannel, bytes({uint8_t(rfChannel)}));
         pumpWait(100);
-        sendPayload(CmdRFPower, bytes({uint8_t(rfPower)}));
+        sendPayload(CmdRfPower, bytes({uint8_t(rfPower)}));
         break;
     case KindVintaC:
-        sendPayload(CmdRFParameters, rfConfigPayload(kind));
+        sendPayload(CmdRfParameters, rfConfigPayload(kind));
         break;
     default:
         break;
@@ -154,15 +154,15 @@ QByteArray remoteChannelFrame(int kind, int channelIndex, int powerIndex, int32_
     QByteArray payload;
     switch (kind) {
     case KindVinta24A:
-        command = CmdRemoteRF;
+        command = CmdRemoteRf;
         payload = bytes({0x03, uint8_t(channelIndex), 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00});
         break;
     case KindVinta24B:
-        command = CmdRFChannel;
+        command = CmdRfChannel;
         payload = bytes({uint8_t(channelIndex)});
         break;
     case KindVintaC:
-        command = CmdRemoteRF;
+        command = CmdRemoteRf;
         payload = bytes({0x21, uint8_t(powerIndex), uint8_t(channelIndex + 24), uint8_t(rateCode)});
         break;
     default:

@@ -15,10 +15,10 @@ constexpr int kUserFrameLimit = 80;
 
 enum Command : uint8_t {
     CmdKeyReport = 0x13,
-    CmdRemoteRF = 0x17,
-    CmdRFChannel = 0x20,
-    CmdRFPower = 0x21,
-    CmdRFParameters = 0x2A,
+    CmdRemoteRf = 0x17,
+    CmdRfChannel = 0x20,
+    CmdRfPower = 0x21,
+    CmdRfParameters = 0x2A,
     CmdInitKindB = 0x74,
     CmdInit = 0x7E,
 };
