@@ -69,8 +69,9 @@ private:
     std::array<QFrame*, kMaxKeys> lamps{};
     QFrame* controlBar = nullptr;
     QPushButton* clearButton = nullptr;
-    QCheckBox* colourPanelBox = nullptr;
+    QCheckBox* colourPanelBox = nullptr; // "On ColorPanel": a report colours the key area
     QCheckBox* soundBox = nullptr;
+    // "Check": reports need makerCodeEdit's maker code, and every lamp lit is judged.
     QCheckBox* checkModeBox = nullptr;
     QLineEdit* makerCodeEdit = nullptr;
     PanelStatusBar* statusPanels = nullptr;

@@ -107,10 +107,12 @@ private:
     // The log's menu item and status label after the log has stopped.
     void showLogStopped();
 
+    // The three bands above the monitor.
     QWidget* setupBand = nullptr;
     QWidget* sendBand = nullptr;
     QWidget* monitorBand = nullptr;
 
+    // The device set-up row; the ID panels show the IDs of the last frame received.
     QComboBox* channelBox = nullptr;
     QComboBox* powerBox = nullptr;
     QPushButton* setChannelButton = nullptr;
@@ -121,7 +123,7 @@ private:
     IdPanel* destinationIdPanel = nullptr;
     QLabel* productIdCaption = nullptr;
     IdPanel* productIdPanel = nullptr;
-    QFrame* radioRatePanel = nullptr;
+    QFrame* radioRatePanel = nullptr; // the over-the-air bit rate
     QRadioButton* rate9600Button = nullptr;
     QRadioButton* rate100kButton = nullptr;
     QRadioButton* rate500kButton = nullptr;
@@ -129,6 +131,9 @@ private:
     QLabel* deviceLabel = nullptr;
     QPushButton* initButton = nullptr;
 
+    // The send line; in "Binary" mode the MsgID and ID boxes fill the frame's header. A click on
+    // msgIdLabel clears the monitor; a double-click on sourceIdLabel takes the last destination ID
+    // into sourceIdEdit.
     QPushButton* sendButton = nullptr;
     ClickLabel* msgIdLabel = nullptr;
     QLineEdit* msgIdEdit = nullptr;
@@ -141,6 +146,7 @@ private:
     QLabel* delimiterLabel = nullptr;
     QComboBox* delimiterBox = nullptr;
 
+    // The monitor tool row.
     QPushButton* monitorClearButton = nullptr;
     ClickLabel* portPanel = nullptr;
     ClickLabel* bitRatePanel = nullptr;
