@@ -15,11 +15,11 @@
 #include "BlockText.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_linkstats.h"
-#include "D_main.h"
 #include "Dialogs.h"
-#include "Monitor.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 
 #include <QAction>
@@ -67,7 +67,7 @@ bool resetPeakMemory()
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
-double peakMemoryMB()
+double peakMemoryMb()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (f.open(QIODevice::ReadOnly)) {
@@ -179,7 +179,7 @@ pid_t startFeeder(int master, const Feed& feed, int reportFd)
     _exit(0);
 }
 
-class BenchWindow : public TfrmMain {
+class BenchWindow : public MainWindow {
 public:
     int64_t appended = 0; // lines appended to the monitor since start, as the monitor counts them
     int64_t runBlocks = 0;
@@ -194,11 +194,11 @@ public:
         connect(monitor(), &MonitorView::painted, this, [this] { painted(monitor()->paintedThrough()); });
     }
 
-    void DisplayRecvFrame(std::span<const uint8_t> block) override
+    void displayReceivedBlock(std::span<const uint8_t> block) override
     {
         ++runBlocks;
         runBytes += int64_t(block.size());
-        TfrmMain::DisplayRecvFrame(block);
+        MainWindow::displayReceivedBlock(block);
         ++appended;
         lastAppendUs = nowUs();
         coveredUs = 0;
@@ -213,7 +213,7 @@ public:
 
     void startRun()
     {
-        btnClearClick();
+        onMonitorClearClicked();
         runBlocks = runBytes = 0;
         coveredUs = lastAppendUs = 0;
         worstLatencyUs = 0;
@@ -270,7 +270,7 @@ struct Result {
     double seconds = 0;
     double tailMs = -1;
     int64_t worstStallMs = -1;
-    double peakMB = 0;
+    double peakMb = 0;
 };
 
 // One run: from the first byte until the last line is painted and the program has been quiet
@@ -299,7 +299,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
     } else {
         const pid_t child = startFeeder(master, feed, fds[1]);
         // Until the feeder has finished, the last line is painted and nothing came for a while.
-        const int64_t quietUs = (endsByTimeout ? CommSettings.RecvTout * 1000 : 0) + 300'000;
+        const int64_t quietUs = (endsByTimeout ? commSettings.receiveTimeoutMs * 1000 : 0) + 300'000;
         bool fed = false;
         while (nowUs() - start < int64_t(feed.seconds + 600) * 1'000'000) {
             runFor(100);
@@ -314,7 +314,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
         waitpid(child, nullptr, 0);
         if (w.coveredUs != 0)
             r.tailMs = double(w.coveredUs - r.feed.lastWriteUs) / 1000.0 -
-                       (endsByTimeout ? CommSettings.RecvTout : 0);
+                       (endsByTimeout ? commSettings.receiveTimeoutMs : 0);
     }
     r.cpu = cpuSeconds() - cpu0;
     // The share of a core is taken over the time until the last paint; the quiet moment after it
@@ -322,7 +322,7 @@ Result measure(BenchWindow& w, int master, const Feed& feed, bool endsByTimeout,
     r.seconds = double((w.coveredUs != 0 ? std::max(w.coveredUs, w.lastAppendUs) : nowUs()) - start) / 1e6;
     if (probeStalls)
         r.worstStallMs = worstStall;
-    r.peakMB = peakReset ? peakMemoryMB() : 0;
+    r.peakMb = peakReset ? peakMemoryMb() : 0;
     close(fds[0]);
     close(fds[1]);
     return r;
@@ -339,7 +339,7 @@ QString check(BenchWindow& w, const Feed& feed, const FeedReport& sent)
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const int64_t n = frames - lines.size() + i;
             // Everything but the time stamp: header, sequence and both IDs.
-            const QString expected = RenderBinary(bytesOf(keyReport(uint32_t(n), 0)).first(13));
+            const QString expected = renderBinary(bytesOf(keyReport(uint32_t(n), 0)).first(13));
             if (!lines[i].startsWith(expected))
                 return QStringLiteral("WRONG line %1").arg(i);
         }
@@ -350,11 +350,11 @@ QString check(BenchWindow& w, const Feed& feed, const FeedReport& sent)
     QString shown = lines.join(QString());
     QString expected;
     if (w.binaryMode()) {
-        expected = RenderBinary(all.last(std::min<size_t>(all.size(), size_t(shown.size() / 4))));
+        expected = renderBinary(all.last(std::min<size_t>(all.size(), size_t(shown.size() / 4))));
     } else {
         // Block boundaries add or drop blanks in Text mode; the text has none of its own.
         shown.remove(u' ');
-        expected = RenderText(all).remove(u' ');
+        expected = renderText(all).remove(u' ');
         expected = expected.right(shown.size());
     }
     return shown == expected ? QStringLiteral("ok, %1 lines held").arg(lines.size())
@@ -367,7 +367,7 @@ void printRow(const char* run, const Result& r, const QString& note)
     std::printf("%-24s %9s %8.2f %8s %7s %7.1f  %s\n", run,
                 r.tailMs < 0 ? "-" : qPrintable(QString::number(r.tailMs, 'f', 1)), 100 * r.cpu / r.seconds,
                 mb > 0 ? qPrintable(QString::number(r.cpu / mb, 'f', 3)) : "-",
-                r.worstStallMs < 0 ? "-" : qPrintable(QString::number(r.worstStallMs)), r.peakMB,
+                r.worstStallMs < 0 ? "-" : qPrintable(QString::number(r.worstStallMs)), r.peakMb,
                 qPrintable(note));
     std::fflush(stdout);
 }
@@ -397,7 +397,7 @@ int main(int argc, char* argv[])
     w.show();
     runFor(500);
     std::printf("platform: %s, port %s, receive time-out %d ms (subtracted where a run ends by it)\n",
-                qPrintable(QGuiApplication::platformName()), name, CommSettings.RecvTout);
+                qPrintable(QGuiApplication::platformName()), name, commSettings.receiveTimeoutMs);
     std::printf("%-24s %9s %8s %8s %7s %7s  %s\n", "run", "tail ms", "CPU %", "CPU s/MB", "stall", "peak MB",
                 "check");
 
@@ -407,7 +407,7 @@ int main(int argc, char* argv[])
     const auto wanted = [&](const char* run) { return runs.isEmpty() || runs.contains(run); };
     const auto setBinary = [&](bool binary) {
         if (w.binaryMode() != binary)
-            w.lblSendTextClick();
+            w.toggleSendMode();
     };
     const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) {
         setBinary(binary);
@@ -466,7 +466,7 @@ int main(int argc, char* argv[])
             const bool peakReset = resetPeakMemory();
             const double cpu0 = cpuSeconds();
             const int64_t start = nowUs();
-            const MonitorFileResult loaded = LoadMonitorFile(path);
+            const MonitorFileResult loaded = loadMonitorFile(path);
             int64_t paintedUs = 0;
             if (loaded.error.isEmpty()) {
                 QMetaObject::Connection c =
@@ -481,7 +481,7 @@ int main(int argc, char* argv[])
             r.tailMs = double((paintedUs ? paintedUs : nowUs()) - start) / 1000.0;
             r.cpu = cpuSeconds() - cpu0;
             r.seconds = double(nowUs() - start) / 1e6;
-            r.peakMB = peakReset ? peakMemoryMB() : 0;
+            r.peakMb = peakReset ? peakMemoryMb() : 0;
             printRow(label, r,
                      loaded.error.isEmpty()
                          ? QStringLiteral("shown after the time in the tail column, %1 lines")
@@ -497,14 +497,15 @@ int main(int argc, char* argv[])
         for (int id = 0; id < 1000; ++id) {
             report[11] = char(id >> 8);
             report[12] = char(id);
-            frmLinkStats->CountRecvBlock(
+            w.linkStatsWindow()->countReceivedBlock(
                 {reinterpret_cast<const uint8_t*>(report.constData()), size_t(report.size())});
         }
         w.stampsCarryTime = true;
         for (const bool open : {false, true, false, true}) {
-            frmLinkStats->setVisible(open);
-            frmLinkStats->findChild<QTableView*>("sGrid")->sortByColumn(LinkStatsModel::SilentFor,
-                                                                        Qt::DescendingOrder);
+            w.linkStatsWindow()->setVisible(open);
+            w.linkStatsWindow()
+                ->findChild<QTableView*>("statsTable")
+                ->sortByColumn(LinkStatsModel::SilentFor, Qt::DescendingOrder);
             run(open ? "600 key reports/s, Link Statistics open"
                      : "600 key reports/s, Link Statistics closed",
                 {Feed::Kind::Keys, 10}, true, false);
@@ -515,7 +516,7 @@ int main(int argc, char* argv[])
         const QString logPath = dir.filePath(QStringLiteral("session.Txt"));
         LogFileAnswer answer(logPath);
         setDialogs(&answer);
-        auto* logItem = w.findChild<QAction*>(QStringLiteral("mmLog"));
+        auto* logItem = w.findChild<QAction*>(QStringLiteral("logAction"));
         w.stampsCarryTime = true;
         // Twice each, alternating, so that the noise of a shared machine shows.
         for (const bool logging : {false, true, false, true}) {
@@ -543,6 +544,6 @@ int main(int argc, char* argv[])
         w.stampsCarryTime = false;
         setDialogs(nullptr);
     }
-    CommClose();
+    commClose();
     return 0;
 }

@@ -14,11 +14,11 @@ QStringView chars(QStringView line, qsizetype first, qsizetype count)
 
 int hexField(QStringView digits)
 {
-    return int(HexValue(digits).value_or(0));
+    return int(hexValue(digits).value_or(0));
 }
 } // namespace
 
-KeyLine DecodeKeyLine(QStringView line)
+KeyLine decodeKeyLine(QStringView line)
 {
     KeyLine key;
     key.payload = chars(line, 54, 23).toString();
@@ -28,7 +28,7 @@ KeyLine DecodeKeyLine(QStringView line)
     return key;
 }
 
-KeyAction ClassifyKey(int keyCode, int checkByte, int keyCount)
+KeyAction classifyKey(int keyCode, int checkByte, int keyCount)
 {
     if (keyCode == kClearCode)
         return KeyAction::Clear;

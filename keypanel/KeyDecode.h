@@ -15,7 +15,7 @@ struct KeyLine {
     int checkByte = 0; // characters 74-75, likewise
 };
 
-[[nodiscard]] KeyLine DecodeKeyLine(QStringView line);
+[[nodiscard]] KeyLine decodeKeyLine(QStringView line);
 
 enum class KeyAction {
     Clear,       // 0xCC: all lamps off
@@ -28,7 +28,7 @@ enum class KeyAction {
 constexpr int kClearCode = 0xCC;
 constexpr int kColourResetCode = 0xFF;
 
-[[nodiscard]] KeyAction ClassifyKey(int keyCode, int checkByte, int keyCount);
+[[nodiscard]] KeyAction classifyKey(int keyCode, int checkByte, int keyCount);
 
 // Transmitters repeat their frame while a key is held: the same payload within 500 ms of the
 // last line is one press. The time moves on with every line, so a held key acts once however

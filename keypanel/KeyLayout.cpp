@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-KeyGrid LayoutKeyGrid(int keyCount, int keyWidth, int keyHeight)
+KeyGrid layoutKeyGrid(int keyCount, int keyWidth, int keyHeight)
 {
     const int n = std::clamp(keyCount, 0, kMaxKeys);
     KeyGrid grid;

@@ -21,4 +21,4 @@ constexpr int kMaxKeys = 70;
 // The grid for `keyCount` keys of the given size. The eight transmitter types have fixed
 // columns and margins; any other count gets the columns of the next larger type, so the panel
 // never divides by zero or runs past its 70 keys.
-[[nodiscard]] KeyGrid LayoutKeyGrid(int keyCount, int keyWidth = 60, int keyHeight = 25);
+[[nodiscard]] KeyGrid layoutKeyGrid(int keyCount, int keyWidth = 60, int keyHeight = 25);

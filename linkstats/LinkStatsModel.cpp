@@ -77,7 +77,7 @@ QString LinkStatsModel::text(const LinkRow& row, int column) const
         if (row.kind == LinkRow::Kind::Command)
             return QString::asprintf("Command %02Xh", row.command);
         // The survey's form of the ID: " 12h 34h 56h 78h" without its leading space.
-        return RenderBinary(row.id).mid(1);
+        return renderBinary(row.id).mid(1);
     case Frames:
         return QString::number(row.frames);
     case Bytes:
@@ -202,7 +202,7 @@ bool LinkStatsSortModel::lessThan(const QModelIndex& left, const QModelIndex& ri
     return QSortFilterProxyModel::lessThan(left, right);
 }
 
-QString SaveTableCsv(const QString& path, const QAbstractItemModel& model)
+QString saveTableCsv(const QString& path, const QAbstractItemModel& model)
 {
     QStringList lines;
     QStringList fields;

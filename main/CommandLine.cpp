@@ -61,7 +61,7 @@ CommandLine refused(const QString& text)
 }
 } // namespace
 
-CommandLine ParseCommandLine(const QStringList& arguments, bool qtOptionsPresent)
+CommandLine parseCommandLine(const QStringList& arguments, bool qtOptionsPresent)
 {
     Parser p;
     const bool parsed = p.parser.parse(arguments);
@@ -103,7 +103,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, bool qtOptionsPresent
     return c;
 }
 
-QString CommandLineHelp()
+QString commandLineHelp()
 {
-    return Parser().parser.helpText() + QStringLiteral("\nSettings file: %1\n").arg(SettingsFilePath());
+    return Parser().parser.helpText() + QStringLiteral("\nSettings file: %1\n").arg(settingsFilePath());
 }

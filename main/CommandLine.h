@@ -18,7 +18,7 @@ struct CommandLine {
 // Reads the arguments (the program name first). Qt's own options (-platform, -style ...) stay in
 // the arguments until QApplication takes them out; with `qtOptionsPresent` they are passed over,
 // so that help, version and bad values are answered before a display is needed.
-[[nodiscard]] CommandLine ParseCommandLine(const QStringList& arguments, bool qtOptionsPresent = false);
+[[nodiscard]] CommandLine parseCommandLine(const QStringList& arguments, bool qtOptionsPresent = false);
 
 // The help text; needs an application object for the program's name.
-[[nodiscard]] QString CommandLineHelp();
+[[nodiscard]] QString commandLineHelp();

@@ -1,6 +1,6 @@
 #include "MonitorAccessible.h"
 
-#include "Monitor.h"
+#include "MonitorView.h"
 
 #include <QAccessibleWidget>
 #include <QTextBoundaryFinder>

@@ -4,7 +4,7 @@
 #include "RegularFile.h"
 
 namespace {
-// As SplitMonitorText counts them: CR LF, a lone CR and a lone LF end a line, and text after
+// As splitMonitorText counts them: CR LF, a lone CR and a lone LF end a line, and text after
 // the last line end is a line too. CR and LF are single bytes in the code page and in UTF-8.
 qsizetype countLines(QByteArrayView bytes)
 {
@@ -21,7 +21,7 @@ qsizetype countLines(QByteArrayView bytes)
 }
 } // namespace
 
-MonitorFileResult LoadMonitorFile(const QString& path)
+MonitorFileResult loadMonitorFile(const QString& path)
 {
     MonitorFileResult result;
     const FileContents file = readRegularFile(path, kMonitorFileLimit);
@@ -57,11 +57,11 @@ MonitorFileResult LoadMonitorFile(const QString& path)
     const QByteArray bom("\xEF\xBB\xBF");
     const QString text =
         bytes.startsWith(bom) ? QString::fromUtf8(bytes.mid(bom.size())) : fromCodePage(bytes);
-    result.lines = SplitMonitorText(text);
+    result.lines = splitMonitorText(text);
     return result;
 }
 
-QStringList SplitMonitorText(const QString& text)
+QStringList splitMonitorText(const QString& text)
 {
     QStringList lines;
     qsizetype start = 0;
@@ -80,16 +80,16 @@ QStringList SplitMonitorText(const QString& text)
     return lines;
 }
 
-QByteArray MonitorFileLine(QStringView line)
+QByteArray monitorFileLine(QStringView line)
 {
     return toCodePage(line) + "\r\n";
 }
 
-QString SaveMonitorFile(const QString& path, const QStringList& lines)
+QString saveMonitorFile(const QString& path, const QStringList& lines)
 {
     QByteArray bytes;
     for (const QString& line : lines)
-        bytes += MonitorFileLine(line);
+        bytes += monitorFileLine(line);
     if (const QString reason = replaceRegularFile(path, bytes); !reason.isEmpty())
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
     return {};

@@ -18,13 +18,13 @@ struct MonitorFileResult {
 
 // Lines of a monitor file, which must be a regular file: CR LF, lone CR and lone LF all end a
 // line; the code page, or UTF-8 when the file starts with a UTF-8 byte-order mark.
-[[nodiscard]] MonitorFileResult LoadMonitorFile(const QString& path);
-[[nodiscard]] QStringList SplitMonitorText(const QString& text);
+[[nodiscard]] MonitorFileResult loadMonitorFile(const QString& path);
+[[nodiscard]] QStringList splitMonitorText(const QString& text);
 
 // One line as a monitor file holds it: in the code page, followed by CR LF.
-[[nodiscard]] QByteArray MonitorFileLine(QStringView line);
+[[nodiscard]] QByteArray monitorFileLine(QStringView line);
 
 // Every line followed by CR LF, in the code page, saved by replaceRegularFile: a failed save leaves
 // the old file whole, a link keeps pointing at the file, and anything but a regular file is
 // refused. Returns the error message, empty on success.
-[[nodiscard]] QString SaveMonitorFile(const QString& path, const QStringList& lines);
+[[nodiscard]] QString saveMonitorFile(const QString& path, const QStringList& lines);

@@ -42,7 +42,7 @@ QString LineRef::mid(qsizetype from, qsizetype count) const
     if (cellTo > cellFrom) {
         const qsizetype firstByte = cellFrom / 4;
         const qsizetype lastByte = (cellTo + 3) / 4;
-        const QString cells = RenderBinary(byteSpan(bytes.sliced(firstByte, lastByte - firstByte)));
+        const QString cells = renderBinary(byteSpan(bytes.sliced(firstByte, lastByte - firstByte)));
         out += QStringView(cells).sliced(cellFrom - 4 * firstByte, cellTo - cellFrom);
     }
     return out;

@@ -80,7 +80,7 @@ int SessionLog::Writer::write(const QStringList& lines)
         return 0;
     QByteArray bytes;
     for (const QString& line : lines)
-        bytes += MonitorFileLine(line);
+        bytes += monitorFileLine(line);
     errno = 0;
     if (!writeAll(fd, bytes))
         return errno != 0 ? errno : EIO;

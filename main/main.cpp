@@ -1,5 +1,5 @@
 #include "CommandLine.h"
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 
@@ -31,28 +31,28 @@ int answer(const CommandLine& commandLine, int argc, char* argv[])
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
-    std::fputs(qPrintable(CommandLineHelp()), stdout);
+    std::fputs(qPrintable(commandLineHelp()), stdout);
     return 0;
 }
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (const CommandLine early = ParseCommandLine(argumentList(argc, argv), true);
+    if (const CommandLine early = parseCommandLine(argumentList(argc, argv), true);
         early.action != CommandLine::Action::Run)
         return answer(early, argc, argv);
 
     QApplication app(argc, argv);
-    InitApplication();
+    setUpApplication();
     QApplication::setApplicationVersion(QStringLiteral(ZELVOTERM_VERSION));
     // Qt's own options are gone now; anything still unknown is refused.
-    const CommandLine commandLine = ParseCommandLine(QApplication::arguments());
+    const CommandLine commandLine = parseCommandLine(QApplication::arguments());
     if (commandLine.action != CommandLine::Action::Run)
         return answer(commandLine, argc, argv);
     if (!commandLine.settingsFile.isEmpty())
         setSettingsFilePath(commandLine.settingsFile);
 
-    TfrmMain mainWindow(nullptr, commandLine.overrides);
+    MainWindow mainWindow(nullptr, commandLine.overrides);
     mainWindow.createToolWindows();
     mainWindow.show();
     return app.exec();

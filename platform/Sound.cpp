@@ -14,7 +14,7 @@ std::function<void(const QString&)>& replacement()
 }
 } // namespace
 
-QUrl SoundSource(const QString& name)
+QUrl soundSource(const QString& name)
 {
     const QString local = QCoreApplication::applicationDirPath() + QStringLiteral("/sounds/") + name;
     if (QFileInfo::exists(local))
@@ -22,7 +22,7 @@ QUrl SoundSource(const QString& name)
     return QUrl(QStringLiteral("qrc:/sounds/") + name);
 }
 
-void PlaySystemSound(const QString& name)
+void playSystemSound(const QString& name)
 {
     if (replacement()) {
         replacement()(name);
@@ -32,7 +32,7 @@ void PlaySystemSound(const QString& name)
     if (!effect)
         effect = std::make_unique<QSoundEffect>();
     effect->stop();
-    effect->setSource(SoundSource(name));
+    effect->setSource(soundSource(name));
     effect->play();
 }
 

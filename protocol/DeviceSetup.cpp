@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-int32_t DeviceKind = KindVintaC;
+int32_t chosenDeviceKind = KindVintaC;
 
 namespace {
 QStringList numbered(int first, int last, const char* unit)
@@ -35,51 +35,51 @@ int32_t powerOfKindC(int32_t power)
 // The kind-2 block of the RF parameters and of the initialisation.
 QByteArray blockC()
 {
-    return bytes({uint8_t(powerOfKindC(RFPower)), uint8_t(RFChannel), uint8_t(RFRateCode)}) +
+    return bytes({uint8_t(powerOfKindC(rfPower)), uint8_t(rfChannel), uint8_t(rfRateCode)}) +
            QByteArray::fromHex("05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
 }
 
 QByteArray channelAndPower()
 {
-    return bytes({uint8_t(RFChannel), uint8_t(RFPower)});
+    return bytes({uint8_t(rfChannel), uint8_t(rfPower)});
 }
 
 void sendPayload(uint8_t command, const QByteArray& payload)
 {
-    std::copy(payload.begin(), payload.end(), CommandPayload.begin());
-    SendModuleCommand(command, int(payload.size()));
+    std::copy(payload.begin(), payload.end(), commandPayload.begin());
+    sendModuleCommand(command, int(payload.size()));
 }
 } // namespace
 
-DeviceLists ApplyDeviceKind(int kind)
+DeviceLists applyDeviceKind(int kind)
 {
     DeviceLists lists;
     if (kind == KindVinta24A || kind == KindVinta24B) {
-        RFChannel = 0;
-        RFPower = 15;
+        rfChannel = 0;
+        rfPower = 15;
         lists.channels = numbered(0, 15, "ch");
         lists.powers = numbered(0, 15, "pw");
-        lists.channelIndex = RFChannel;
-        lists.powerIndex = RFPower;
+        lists.channelIndex = rfChannel;
+        lists.powerIndex = rfPower;
     } else if (kind == KindVintaC) {
-        if (RFChannel < 24 || RFChannel > 38)
-            RFChannel = 33;
-        RFPower = powerOfKindC(RFPower);
+        if (rfChannel < 24 || rfChannel > 38)
+            rfChannel = 33;
+        rfPower = powerOfKindC(rfPower);
         lists.channels = numbered(24, 38, "ch");
         lists.powers = numbered(0, 3, "pw");
-        lists.channelIndex = RFChannel - 24;
-        lists.powerIndex = RFPower;
+        lists.channelIndex = rfChannel - 24;
+        lists.powerIndex = rfPower;
         lists.showRates = true;
     }
     return lists;
 }
 
-int32_t ChannelForItem(int kind, int itemIndex)
+int32_t channelForItem(int kind, int itemIndex)
 {
     return kind == KindVintaC ? itemIndex + 24 : itemIndex;
 }
 
-QByteArray RFConfigPayload(int kind)
+QByteArray rfConfigPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
@@ -92,7 +92,7 @@ QByteArray RFConfigPayload(int kind)
     }
 }
 
-QByteArray RFInitPayload(int kind)
+QByteArray rfInitPayload(int kind)
 {
     switch (kind) {
     case KindVinta24A:
@@ -107,75 +107,75 @@ QByteArray RFInitPayload(int kind)
     }
 }
 
-void SendRFConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
+void sendRfConfig(int kind, int channelIndex, int powerIndex, int32_t rateCode)
 {
-    RFChannel = ChannelForItem(kind, channelIndex);
-    RFPower = powerIndex;
-    RFRateCode = rateCode;
+    rfChannel = channelForItem(kind, channelIndex);
+    rfPower = powerIndex;
+    rfRateCode = rateCode;
     switch (kind) {
     case KindVinta24A:
-        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        sendPayload(CmdRfParameters, rfConfigPayload(kind));
         break;
     case KindVinta24B:
-        sendPayload(CmdRFChannel, bytes({uint8_t(RFChannel)}));
-        PumpWait(100);
-        sendPayload(CmdRFPower, bytes({uint8_t(RFPower)}));
+        sendPayload(CmdRfChannel, bytes({uint8_t(rfChannel)}));
+        pumpWait(100);
+        sendPayload(CmdRfPower, bytes({uint8_t(rfPower)}));
         break;
     case KindVintaC:
-        sendPayload(CmdRFParameters, RFConfigPayload(kind));
+        sendPayload(CmdRfParameters, rfConfigPayload(kind));
         break;
     default:
         break;
     }
 }
 
-void SendRFInit(int kind, int channelIndex)
+void sendRfInit(int kind, int channelIndex)
 {
-    RFChannel = ChannelForItem(kind, channelIndex);
+    rfChannel = channelForItem(kind, channelIndex);
     switch (kind) {
     case KindVinta24A:
-        sendPayload(CmdInit, RFInitPayload(kind));
+        sendPayload(CmdInit, rfInitPayload(kind));
         break;
     case KindVinta24B:
-        sendPayload(CmdInitKindB, RFInitPayload(kind));
+        sendPayload(CmdInitKindB, rfInitPayload(kind));
         break;
     case KindVintaC:
-        sendPayload(CmdInit, RFInitPayload(kind));
+        sendPayload(CmdInit, rfInitPayload(kind));
         break;
     default:
         break;
     }
 }
 
-QByteArray RemoteRFchFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
-                           const std::array<uint8_t, 4>& id, uint8_t sequence)
+QByteArray remoteChannelFrame(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                              const std::array<uint8_t, 4>& id, uint8_t sequence)
 {
     uint8_t command = 0;
     QByteArray payload;
     switch (kind) {
     case KindVinta24A:
-        command = CmdRemoteRF;
+        command = CmdRemoteRf;
         payload = bytes({0x03, uint8_t(channelIndex), 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00});
         break;
     case KindVinta24B:
-        command = CmdRFChannel;
+        command = CmdRfChannel;
         payload = bytes({uint8_t(channelIndex)});
         break;
     case KindVintaC:
-        command = CmdRemoteRF;
+        command = CmdRemoteRf;
         payload = bytes({0x21, uint8_t(powerIndex), uint8_t(channelIndex + 24), uint8_t(rateCode)});
         break;
     default:
         return {};
     }
     const QByteArray src(reinterpret_cast<const char*>(id.data()), 4);
-    return ModuleHeader(command, int(payload.size()), sequence, src) + payload;
+    return moduleHeader(command, int(payload.size()), sequence, src) + payload;
 }
 
-void SendRemoteRFch(int kind, int channelIndex, int powerIndex, int32_t rateCode,
-                    const std::array<uint8_t, 4>& id)
+void sendRemoteChannel(int kind, int channelIndex, int powerIndex, int32_t rateCode,
+                       const std::array<uint8_t, 4>& id)
 {
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
-    CommWrite(RemoteRFchFrame(kind, channelIndex, powerIndex, rateCode, id, FrameSeq++));
+    commWrite(remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, frameSequence++));
 }

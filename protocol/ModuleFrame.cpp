@@ -2,10 +2,10 @@
 
 #include "CommPort.h"
 
-uint8_t FrameSeq = 0;
-std::array<uint8_t, 32> CommandPayload{};
+uint8_t frameSequence = 0;
+std::array<uint8_t, 32> commandPayload{};
 
-std::optional<uint32_t> HexValue(QStringView digits)
+std::optional<uint32_t> hexValue(QStringView digits)
 {
     if (digits.isEmpty() || digits.size() > 8)
         return std::nullopt;
@@ -26,7 +26,7 @@ std::optional<uint32_t> HexValue(QStringView digits)
     return value;
 }
 
-QByteArray ModuleHeader(uint8_t command, int payloadLength, uint8_t sequence, const QByteArray& srcId,
+QByteArray moduleHeader(uint8_t command, int payloadLength, uint8_t sequence, const QByteArray& srcId,
                         const QByteArray& dstId)
 {
     QByteArray h(kHeaderSize, char(0xFF));
@@ -44,14 +44,14 @@ QByteArray ModuleHeader(uint8_t command, int payloadLength, uint8_t sequence, co
     return h;
 }
 
-void SendModuleCommand(uint8_t command, int length)
+void sendModuleCommand(uint8_t command, int length)
 {
-    const QByteArray header = ModuleHeader(command, length, FrameSeq++);
-    CommWrite(header);
-    CommWrite(CommandPayload.data(), length);
+    const QByteArray header = moduleHeader(command, length, frameSequence++);
+    commWrite(header);
+    commWrite(commandPayload.data(), length);
 }
 
-HexPairs ParseHexPairs(QStringView text)
+HexPairs parseHexPairs(QStringView text)
 {
     HexPairs result;
     const qsizetype last = text.size() - 1;
@@ -62,7 +62,7 @@ HexPairs ParseHexPairs(QStringView text)
             continue;
         }
         const QStringView pair = text.mid(p, 2);
-        const auto value = HexValue(pair);
+        const auto value = hexValue(pair);
         if (!value || pair.size() != 2) {
             result.badPair = QStringLiteral("0x") + pair.toString();
             return result;
@@ -73,37 +73,37 @@ HexPairs ParseHexPairs(QStringView text)
     return result;
 }
 
-std::optional<std::array<uint8_t, 6>> KeyReportPayload(QStringView makerCode, int keyCode)
+std::optional<std::array<uint8_t, 6>> keyReportPayload(QStringView makerCode, int keyCode)
 {
     if (makerCode.size() < 15)
         return std::nullopt;
     std::array<uint8_t, 6> payload{};
     for (int i = 0; i < 4; ++i)
-        payload[size_t(i)] = uint8_t(HexValue(makerCode.mid(4 * i, 2)).value_or(255) & 0xFF);
+        payload[size_t(i)] = uint8_t(hexValue(makerCode.mid(4 * i, 2)).value_or(255) & 0xFF);
     payload[4] = uint8_t(keyCode);
     payload[5] = uint8_t(~uint8_t(keyCode));
     return payload;
 }
 
-void SendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind)
+void sendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind)
 {
     if (deviceKind == 1)
         return;
     if (makerCodeBox.isEmpty())
         makerCodeBox = kDefaultMakerCode;
-    const auto payload = KeyReportPayload(makerCodeBox, keyCode);
+    const auto payload = keyReportPayload(makerCodeBox, keyCode);
     if (!payload)
         return;
-    std::copy(payload->begin(), payload->end(), CommandPayload.begin());
-    SendModuleCommand(CmdKeyReport, int(payload->size()));
+    std::copy(payload->begin(), payload->end(), commandPayload.begin());
+    sendModuleCommand(CmdKeyReport, int(payload->size()));
 }
 
-QString SendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,
+QString sendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,
                       const QString& payload)
 {
-    const uint8_t command = uint8_t(HexValue(msgId).value_or(0) & 0xFF);
-    const uint8_t seq = FrameSeq++;
-    const HexPairs parts[] = {ParseHexPairs(srcId), ParseHexPairs(dstId), ParseHexPairs(payload)};
+    const uint8_t command = uint8_t(hexValue(msgId).value_or(0) & 0xFF);
+    const uint8_t seq = frameSequence++;
+    const HexPairs parts[] = {parseHexPairs(srcId), parseHexPairs(dstId), parseHexPairs(payload)};
     for (const HexPairs& part : parts) {
         if (!part.badPair.isEmpty())
             return QStringLiteral("'%1' は整数ではありません").arg(part.badPair);
@@ -115,7 +115,7 @@ QString SendUserFrame(const QString& msgId, const QString& srcId, const QString&
                 .arg(kUserFrameLimit);
     }
     const QByteArray& body = parts[2].bytes;
-    CommWrite(ModuleHeader(command, int(body.size()), seq, parts[0].bytes, parts[1].bytes));
-    CommWrite(body);
+    commWrite(moduleHeader(command, int(body.size()), seq, parts[0].bytes, parts[1].bytes));
+    commWrite(body);
     return {};
 }

@@ -3,16 +3,16 @@
 #include "CodePage.h"
 #include "ModuleFrame.h"
 
-QByteArray SendHeaderBytes(const QString& sendHead)
+QByteArray sendHeaderBytes(const QString& sendHeader)
 {
-    if (sendHead == u"SOH")
+    if (sendHeader == u"SOH")
         return QByteArray(1, '\x01');
-    if (sendHead == u"STX")
+    if (sendHeader == u"STX")
         return QByteArray(1, '\x02');
     return {};
 }
 
-QByteArray SendDelimiterBytes(const QString& d)
+QByteArray sendDelimiterBytes(const QString& d)
 {
     if (d == u"ETX")
         return QByteArray(1, '\x03');
@@ -27,11 +27,11 @@ QByteArray SendDelimiterBytes(const QString& d)
     if (d == u"NAK")
         return QByteArray(1, '\x15');
     if (d.startsWith(u"0x"))
-        return QByteArray(1, char(HexValue(QStringView(d).mid(2)).value_or(0) & 0xFF));
+        return QByteArray(1, char(hexValue(QStringView(d).mid(2)).value_or(0) & 0xFF));
     return {};
 }
 
-QByteArray TextLineBytes(const QString& text, const QString& sendHead, const QString& sendDlmt)
+QByteArray textLineBytes(const QString& text, const QString& sendHeader, const QString& sendDelimiter)
 {
-    return SendHeaderBytes(sendHead) + toCodePage(text) + SendDelimiterBytes(sendDlmt);
+    return sendHeaderBytes(sendHeader) + toCodePage(text) + sendDelimiterBytes(sendDelimiter);
 }

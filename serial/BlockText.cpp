@@ -13,7 +13,7 @@ bool isControlCode(uint8_t b)
 }
 } // namespace
 
-QString RenderBinary(std::span<const uint8_t> block)
+QString renderBinary(std::span<const uint8_t> block)
 {
     QString line(qsizetype(block.size() * 4), Qt::Uninitialized);
     QChar* out = line.data();
@@ -26,7 +26,7 @@ QString RenderBinary(std::span<const uint8_t> block)
     return line;
 }
 
-QString RenderText(std::span<const uint8_t> block)
+QString renderText(std::span<const uint8_t> block)
 {
     QByteArray bytes;
     bytes.reserve(qsizetype(block.size() * 2));
@@ -47,7 +47,7 @@ QString RenderText(std::span<const uint8_t> block)
     return fromCodePage(bytes);
 }
 
-QString FormatId(const std::array<uint8_t, 4>& id)
+QString formatId(const std::array<uint8_t, 4>& id)
 {
     // By hand: the ID panels take two IDs with every frame.
     QString text(qsizetype(id.size() * 3), Qt::Uninitialized);

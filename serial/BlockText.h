@@ -8,11 +8,11 @@
 
 // Every byte as a space, two upper-case hexadecimal digits and "h": 0F 5A gives " 0Fh 5Ah".
 // Byte k of a block occupies characters 4k+1 to 4k+4 (counted from 1).
-[[nodiscard]] QString RenderBinary(std::span<const uint8_t> block);
+[[nodiscard]] QString renderBinary(std::span<const uint8_t> block);
 
-// Control codes (00-1F, 7F) as in RenderBinary, every run of other bytes after one space, those
+// Control codes (00-1F, 7F) as in renderBinary, every run of other bytes after one space, those
 // bytes decoded as the code page (so Japanese from a module reads as Japanese).
-[[nodiscard]] QString RenderText(std::span<const uint8_t> block);
+[[nodiscard]] QString renderText(std::span<const uint8_t> block);
 
 // An ID as four "%02X " groups: 12 34 56 78 gives "12 34 56 78 ".
-[[nodiscard]] QString FormatId(const std::array<uint8_t, 4>& id);
+[[nodiscard]] QString formatId(const std::array<uint8_t, 4>& id);

@@ -7,7 +7,7 @@
 #include "EventWait.h"
 #include "FrameAssembler.h"
 #include "OpenFailure.h"
-#include "RecvThread.h"
+#include "ReceiveWorker.h"
 #include "SerialDevice.h"
 #include "Tick.h"
 
@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <mutex>
 
-PortFlag AnswerFlag;
-PortFlag OpenErrorReport;
+PortFlag answerReceived;
+PortFlag reportOpenErrors;
 
 namespace {
 SerialDevice& device()
@@ -27,16 +27,16 @@ SerialDevice& device()
     return d;
 }
 
-QPointer<TRecvThread>& worker()
+QPointer<ReceiveWorker>& worker()
 {
-    static QPointer<TRecvThread> w;
+    static QPointer<ReceiveWorker> w;
     return w;
 }
 
 // The session of the port now open; a pass or an error exit of an older one finds it replaced.
-std::shared_ptr<RecvSession>& currentSession()
+std::shared_ptr<ReceiveSession>& currentSession()
 {
-    static std::shared_ptr<RecvSession> s;
+    static std::shared_ptr<ReceiveSession> s;
     return s;
 }
 
@@ -57,13 +57,13 @@ int bitRateFor(int32_t setting)
 
 } // namespace
 
-LineSettings lineSettingsFor(const TCommSettings& s)
+LineSettings lineSettingsFor(const CommSettings& s)
 {
     LineSettings l;
-    l.bitRate = bitRateFor(s.BaudRate);
-    l.dataBits = s.ByteSize == 8 ? 8 : 7;
-    l.parity = s.Parity__ == u"ODD" ? Parity::Odd : s.Parity__ == u"EVEN" ? Parity::Even : Parity::None;
-    l.stopBits = s.StopBits == 1 ? 1 : 2;
+    l.bitRate = bitRateFor(s.baudRate);
+    l.dataBits = s.dataBits == 8 ? 8 : 7;
+    l.parity = s.parity == u"ODD" ? Parity::Odd : s.parity == u"EVEN" ? Parity::Even : Parity::None;
+    l.stopBits = s.stopBits == 1 ? 1 : 2;
     return l;
 }
 
@@ -74,55 +74,55 @@ void startWorker()
     {
         std::lock_guard lock(generationMutex);
         generation = ++currentGeneration;
-        CommSettings.RunningFlag = 1;
+        commSettings.workerRunning = 1;
     }
-    auto* w = new TRecvThread(device(), generation);
+    auto* w = new ReceiveWorker(device(), generation);
     currentSession() = w->session();
-    CommSettings.ErrorFlag = 0;
+    commSettings.linkError = 0;
     worker() = w;
     w->start(QThread::IdlePriority);
 }
 } // namespace
 
-bool CommOpen()
+bool commOpen()
 {
-    CommClose();
-    const QString path = devicePathFor(CommSettings.PortName);
+    commClose();
+    const QString path = devicePathFor(commSettings.portName);
     if (!device().open(path)) {
         // The system's reason goes on a second line: the first alone cannot tell a missing
         // adapter from a missing group membership or a port another program holds.
-        if (OpenErrorReport)
+        if (reportOpenErrors)
             dialogs().message(commView().dialogParent(),
                               QStringLiteral("INVALID HANDLE\n") +
                                   openFailureReason(path, device().openError()),
                               QStringLiteral("Comm Open"), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
-        commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
-        CommSettings.ErrorFlag = 1;
-        CommSettings.OpenFlag = 0;
-        CommSettings.RunningFlag = 0;
+        commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
+        commSettings.linkError = 1;
+        commSettings.portOpen = 0;
+        commSettings.workerRunning = 0;
         return false;
     }
     // The kernel's queues stand in for the 8192-byte driver queues.
-    device().configure(lineSettingsFor(CommSettings));
+    device().configure(lineSettingsFor(commSettings));
     // Opening a terminal raises DTR and RTS; they go low again before anything is written.
     device().clearModemLines();
     // Whatever frame was in progress belonged to the port before: start between frames.
-    RecvFrame.RecvState = 0;
-    RecvFrame.RecvLength = 0;
-    CommSettings.OpenFlag = 1;
+    receivedFrame.state = 0;
+    receivedFrame.length = 0;
+    commSettings.portOpen = 1;
     startWorker();
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OK"));
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OK"));
     return true;
 }
 
-void CommClose()
+void commClose()
 {
     if (listener())
         listener()->portClaimed();
-    if (!CommSettings.OpenFlag)
+    if (!commSettings.portOpen)
         return;
     if (worker()) {
-        const std::shared_ptr<RecvSession> session = worker()->session();
+        const std::shared_ptr<ReceiveSession> session = worker()->session();
         worker()->requestStop();
         // Passes and the error exit of the worker run on this thread: keep them going.
         waitProcessingEvents([&] { return session->finished.load(); });
@@ -139,26 +139,26 @@ void CommClose()
         device().clearModemLines();
         device().close();
     }
-    CommSettings.OpenFlag = 0;
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    commSettings.portOpen = 0;
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
 }
 
-void CommWorkerEnded(uint64_t generation)
+void commWorkerEnded(uint64_t generation)
 {
     std::lock_guard lock(generationMutex);
     if (generation == currentGeneration)
-        CommSettings.RunningFlag = 0;
+        commSettings.workerRunning = 0;
 }
 
-void CommErrorExit(RecvSession& session)
+void commErrorExit(ReceiveSession& session)
 {
     if (currentSession().get() != &session)
         return;
-    commView().setPortStatus(CommSettings.PortName + QStringLiteral(":OFF"));
+    commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
     session.cancelled = true;
     currentSession().reset();
     device().close();
-    CommSettings.OpenFlag = 0;
+    commSettings.portOpen = 0;
     if (listener())
         listener()->portLost();
 }
@@ -173,15 +173,15 @@ PortListener* portListener()
     return listener();
 }
 
-void CommWrite(const uint8_t* bytes, int32_t count)
+void commWrite(const uint8_t* bytes, int32_t count)
 {
-    AnswerFlag = 0;
+    answerReceived = 0;
     if (!device().isOpen() || !currentSession())
         return;
     if (device().checkStatus().lineError) {
         dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
                           kProgramTitle, Dialogs::Icon::None, Dialogs::Buttons::Ok);
-        CommSettings.ErrorFlag = 1;
+        commSettings.linkError = 1;
         if (worker())
             worker()->wake();
         return;
@@ -190,14 +190,14 @@ void CommWrite(const uint8_t* bytes, int32_t count)
         device().write(reinterpret_cast<const char*>(bytes), count);
 }
 
-bool WaitForAnswer(uint32_t timeoutMs)
+bool waitForAnswer(uint32_t timeoutMs)
 {
     const uint32_t start = tickCount();
-    if (AnswerFlag)
+    if (answerReceived)
         return true;
     bool answered = false;
     waitProcessingEvents([&] {
-        if (AnswerFlag) {
+        if (answerReceived) {
             answered = true;
             return true;
         }
@@ -206,7 +206,7 @@ bool WaitForAnswer(uint32_t timeoutMs)
     return answered;
 }
 
-void PumpWait(uint32_t durationMs)
+void pumpWait(uint32_t durationMs)
 {
     const uint32_t start = tickCount();
     waitProcessingEvents([&] { return tickCount() - start >= durationMs; });

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 // A complete module frame has arrived since the last write.
-extern PortFlag AnswerFlag;
+extern PortFlag answerReceived;
 // A failed open is reported in a message box.
-extern PortFlag OpenErrorReport;
+extern PortFlag reportOpenErrors;
 
 // The bit rates the port runs at; any other setting runs at 9600.
 inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  19200,
@@ -19,25 +19,25 @@ inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  1
 struct LineSettings;
 // The line settings a record stands for: bit rates outside the table run at 9600, data bits
 // other than 8 are 7, parity "ODD"/"EVEN" exactly or none, stop bits other than 1 are 2.
-[[nodiscard]] LineSettings lineSettingsFor(const TCommSettings& settings);
+[[nodiscard]] LineSettings lineSettingsFor(const CommSettings& settings);
 
-// Opens the port named in CommSettings, configures it and starts the receive worker.
-bool CommOpen();
+// Opens the port named in commSettings, configures it and starts the receive worker.
+bool commOpen();
 // Stops the worker (processing events meanwhile), drops DTR and RTS and closes the port.
-void CommClose();
+void commClose();
 // Writes one block; on a closed port nothing is written.
-void CommWrite(const uint8_t* bytes, int32_t count);
-inline void CommWrite(QByteArrayView bytes)
+void commWrite(const uint8_t* bytes, int32_t count);
+inline void commWrite(QByteArrayView bytes)
 {
-    CommWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    commWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
 }
 // Processes events until a frame has answered or the time-out has passed.
-bool WaitForAnswer(uint32_t timeoutMs);
+bool waitForAnswer(uint32_t timeoutMs);
 // Processes events for the given time.
-void PumpWait(uint32_t durationMs);
+void pumpWait(uint32_t durationMs);
 
 // Hears what becomes of the port, on the GUI thread: lost when the worker's error exit has closed
-// it (the device went away or a line error ended reception), claimed whenever CommOpen or CommClose
+// it (the device went away or a line error ended reception), claimed whenever commOpen or commClose
 // is called.
 class PortListener {
 public:

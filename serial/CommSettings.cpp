@@ -1,7 +1,7 @@
 #include "CommSettings.h"
 
-TCommSettings CommSettings;
-int32_t RFChannel = 33;
-int32_t RFPower = 3;
-int32_t RFRateCode = 7;
-bool AutoReconnect = false;
+CommSettings commSettings;
+int32_t rfChannel = 33;
+int32_t rfPower = 3;
+int32_t rfRateCode = 7;
+bool autoReconnect = false;

@@ -14,9 +14,9 @@ public:
     virtual ~CommView() = default;
     virtual void setPortStatus(const QString& text) { (void)text; }
     virtual void setSettingsStatus(const QString& text) { (void)text; }
-    virtual void DisplayRecvFrame(std::span<const uint8_t> block) { (void)block; }
-    virtual void ShowSrcID() {}
-    virtual void ShowDstID() {}
+    virtual void displayReceivedBlock(std::span<const uint8_t> block) { (void)block; }
+    virtual void showSourceId() {}
+    virtual void showDestinationId() {}
     // Owner of the message boxes the link shows.
     virtual QWidget* dialogParent() { return nullptr; }
 };

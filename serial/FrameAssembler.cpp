@@ -1,6 +1,6 @@
 #include "FrameAssembler.h"
 
-FrameState RecvFrame;
+FrameState receivedFrame;
 
 void FrameAssembler::restart()
 {
@@ -10,8 +10,8 @@ void FrameAssembler::restart()
 
 void FrameAssembler::backBetweenFrames()
 {
-    m_state.RecvState = 0;
-    m_state.RecvLength = 0;
+    m_state.state = 0;
+    m_state.length = 0;
 }
 
 void FrameAssembler::endBlock()
@@ -24,19 +24,19 @@ void FrameAssembler::endBlock()
 void FrameAssembler::feed(uint8_t byte, uint32_t tick)
 {
     FrameState& s = m_state;
-    switch (s.RecvState) {
+    switch (s.state) {
     case 0:
         if (byte == 0x0F) {
             restart();
-            s.RecvState = 1;
+            s.state = 1;
         }
         break;
     case 1:
         if (byte == 0x5A) {
-            s.RecvState = 2;
+            s.state = 2;
         } else {
             restart();
-            s.RecvState = 0;
+            s.state = 0;
         }
         break;
     case 2:
@@ -46,16 +46,16 @@ void FrameAssembler::feed(uint8_t byte, uint32_t tick)
             restart();
             backBetweenFrames();
         } else {
-            s.RecvLength = byte;
-            s.RecvState = 3;
+            s.length = byte;
+            s.state = 3;
         }
         break;
     default:
-        if (s.RecvState >= 5 && s.RecvState <= 8)
-            s.RecvSrcID[size_t(s.RecvState - 5)] = byte;
-        else if (s.RecvState >= 9 && s.RecvState <= 12)
-            s.RecvDstID[size_t(s.RecvState - 9)] = byte;
-        ++s.RecvState;
+        if (s.state >= 5 && s.state <= 8)
+            s.sourceId[size_t(s.state - 5)] = byte;
+        else if (s.state >= 9 && s.state <= 12)
+            s.destinationId[size_t(s.state - 9)] = byte;
+        ++s.state;
         break;
     }
 
@@ -64,10 +64,10 @@ void FrameAssembler::feed(uint8_t byte, uint32_t tick)
     m_lastTick = tick;
 
     const bool overflow = m_count > kOverflow;
-    const bool complete = m_count == s.RecvLength;
+    const bool complete = m_count == s.length;
     if (!overflow && !complete)
         return;
-    const bool carriesIds = complete && s.RecvState > 11;
+    const bool carriesIds = complete && s.state > 11;
     // The state is between frames before anyone hears of the block: a handler may run an event
     // loop in which the port is reopened and new bytes arrive.
     backBetweenFrames();

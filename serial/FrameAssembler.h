@@ -7,13 +7,13 @@
 // Position within a module frame, its length, and the IDs of the last frame. Program-wide;
 // opening a port starts between frames.
 struct FrameState {
-    int32_t RecvState = 0;
-    int32_t RecvLength = 0;
-    std::array<uint8_t, 4> RecvSrcID{};
-    std::array<uint8_t, 4> RecvDstID{};
+    int32_t state = 0;
+    int32_t length = 0;
+    std::array<uint8_t, 4> sourceId{};
+    std::array<uint8_t, 4> destinationId{};
 };
 
-extern FrameState RecvFrame;
+extern FrameState receivedFrame;
 
 // What the assembler reports while it groups bytes into blocks.
 class FrameSink {

@@ -20,9 +20,9 @@ PortReconnect::~PortReconnect()
 
 void PortReconnect::portLost()
 {
-    if (!AutoReconnect)
+    if (!autoReconnect)
         return;
-    m_path = devicePathFor(CommSettings.PortName);
+    m_path = devicePathFor(commSettings.portName);
     m_check.start();
 }
 
@@ -37,13 +37,13 @@ void PortReconnect::check()
     // Only an existing path is tried: a failed open would show ":OFF" again over a cleared panel.
     if (!QFileInfo::exists(m_path))
         return;
-    const uint8_t report = OpenErrorReport;
-    OpenErrorReport = 0;
+    const uint8_t report = reportOpenErrors;
+    reportOpenErrors = 0;
     m_reopening = true;
     // A device that is back but not yet usable (its permissions still being set) is tried again
     // at the next check.
-    if (CommOpen())
+    if (commOpen())
         stop();
     m_reopening = false;
-    OpenErrorReport = report;
+    reportOpenErrors = report;
 }

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QTimer>
 
-// Brings the port back after it was lost, when AutoReconnect is on: twice a second it looks
+// Brings the port back after it was lost, when autoReconnect is on: twice a second it looks
 // whether the device path is there again and then opens it with the settings in use, without a
 // message. A device path reappears when the adapter is plugged in again; after a line error it
 // never went away. Whoever opens or closes the port meanwhile (Set RFch, Init, the settings dialog,

@@ -57,7 +57,7 @@ QHash<QString, QString> stableLinks(const QString& folder)
 }
 } // namespace
 
-QList<PortInfo> AvailablePorts()
+QList<PortInfo> availablePorts()
 {
     if (source())
         return source()();

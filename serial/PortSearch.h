@@ -20,7 +20,7 @@ struct PortInfo {
 
 // The ports a search probes, in order, at most 99: the serial ports the system lists, USB and
 // ACM adapters first, then the others by name. Names are given without "/dev/".
-[[nodiscard]] QList<PortInfo> AvailablePorts();
+[[nodiscard]] QList<PortInfo> availablePorts();
 // Replaces the system's list with one taken exactly as given (tests); an empty function
 // restores it.
 void setPortCandidateSource(std::function<QList<PortInfo>()> source);

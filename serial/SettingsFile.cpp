@@ -57,7 +57,7 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
 }
 } // namespace
 
-QString DefaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
+QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
                             const QString& configFolder)
 {
     const QFileInfo exe(executablePath);
@@ -66,7 +66,7 @@ QString DefaultSettingsPath(const QString& executablePath, bool executableFolder
     return configFolder + QStringLiteral("/zelvoterm/zelvoterm.ini");
 }
 
-QString SettingsFilePath()
+QString settingsFilePath()
 {
     if (!overridePath().isEmpty())
         return overridePath();
@@ -74,7 +74,7 @@ QString SettingsFilePath()
     const QString folder = QFileInfo(exe).absolutePath();
     // Root may write anywhere; an installed program's folder still takes no settings file.
     const bool systemFolder = folder.startsWith(QLatin1String("/usr/"));
-    return DefaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
+    return defaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
                                QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
@@ -83,45 +83,45 @@ void setSettingsFilePath(const QString& path)
     overridePath() = path;
 }
 
-void LoadSettings()
+void loadSettings()
 {
     ProfileFile f;
-    f.load(SettingsFilePath());
+    f.load(settingsFilePath());
     loadedTexts().clear();
-    const TCommSettings d;
-    TCommSettings& s = CommSettings;
-    s.PortName = readText(f, kPortSection, "PortName", d.PortName);
-    s.BaudRate = readInt(f, kPortSection, "BaudRate", d.BaudRate);
-    s.ByteSize = readInt(f, kPortSection, "ByteSize", d.ByteSize);
-    s.StopBits = readInt(f, kPortSection, "StopBits", d.StopBits);
-    s.Parity__ = readText(f, kPortSection, "Parity__", d.Parity__);
-    s.SendHead = readText(f, kPortSection, "SendHead", d.SendHead);
-    s.SendDlmt = readText(f, kPortSection, "SendDlmt", d.SendDlmt);
-    s.RecvHead = readText(f, kPortSection, "RecvHead", d.RecvHead);
-    s.RecvDlmt = readText(f, kPortSection, "RecvDlmt", d.RecvDlmt);
-    s.RecvTout = readInt(f, kPortSection, "RecvTout", d.RecvTout);
-    AutoReconnect = readInt(f, kPortSection, "AutoReconnect", 0) != 0;
-    RFChannel = readInt(f, kRadioSection, "RFch____", 33);
-    RFPower = readInt(f, kRadioSection, "RFpw____", 3);
-    RFRateCode = readInt(f, kRadioSection, "RFbp____", 7);
-    OpenErrorReport = 0;
-    s.OpenFlag = 0;
-    s.RunningFlag = 0;
+    const CommSettings d;
+    CommSettings& s = commSettings;
+    s.portName = readText(f, kPortSection, "PortName", d.portName);
+    s.baudRate = readInt(f, kPortSection, "BaudRate", d.baudRate);
+    s.dataBits = readInt(f, kPortSection, "ByteSize", d.dataBits);
+    s.stopBits = readInt(f, kPortSection, "StopBits", d.stopBits);
+    s.parity = readText(f, kPortSection, "Parity__", d.parity);
+    s.sendHeader = readText(f, kPortSection, "SendHead", d.sendHeader);
+    s.sendDelimiter = readText(f, kPortSection, "SendDlmt", d.sendDelimiter);
+    s.receiveHeader = readText(f, kPortSection, "RecvHead", d.receiveHeader);
+    s.receiveDelimiter = readText(f, kPortSection, "RecvDlmt", d.receiveDelimiter);
+    s.receiveTimeoutMs = readInt(f, kPortSection, "RecvTout", d.receiveTimeoutMs);
+    autoReconnect = readInt(f, kPortSection, "AutoReconnect", 0) != 0;
+    rfChannel = readInt(f, kRadioSection, "RFch____", 33);
+    rfPower = readInt(f, kRadioSection, "RFpw____", 3);
+    rfRateCode = readInt(f, kRadioSection, "RFbp____", 7);
+    reportOpenErrors = 0;
+    s.portOpen = 0;
+    s.workerRunning = 0;
 }
 
-void ApplySettingsOverrides(const SettingsOverrides& overrides)
+void applySettingsOverrides(const SettingsOverrides& overrides)
 {
     if (overrides.portName)
-        CommSettings.PortName = *overrides.portName;
+        commSettings.portName = *overrides.portName;
     if (overrides.baudRate)
-        CommSettings.BaudRate = *overrides.baudRate;
+        commSettings.baudRate = *overrides.baudRate;
     if (overrides.portName || overrides.baudRate)
-        OpenErrorReport = 1;
+        reportOpenErrors = 1;
 }
 
-bool SaveSettings()
+bool saveSettings()
 {
-    const QString path = SettingsFilePath();
+    const QString path = settingsFilePath();
     const auto failed = [&] {
         commView().setSettingsStatus(QStringLiteral("NG ... ") + path);
         return false;
@@ -132,7 +132,7 @@ bool SaveSettings()
     // Saving over a file that could not be read would lose its other sections and keys.
     if (f.load(path) == ProfileFile::Load::Unreadable)
         return failed();
-    const TCommSettings& s = CommSettings;
+    const CommSettings& s = commSettings;
     const auto text = [&](const char* section, const char* key, const QString& v) {
         const auto loaded = loadedTexts().find(key);
         const bool unchanged = loaded != loadedTexts().end() && loaded->second.text == v;
@@ -141,19 +141,19 @@ bool SaveSettings()
     const auto number = [&](const char* section, const char* key, int32_t v) {
         f.setValue(section, key, QByteArray::number(v));
     };
-    text(kPortSection, "PortName", s.PortName);
-    number(kPortSection, "BaudRate", s.BaudRate);
-    number(kPortSection, "ByteSize", s.ByteSize);
-    number(kPortSection, "StopBits", s.StopBits);
-    text(kPortSection, "Parity__", s.Parity__);
-    text(kPortSection, "SendHead", s.SendHead);
-    text(kPortSection, "SendDlmt", s.SendDlmt);
-    text(kPortSection, "RecvHead", s.RecvHead);
-    text(kPortSection, "RecvDlmt", s.RecvDlmt);
-    number(kPortSection, "RecvTout", s.RecvTout);
-    number(kPortSection, "AutoReconnect", AutoReconnect ? 1 : 0);
-    number(kRadioSection, "RFch____", RFChannel);
-    number(kRadioSection, "RFpw____", RFPower);
-    number(kRadioSection, "RFbp____", RFRateCode);
+    text(kPortSection, "PortName", s.portName);
+    number(kPortSection, "BaudRate", s.baudRate);
+    number(kPortSection, "ByteSize", s.dataBits);
+    number(kPortSection, "StopBits", s.stopBits);
+    text(kPortSection, "Parity__", s.parity);
+    text(kPortSection, "SendHead", s.sendHeader);
+    text(kPortSection, "SendDlmt", s.sendDelimiter);
+    text(kPortSection, "RecvHead", s.receiveHeader);
+    text(kPortSection, "RecvDlmt", s.receiveDelimiter);
+    number(kPortSection, "RecvTout", s.receiveTimeoutMs);
+    number(kPortSection, "AutoReconnect", autoReconnect ? 1 : 0);
+    number(kRadioSection, "RFch____", rfChannel);
+    number(kRadioSection, "RFpw____", rfPower);
+    number(kRadioSection, "RFbp____", rfRateCode);
     return f.save(path) || failed();
 }

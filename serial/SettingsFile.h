@@ -9,17 +9,17 @@
 // that folder is writable (a portable copy keeps working, and the files users already have are
 // found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder, which an
 // installed program can always write. A folder under /usr/ counts as not writable, even for root.
-[[nodiscard]] QString DefaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
+[[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
                                           const QString& configFolder);
 // The settings file in use: the one set below, or the default place.
-[[nodiscard]] QString SettingsFilePath();
+[[nodiscard]] QString settingsFilePath();
 // Points the settings file elsewhere (--settings, tests); an empty path restores the default.
 void setSettingsFilePath(const QString& path);
 
-// Fills CommSettings, the radio settings and AutoReconnect from the file, key by key, defaults
+// Fills commSettings, the radio settings and autoReconnect from the file, key by key, defaults
 // for whatever is missing or not a whole number (and for all keys when the file is no regular file
 // of at most 1 MB that can be read); clears the open-error reporting, open and running flags.
-void LoadSettings();
+void loadSettings();
 
 // Settings given for one run (on the command line), taken as if confirmed in the settings dialog:
 // they are saved at close, and a port that fails to open is reported.
@@ -27,10 +27,10 @@ struct SettingsOverrides {
     std::optional<QString> portName;
     std::optional<int32_t> baudRate;
 };
-void ApplySettingsOverrides(const SettingsOverrides& overrides);
+void applySettingsOverrides(const SettingsOverrides& overrides);
 
 // Writes all 13 keys and AutoReconnect at once; a text the user has not changed keeps the bytes it
 // was read as. A failure shows "NG ... " and the path in the settings status and leaves the old
 // file as it was; so does a file that exists but cannot be read, which saving would otherwise
 // overwrite.
-bool SaveSettings();
+bool saveSettings();

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-int KeyIndex(QStringView keyText)
+int keyIndex(QStringView keyText)
 {
     if (keyText.size() != 2)
         return 0;
@@ -15,7 +15,7 @@ int KeyIndex(QStringView keyText)
     return value;
 }
 
-KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange)
+KeyLineOutcome countKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange)
 {
     KeyLineOutcome outcome;
     if (!running || line.size() < SurveyLine::kMinLength)
@@ -26,7 +26,7 @@ KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, 
 
     const QStringView deviceId = line.mid(SurveyLine::kDeviceIdAt, SurveyLine::kDeviceIdLength);
     const QStringView keyText = line.mid(SurveyLine::kKeyAt, 2);
-    const int k = KeyIndex(keyText);
+    const int k = keyIndex(keyText);
     if (k < 1 || k > SurveyTally::kKeys)
         return outcome;
     outcome.refresh = true;
@@ -44,7 +44,7 @@ KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, 
             continue;
         if (keyChange) {
             // Rows are only written with keys 1 to 4, so the old key always has a count to give up.
-            if (const int j = KeyIndex(row.keyText); j >= 1 && j <= SurveyTally::kKeys)
+            if (const int j = keyIndex(row.keyText); j >= 1 && j <= SurveyTally::kKeys)
                 --tally.counters[size_t(j - 1)];
             ++tally.counters[size_t(k - 1)];
             row.keyText = keyText.toString();
@@ -55,7 +55,7 @@ KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, 
     return outcome;
 }
 
-std::optional<int> RunSeconds(const QString& text)
+std::optional<int> runSeconds(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
     if (!number.match(text).hasMatch())

@@ -44,16 +44,16 @@ inline const QString kMakerPrefix = QStringLiteral("83h 41h");
 
 // Two decimal digits as a number; 0 for anything else (a key text with a hexadecimal letter
 // names no key).
-[[nodiscard]] int KeyIndex(QStringView keyText);
+[[nodiscard]] int keyIndex(QStringView keyText);
 
 // Counts one key line during a run. A transmitter counts once, under its first key; with key
 // change enabled its count moves to the key it reports last. When every row is taken a new
 // transmitter is neither recorded nor counted.
-[[nodiscard]] KeyLineOutcome CountKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange);
+[[nodiscard]] KeyLineOutcome countKeyLine(SurveyTally& tally, QStringView line, bool running, bool keyChange);
 
 // Twice this is the most clock ticks a progress bar counts.
 constexpr int kMaxRunSeconds = 32767;
 
 // The run length as typed: 10 when the text is no whole number, nothing when the number lies
 // outside 0 to 32767 (the run is refused then).
-[[nodiscard]] std::optional<int> RunSeconds(const QString& text);
+[[nodiscard]] std::optional<int> runSeconds(const QString& text);

@@ -77,10 +77,10 @@ private slots:
         QCOMPARE(r.sink.blocks[0], f);
         QCOMPARE(r.sink.idShows, 1);
         QCOMPARE(r.sink.completions, 1);
-        QCOMPARE(r.state.RecvSrcID, (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
-        QCOMPARE(r.state.RecvDstID, (std::array<uint8_t, 4>{0x55, 0x66, 0x77, 0x88}));
-        QCOMPARE(r.state.RecvState, 0);
-        QCOMPARE(r.state.RecvLength, 0);
+        QCOMPARE(r.state.sourceId, (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+        QCOMPARE(r.state.destinationId, (std::array<uint8_t, 4>{0x55, 0x66, 0x77, 0x88}));
+        QCOMPARE(r.state.state, 0);
+        QCOMPARE(r.state.length, 0);
     }
 
     void bytesBeforeAFrameStartAreDropped()
@@ -97,7 +97,7 @@ private slots:
     {
         Rig r;
         r.feed(hex("41 0F 0F 5A 0E 13"));
-        QCOMPARE(r.state.RecvState, 0);
+        QCOMPARE(r.state.state, 0);
         QCOMPARE(r.a.pending().size(), size_t(4)); // 0F 5A 0E 13: the second 0F restarted the buffer
         QCOMPARE(r.a.droppedBytes(), uint64_t(2));
         r.quiet(101);
@@ -124,10 +124,10 @@ private slots:
         r.feed(hex("0F 5A"));
         r.feed(QByteArray(1, char(length)));
         if (length < 3 || length >= 240) {
-            QCOMPARE(r.state.RecvState, 0);
+            QCOMPARE(r.state.state, 0);
             QCOMPARE(r.a.pending().size(), size_t(1)); // the length byte alone
             QCOMPARE(r.a.pending()[0], uint8_t(length));
-            QCOMPARE(r.state.RecvLength, 0);
+            QCOMPARE(r.state.length, 0);
             // Plain text after it is text: nothing completes at the rejected length.
             r.feed(QByteArray(244, 'x'));
             QVERIFY(r.sink.blocks.empty());
@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(r.sink.blocks.size(), size_t(1));
         QCOMPARE(r.sink.blocks[0].size(), 4097);
         QCOMPARE(r.a.count(), 5000 - 4097);
-        QCOMPARE(r.state.RecvState, 0);
+        QCOMPARE(r.state.state, 0);
     }
 
     void shortFramesAnswerWithoutIdsAndLength12KeepsAStaleIdByte()
@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(r.sink.idShows, 1);
         r.feed(hex("0F 5A 0C 13 00 11 12 13 14 15 16 17"));
         QCOMPARE(r.sink.idShows, 2);
-        QCOMPARE(r.state.RecvDstID, (std::array<uint8_t, 4>{0x15, 0x16, 0x17, 0xAA}));
+        QCOMPARE(r.state.destinationId, (std::array<uint8_t, 4>{0x15, 0x16, 0x17, 0xAA}));
         for (int length = 3; length <= 11; ++length)
             r.feed(frame(uint8_t(length)));
         QCOMPARE(r.sink.idShows, 2);
@@ -179,15 +179,15 @@ private slots:
         r.quiet(150);
         QCOMPARE(r.sink.blocks.size(), size_t(1));
         QCOMPARE(r.sink.blocks[0], hex("0F 5A 10 13 00 01 02"));
-        QCOMPARE(r.state.RecvState, 0);
-        QCOMPARE(r.state.RecvLength, 0);
+        QCOMPARE(r.state.state, 0);
+        QCOMPARE(r.state.length, 0);
         const QByteArray next = hex("0F 5A 0D 13 00 11 22 33 44 55 66 77 88");
         r.feed(next);
         QCOMPARE(r.sink.blocks.size(), size_t(2));
         QCOMPARE(r.sink.blocks[1], next);
         QCOMPARE(r.sink.completions, 1);
         QCOMPARE(r.sink.idShows, 1);
-        QCOMPARE(r.state.RecvSrcID, (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+        QCOMPARE(r.state.sourceId, (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
     }
 
     void idleFlushComparesUnsignedAcrossTheWrap()
@@ -206,15 +206,15 @@ private slots:
         QVERIFY(never.sink.blocks.empty());
     }
 
-    void renderBinary()
+    void binaryRenderingIsASpaceTwoHexDigitsAndHPerByte()
     {
-        QCOMPARE(RenderBinary(std::span<const uint8_t>()), QString());
+        QCOMPARE(renderBinary(std::span<const uint8_t>()), QString());
         const QByteArray b = hex("0F 5A 00 FF");
-        QCOMPARE(RenderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}),
+        QCOMPARE(renderBinary({reinterpret_cast<const uint8_t*>(b.data()), 4}),
                  QStringLiteral(" 0Fh 5Ah 00h FFh"));
     }
 
-    void renderText_data()
+    void textRenderingShowsControlCodesInHex_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
@@ -227,26 +227,26 @@ private slots:
         QTest::newRow("Shift-JIS") << hex("0D 93 FA 96 7B 8C EA 0A") << QStringLiteral(" 0Dh 日本語 0Ah");
         QTest::newRow("lead byte before a control code") << hex("41 82 0D") << QStringLiteral("A\uF782 0Dh");
     }
-    void renderText()
+    void textRenderingShowsControlCodesInHex()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, line);
-        QCOMPARE(RenderText({reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())}), line);
+        QCOMPARE(renderText({reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())}), line);
     }
 
     void highBytesAreNeverHexInTextMode()
     {
         for (int b = 0x80; b <= 0xFF; ++b) {
             const uint8_t byte = uint8_t(b);
-            const QString line = RenderText({&byte, 1});
+            const QString line = renderText({&byte, 1});
             QVERIFY2(!line.startsWith(u' ') && !line.isEmpty(), qPrintable(line));
         }
     }
 
     void idsAreShownAsHexPairsEachFollowedByASpace()
     {
-        QCOMPARE(FormatId({0x12, 0x34, 0x56, 0x78}), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(FormatId({0x0A, 0xFF, 0x00, 0xab}), QStringLiteral("0A FF 00 AB "));
+        QCOMPARE(formatId({0x12, 0x34, 0x56, 0x78}), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(formatId({0x0A, 0xFF, 0x00, 0xab}), QStringLiteral("0A FF 00 AB "));
     }
 };
 

@@ -3,11 +3,11 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_com.h"
-#include "D_main.h"
+#include "CommSettingsDialog.h"
 #include "FrameAssembler.h"
+#include "MainWindow.h"
 #include "ModuleFrame.h"
-#include "Monitor.h"
+#include "MonitorView.h"
 #include "PortSearch.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -106,7 +106,7 @@ class ComDialogTest : public QObject {
     }
     QByteArray iniBytes() const
     {
-        QFile f(SettingsFilePath());
+        QFile f(settingsFilePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -115,7 +115,7 @@ private slots:
     {
         resetLink();
         setSettingsFilePath(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
-        QFile::remove(SettingsFilePath());
+        QFile::remove(settingsFilePath());
         setPortCandidateSource({});
     }
     void cleanup()
@@ -126,80 +126,80 @@ private slots:
 
     void showingFillsTheBoxesAsTheSettingsStand()
     {
-        CommSettings.PortName = QStringLiteral("somewhere");
-        CommSettings.BaudRate = 1234;
-        CommSettings.SendDlmt = QStringLiteral("0x0A");
-        CommSettings.RecvTout = -5;
-        TfrmCom dialog(nullptr);
+        commSettings.portName = QStringLiteral("somewhere");
+        commSettings.baudRate = 1234;
+        commSettings.sendDelimiter = QStringLiteral("0x0A");
+        commSettings.receiveTimeoutMs = -5;
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
         QCOMPARE(dialog.size(), QSize(368, 208));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("somewhere"));
-        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("1234"));
-        QCOMPARE(text(&dialog, "cmbSendDlmt"), QStringLiteral("0x0A"));
-        QCOMPARE(text(&dialog, "edtRecvTout"), QStringLiteral("-5"));
-        QCOMPARE(text(&dialog, "cmbRecvDlmt"), QStringLiteral("無し"));
-        QCOMPARE(items(&dialog, "cmbRecvDlmt").last(), QStringLiteral("ALL(制御コード全般)"));
-        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
-        QCOMPARE(child<QPushButton>(&dialog, "btnOK")->toolTip(), QStringLiteral("設定の確定"));
-        QCOMPARE(child<QPushButton>(&dialog, "btnCancel")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
-        QCOMPARE(int(OpenErrorReport), 1);
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("somewhere"));
+        QCOMPARE(text(&dialog, "bitRateBox"), QStringLiteral("1234"));
+        QCOMPARE(text(&dialog, "sendDelimiterBox"), QStringLiteral("0x0A"));
+        QCOMPARE(text(&dialog, "receiveTimeoutEdit"), QStringLiteral("-5"));
+        QCOMPARE(text(&dialog, "receiveDelimiterBox"), QStringLiteral("無し"));
+        QCOMPARE(items(&dialog, "receiveDelimiterBox").last(), QStringLiteral("ALL(制御コード全般)"));
+        QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
+        QCOMPARE(child<QPushButton>(&dialog, "okButton")->toolTip(), QStringLiteral("設定の確定"));
+        QCOMPARE(child<QPushButton>(&dialog, "cancelButton")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+        QCOMPARE(int(reportOpenErrors), 1);
     }
 
     void okOpensTheTypedPortAndTakesEveryBox()
     {
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath()); // a path typed by hand
-        type(&dialog, "cmbBound", QStringLiteral("115200"));
-        type(&dialog, "cmbParity", QStringLiteral("EVEN"));
-        type(&dialog, "cmbSendHead", QStringLiteral("STX"));
-        type(&dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
-        type(&dialog, "cmbRecvDlmt", QStringLiteral("CR"));
-        type(&dialog, "edtRecvTout", QStringLiteral("abc"));
-        dialog.btnOKClick();
+        type(&dialog, "portBox", pty.slavePath()); // a path typed by hand
+        type(&dialog, "bitRateBox", QStringLiteral("115200"));
+        type(&dialog, "parityBox", QStringLiteral("EVEN"));
+        type(&dialog, "sendHeaderBox", QStringLiteral("STX"));
+        type(&dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
+        type(&dialog, "receiveDelimiterBox", QStringLiteral("CR"));
+        type(&dialog, "receiveTimeoutEdit", QStringLiteral("abc"));
+        dialog.onOkClicked();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, pty.slavePath());
-        QCOMPARE(CommSettings.BaudRate, 115200);
-        QCOMPARE(CommSettings.Parity__, QStringLiteral("EVEN"));
-        QCOMPARE(CommSettings.SendHead, QStringLiteral("STX"));
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x0A"));
-        QCOMPARE(CommSettings.RecvDlmt, QStringLiteral("CR"));
-        QCOMPARE(CommSettings.RecvTout, 100);
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.portName, pty.slavePath());
+        QCOMPARE(commSettings.baudRate, 115200);
+        QCOMPARE(commSettings.parity, QStringLiteral("EVEN"));
+        QCOMPARE(commSettings.sendHeader, QStringLiteral("STX"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("0x0A"));
+        QCOMPARE(commSettings.receiveDelimiter, QStringLiteral("CR"));
+        QCOMPARE(commSettings.receiveTimeoutMs, 100);
     }
 
     void aPortThatCannotOpenRestoresTheSettingsAndKeepsTheDialog()
     {
         ScriptedDialogs dialogs;
-        CommSettings.PortName = QStringLiteral("before");
-        CommSettings.BaudRate = 9600;
-        TfrmCom dialog(nullptr);
+        commSettings.portName = QStringLiteral("before");
+        commSettings.baudRate = 9600;
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", QStringLiteral("/dev/no-such-port"));
-        type(&dialog, "cmbBound", QStringLiteral("19200"));
-        dialog.btnOKClick();
+        type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
+        type(&dialog, "bitRateBox", QStringLiteral("19200"));
+        dialog.onOkClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QVERIFY(dialog.isVisible());
-        QCOMPARE(CommSettings.PortName, QStringLiteral("before"));
-        QCOMPARE(CommSettings.BaudRate, 9600);
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("before"));
-        QCOMPARE(text(&dialog, "cmbBound"), QStringLiteral("9600"));
+        QCOMPARE(commSettings.portName, QStringLiteral("before"));
+        QCOMPARE(commSettings.baudRate, 9600);
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("before"));
+        QCOMPARE(text(&dialog, "bitRateBox"), QStringLiteral("9600"));
     }
 
     void aNumberBoxThatHoldsNoNumberAppliesNothing_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("bit rate") << "cmbBound"
+        QTest::newRow("bit rate") << "bitRateBox"
                                   << "abc";
-        QTest::newRow("data bits") << "cmbDatBit"
+        QTest::newRow("data bits") << "dataBitsBox"
                                    << "";
-        QTest::newRow("stop bits") << "cmbStopBit"
+        QTest::newRow("stop bits") << "stopBitsBox"
                                    << "１";
-        QTest::newRow("huge") << "cmbBound"
+        QTest::newRow("huge") << "bitRateBox"
                               << "99999999999999999999";
     }
     void aNumberBoxThatHoldsNoNumberAppliesNothing()
@@ -208,70 +208,70 @@ private slots:
         QFETCH(QString, typed);
         ScriptedDialogs dialogs;
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath());
+        type(&dialog, "portBox", pty.slavePath());
         type(&dialog, qPrintable(box), typed);
-        dialog.btnOKClick();
+        dialog.onOkClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("'%1' は整数ではありません").arg(typed));
         QVERIFY(dialog.isVisible());
-        QVERIFY(!CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
     }
 
     void negativeAndHugeValuesAreStoredOrRefusedWithoutAHalfState()
     {
         Pty pty;
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
-        type(&dialog, "cmbPort", pty.slavePath());
-        type(&dialog, "cmbBound", QStringLiteral("-300"));
-        type(&dialog, "edtRecvTout", QStringLiteral("-1"));
-        type(&dialog, "cmbSendDlmt", QString(5000, u'あ'));
-        dialog.btnOKClick();
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.BaudRate, -300); // runs the line at 9600
-        QCOMPARE(CommSettings.RecvTout, -1);
-        QCOMPARE(CommSettings.SendDlmt.size(), 5000);
+        type(&dialog, "portBox", pty.slavePath());
+        type(&dialog, "bitRateBox", QStringLiteral("-300"));
+        type(&dialog, "receiveTimeoutEdit", QStringLiteral("-1"));
+        type(&dialog, "sendDelimiterBox", QString(5000, u'あ'));
+        dialog.onOkClicked();
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.baudRate, -300); // runs the line at 9600
+        QCOMPARE(commSettings.receiveTimeoutMs, -1);
+        QCOMPARE(commSettings.sendDelimiter.size(), 5000);
     }
 
     void theSettingsCommandSavesAtOnceAndShowsTheNewDelimiter()
     {
         Pty pty;
-        TfrmMain w;
+        MainWindow w;
         w.show();
         whenDialogShown([&](QWidget* dialog) {
-            type(dialog, "cmbPort", pty.slavePath());
-            type(dialog, "cmbSendDlmt", QStringLiteral("0x0A"));
-            child<QPushButton>(dialog, "btnOK")->click();
+            type(dialog, "portBox", pty.slavePath());
+            type(dialog, "sendDelimiterBox", QStringLiteral("0x0A"));
+            child<QPushButton>(dialog, "okButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
         QVERIFY(iniBytes().contains("SendDlmt=0x0A\r\n"));
-        auto* dlmt = w.findChild<QComboBox*>("cmbSendDlmt");
+        auto* dlmt = w.findChild<QComboBox*>("delimiterBox");
         QCOMPARE(dlmt->currentText(), QStringLiteral("0x0A"));
         QCOMPARE(dlmt->itemText(dlmt->count() - 1), QStringLiteral("0x0A"));
-        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), pty.slavePath());
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), pty.slavePath());
     }
 
     void cancellingLeavesThePortClosed()
     {
         Pty pty;
-        QFile ini(SettingsFilePath());
+        QFile ini(settingsFilePath());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
         ini.close();
-        TfrmMain w;
+        MainWindow w;
         w.show();
-        QVERIFY(CommSettings.OpenFlag);
-        QFile::remove(SettingsFilePath());
-        whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "btnCancel")->click(); });
-        w.mmComPortClick();
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
+        QFile::remove(settingsFilePath());
+        whenDialogShown([](QWidget* dialog) { child<QPushButton>(dialog, "cancelButton")->click(); });
+        w.editCommSettings();
+        QVERIFY(!commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
-        QVERIFY(!QFile::exists(SettingsFilePath()));
+        QVERIFY(!QFile::exists(settingsFilePath()));
 
         // A search found another port; Cancel drops it, also from the file saved at exit.
         ScriptedDialogs dialogs;
@@ -279,13 +279,13 @@ private slots:
         ModulePeer modulePeer(module, kAnswer);
         setPortCandidateSource([&] { return portsNamed({module.slavePath()}); });
         whenDialogShown([](QWidget* dialog) {
-            child<QPushButton>(dialog, "btnPort")->click();
-            child<QPushButton>(dialog, "btnCancel")->click();
+            child<QPushButton>(dialog, "portSearchButton")->click();
+            child<QPushButton>(dialog, "cancelButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
-        QCOMPARE(CommSettings.PortName, pty.slavePath());
-        QVERIFY(!CommSettings.OpenFlag);
+        QCOMPARE(commSettings.portName, pty.slavePath());
+        QVERIFY(!commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OFF"));
         w.close();
         QVERIFY(iniBytes().contains("PortName=" + pty.slavePath().toLocal8Bit() + "\r\n"));
@@ -312,9 +312,9 @@ private slots:
             adapter("ttyUSB2", "USB Serial", "1a86", "", "1a86:7523", "usb-1a86_USB_Serial-if00-port0"),
         };
         setPortCandidateSource([&] { return adapters; });
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
-        auto* box = child<QComboBox>(&dialog, "cmbPort");
+        auto* box = child<QComboBox>(&dialog, "portBox");
         const auto row = [&](int r) {
             QStringList cells;
             for (int c = 0; c < box->model()->columnCount(); ++c)
@@ -325,7 +325,7 @@ private slots:
                                       "usb-FTDI_FT232R_USB_UART_A9X1QW7C-if00-port0"}));
         QCOMPARE(row(2), QStringList({"ttyUSB2", "USB Serial", "1a86", "", "1a86:7523",
                                       "usb-1a86_USB_Serial-if00-port0"}));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("COM1"));
 
         // The second FTDI cable, chosen with the keyboard, puts its name alone in the box.
         box->setFocus();
@@ -334,7 +334,7 @@ private slots:
         QVERIFY(box->view()->window()->width() > box->width() * 3); // the details are readable
         QTest::keyClick(box->view(), Qt::Key_Down);
         QTest::keyClick(box->view(), Qt::Key_Return);
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("ttyUSB1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("ttyUSB1"));
     }
 
     void thePortListFollowsAdaptersKeepsTypingAndYieldsToASearch()
@@ -342,23 +342,23 @@ private slots:
         ScriptedDialogs dialogs;
         QList<PortInfo> plugged = portsNamed({"ttyUSB0"});
         setPortCandidateSource([&] { return plugged; });
-        TfrmCom dialog(nullptr);
+        CommSettingsDialog dialog(nullptr);
         dialog.show();
         auto* watcher = child<PortWatcher>(&dialog, "portWatcher");
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0"}));
-        type(&dialog, "cmbPort", QStringLiteral("/dev/ttyUS"));
+        QCOMPARE(items(&dialog, "portBox"), QStringList({"ttyUSB0"}));
+        type(&dialog, "portBox", QStringLiteral("/dev/ttyUS"));
 
         plugged = portsNamed({"ttyUSB0", "ttyUSB1"});
         emit watcher->portsChanged();
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({"ttyUSB0", "ttyUSB1"}));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("/dev/ttyUS"));
+        QCOMPARE(items(&dialog, "portBox"), QStringList({"ttyUSB0", "ttyUSB1"}));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("/dev/ttyUS"));
 
         // Nothing opens, so the search's list is empty, and stays so.
         plugged = portsNamed({"/dev/no-such-1"});
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         plugged = portsNamed({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
         emit watcher->portsChanged();
-        QVERIFY(items(&dialog, "cmbPort").isEmpty());
+        QVERIFY(items(&dialog, "portBox").isEmpty());
     }
 
     void answeringNoToTheSearchChangesNothing()
@@ -366,16 +366,16 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.answers = {Dialogs::Answer::No};
         int cleared = 0;
-        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
-        const QStringList before = items(&dialog, "cmbPort");
-        dialog.btnPortClick();
+        const QStringList before = items(&dialog, "portBox");
+        dialog.onPortSearchClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("Connect the USB to Serial Cable"));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("COM Port Search"));
         QCOMPARE(cleared, 0);
-        QCOMPARE(items(&dialog, "cmbPort"), before);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
+        QCOMPARE(items(&dialog, "portBox"), before);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
     }
 
     void noPortOpensSoNothingIsFound()
@@ -384,34 +384,34 @@ private slots:
         setPortCandidateSource([] {
             return portsNamed({"/dev/no-such-1", "/dev/no-such-2", "/dev/no-such-3", "/dev/no-such-4"});
         });
-        AnswerFlag = 1; // left over from earlier traffic
-        RecvFrame.RecvState = 5;
+        answerReceived = 1; // left over from earlier traffic
+        receivedFrame.state = 5;
         int cleared = 0;
-        TfrmCom dialog(nullptr, {[] {}, [&] { ++cleared; }});
+        CommSettingsDialog dialog(nullptr, {[] {}, [&] { ++cleared; }});
         dialog.show();
         QElapsedTimer t;
         t.start();
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         qInfo("four candidates that do not open took %lld ms", t.elapsed());
         QCOMPARE(cleared, 1);
-        QVERIFY(items(&dialog, "cmbPort").isEmpty());
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
-        QCOMPARE(text(&dialog, "cmbPort"), QStringLiteral("COM1"));
+        QVERIFY(items(&dialog, "portBox").isEmpty());
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
+        QCOMPARE(text(&dialog, "portBox"), QStringLiteral("COM1"));
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Warnning"));
-        QCOMPARE(RecvFrame.RecvState, 0);
-        QCOMPARE(int(OpenErrorReport), 1);
-        QVERIFY(!child<QProgressBar>(&dialog, "prgBar")->isVisible());
+        QCOMPARE(receivedFrame.state, 0);
+        QCOMPARE(int(reportOpenErrors), 1);
+        QVERIFY(!child<QProgressBar>(&dialog, "searchProgressBar")->isVisible());
 
         // With no serial port on the system, no busy indicator runs behind the message.
         setPortCandidateSource([] { return QList<PortInfo>(); });
         bool busy = true;
         dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
-            const auto* bar = child<QProgressBar>(&dialog, "prgBar");
+            const auto* bar = child<QProgressBar>(&dialog, "searchProgressBar");
             if (m.caption == QLatin1String("Warnning"))
                 busy = bar->isVisible() && bar->minimum() == bar->maximum();
         };
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QVERIFY(!busy);
     }
@@ -428,17 +428,17 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
         });
-        CommSettings.BaudRate = 19200; // confirmed earlier
-        TfrmCom dialog(nullptr, {[] {
-                                     CommandPayload.fill(0);
-                                     SendModuleCommand(0x2A, 23);
-                                 },
-                                 [] {}});
+        commSettings.baudRate = 19200; // confirmed earlier
+        CommSettingsDialog dialog(nullptr, {[] {
+                                                commandPayload.fill(0);
+                                                sendModuleCommand(0x2A, 23);
+                                            },
+                                            [] {}});
         dialog.show();
-        type(&dialog, "cmbBound", QStringLiteral("115200")); // typed, not confirmed
-        dialog.btnPortClick();
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({silent.slavePath(), module.slavePath()}));
-        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
+        type(&dialog, "bitRateBox", QStringLiteral("115200")); // typed, not confirmed
+        dialog.onPortSearchClicked();
+        QCOMPARE(items(&dialog, "portBox"), QStringList({silent.slavePath(), module.slavePath()}));
+        QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
@@ -447,13 +447,13 @@ private slots:
         QCOMPARE(modulePeer.speedAtProbe, 19200u);
         QCOMPARE(laterPeer.probes, 0);
         // The settings are untouched until OK, which opens the found port at the rate then shown.
-        QVERIFY(!CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM1"));
-        QCOMPARE(CommSettings.BaudRate, 19200);
-        dialog.btnOKClick();
-        QVERIFY(CommSettings.OpenFlag);
-        QCOMPARE(CommSettings.PortName, module.slavePath());
-        QCOMPARE(CommSettings.BaudRate, 115200);
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
+        QCOMPARE(commSettings.baudRate, 19200);
+        dialog.onOkClicked();
+        QVERIFY(commSettings.portOpen);
+        QCOMPARE(commSettings.portName, module.slavePath());
+        QCOMPARE(commSettings.baudRate, 115200);
     }
 
     void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()
@@ -464,14 +464,14 @@ private slots:
         ModulePeer vanishingPeer(vanishing, {}, true);
         ModulePeer modulePeer(module, kAnswer);
         setPortCandidateSource([&] { return portsNamed({vanishing.slavePath(), module.slavePath()}); });
-        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { sendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
-        dialog.btnPortClick();
+        dialog.onPortSearchClicked();
         QCOMPARE(vanishingPeer.probes, 1);
-        QCOMPARE(items(&dialog, "cmbPort"), QStringList({vanishing.slavePath(), module.slavePath()}));
-        QCOMPARE(text(&dialog, "cmbPort"), module.slavePath());
+        QCOMPARE(items(&dialog, "portBox"), QStringList({vanishing.slavePath(), module.slavePath()}));
+        QCOMPARE(text(&dialog, "portBox"), module.slavePath());
         QCOMPARE(dialogs.messages.last().caption, QStringLiteral("Completed"));
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
     }
 
     void aSilentPortBecomesThePortAlthoughNothingWasFound()
@@ -486,15 +486,15 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({silent.slavePath(), texting.slavePath(), partial.slavePath()});
         });
-        TfrmCom dialog(nullptr, {[] { SendModuleCommand(0x2A, 23); }, [] {}});
+        CommSettingsDialog dialog(nullptr, {[] { sendModuleCommand(0x2A, 23); }, [] {}});
         dialog.show();
-        dialog.btnPortClick();
-        QCOMPARE(items(&dialog, "cmbPort").size(), 3);
-        QCOMPARE(text(&dialog, "cmbPort"), partial.slavePath());
+        dialog.onPortSearchClicked();
+        QCOMPARE(items(&dialog, "portBox").size(), 3);
+        QCOMPARE(text(&dialog, "portBox"), partial.slavePath());
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("COM port Not found"));
         QCOMPARE(textPeer.probes, 1);
         QCOMPARE(partialPeer.probes, 1);
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
     }
 };
 

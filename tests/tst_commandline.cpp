@@ -3,7 +3,7 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "CommandLine.h"
-#include "D_main.h"
+#include "MainWindow.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -58,7 +58,7 @@ private slots:
         QFETCH(int, baud);
         QFETCH(QString, settings);
         QFETCH(QString, error);
-        const CommandLine c = ParseCommandLine(QStringList{"zelvoterm"} + arguments);
+        const CommandLine c = parseCommandLine(QStringList{"zelvoterm"} + arguments);
         QCOMPARE(int(c.action), action);
         QCOMPARE(c.overrides.portName.value_or(QString()), port);
         QCOMPARE(c.overrides.baudRate.value_or(0), baud);
@@ -69,10 +69,10 @@ private slots:
     void qtOptionsWaitForQApplication()
     {
         const QStringList args{"zelvoterm", "-platform", "offscreen", "--baud", "9600"};
-        QCOMPARE(ParseCommandLine(args, true).action, CommandLine::Action::Run);
-        QCOMPARE(ParseCommandLine(args).action, CommandLine::Action::Error);
+        QCOMPARE(parseCommandLine(args, true).action, CommandLine::Action::Run);
+        QCOMPARE(parseCommandLine(args).action, CommandLine::Action::Error);
         // A bad value is refused at once, Qt's options or not.
-        QCOMPARE(ParseCommandLine(args + QStringList{"--baud", "1"}, true).action,
+        QCOMPARE(parseCommandLine(args + QStringList{"--baud", "1"}, true).action,
                  CommandLine::Action::Error);
     }
 
@@ -121,7 +121,7 @@ private slots:
         setSettingsFilePath(ini);
         Pty pty;
         {
-            TfrmMain w(nullptr, {.portName = pty.slavePath(), .baudRate = 115200});
+            MainWindow w(nullptr, {.portName = pty.slavePath(), .baudRate = 115200});
             QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
             w.close();
         }
@@ -134,7 +134,7 @@ private slots:
         // A port asked for on the command line that does not open is reported, not passed over.
         resetLink();
         ScriptedDialogs dialogs;
-        TfrmMain w(nullptr, {.portName = QStringLiteral("/dev/no-such-port"), .baudRate = {}});
+        MainWindow w(nullptr, {.portName = QStringLiteral("/dev/no-such-port"), .baudRate = {}});
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         w.close();

@@ -2,17 +2,17 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_com.h"
-#include "D_linkstats.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
+#include "CommSettingsDialog.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "SettingsFile.h"
 #include "Sound.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -33,7 +33,7 @@ class EndToEndTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<modsim::PtyRunner> m_sim;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
     QStringList m_sounds;
 
     // The simulator with `transmitters` of the given type, running on its own thread.
@@ -52,14 +52,14 @@ class EndToEndTest : public QObject {
         return *m_sim;
     }
     // The main window, started with its port set to `port`.
-    TfrmMain& window(const QString& port)
+    MainWindow& window(const QString& port)
     {
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
         if (ini.open(QIODevice::WriteOnly))
             ini.write("[COMPORT]\r\nPortName=" + port.toLocal8Bit() + "\r\n");
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
         m_main->show();
         return *m_main;
@@ -92,26 +92,26 @@ private slots:
         setPortCandidateSource([&] {
             return portsNamed({silent1.slavePath(), silent2.slavePath(), sim.linkPath()});
         });
-        TfrmMain& w = window(QStringLiteral("/dev/no-such-port"));
+        MainWindow& w = window(QStringLiteral("/dev/no-such-port"));
         whenDialogShown([](QWidget* dialog) {
-            dialog->findChild<QPushButton*>("btnPort")->click();
-            dialog->findChild<QPushButton*>("btnOK")->click();
+            dialog->findChild<QPushButton*>("portSearchButton")->click();
+            dialog->findChild<QPushButton*>("okButton")->click();
         });
-        w.mmComPortClick();
+        w.editCommSettings();
         QCOMPARE(dialogs.messages.last().text,
                  QStringLiteral("A connection has been found on ") + sim.linkPath());
-        QCOMPARE(CommSettings.PortName, sim.linkPath());
+        QCOMPARE(commSettings.portName, sim.linkPath());
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
     }
 
     void initGetsItsAnswerWithinTheWait()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         QElapsedTimer t;
         t.start();
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY2(t.elapsed() < 500, qPrintable(QString::number(t.elapsed())));
         QVERIFY(waitUntil([&] {
             QList<int> commands;
@@ -121,23 +121,24 @@ private slots:
             });
             return commands == QList<int>({0x2A, 0x7E});
         }));
-        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("pnlSrcID")->text().isEmpty(); }));
-        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("4D 53 00 01 "));
+        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("sourceIdPanel")->text().isEmpty(); }));
+        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("4D 53 00 01 "));
     }
 
     void aCheckModeTestOfAPad08TransmitterEndsWithTheFanfare()
     {
         auto& sim = simulator(1, 8);
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.mmPadClick(8);
-        frmRem->findChild<QLineEdit*>("edtMakerCode")->setText(QStringLiteral("83h 41h 00h 00h"));
-        frmRem->findChild<QCheckBox*>("ckJudge")->setChecked(true);
-        QVERIFY(frmRem->findChild<QCheckBox*>("ckSound")->isChecked());
-        const auto litLamps = [] {
+        w.onPadTypeChosen(8);
+        w.keyPanel()->findChild<QLineEdit*>("makerCodeEdit")->setText(QStringLiteral("83h 41h 00h 00h"));
+        w.keyPanel()->findChild<QCheckBox*>("checkModeBox")->setChecked(true);
+        QVERIFY(w.keyPanel()->findChild<QCheckBox*>("soundBox")->isChecked());
+        const auto litLamps = [&w] {
             int lit = 0;
             for (int k = 1; k <= 8; ++k)
-                lit += frmRem->findChild<QWidget*>(QStringLiteral("pnlK%1").arg(k, 2, 10, QLatin1Char('0')))
+                lit += w.keyPanel()
+                           ->findChild<QWidget*>(QStringLiteral("lamp%1").arg(k, 2, 10, QLatin1Char('0')))
                            ->palette()
                            .color(QPalette::Window) == QColor(0, 255, 0);
             return lit;
@@ -161,19 +162,19 @@ private slots:
     void aSurveyOfTwelveTransmittersCountsWhatTheModuleSent()
     {
         auto& sim = simulator(0, 4);
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.mmSurveyClick();
-        QVERIFY(frmSurvey->openFlag());
-        frmSurvey->findChild<QLineEdit*>("edtTout")->setText(QStringLiteral("30"));
-        frmSurvey->findChild<QPushButton*>("btnStart")->click();
+        w.showSurveyPanel();
+        QVERIFY(w.surveyPanel()->openFlag());
+        w.surveyPanel()->findChild<QLineEdit*>("runSecondsEdit")->setText(QStringLiteral("30"));
+        w.surveyPanel()->findChild<QPushButton*>("startButton")->click();
         modsim::SurveyPlan plan;
         sim.withModule([&](modsim::Module& m, modsim::Millis now) { plan = m.survey(12, now); });
         QCOMPARE(int(plan.ids.size()), 12);
-        const auto counters = [] {
+        const auto counters = [&w] {
             QStringList texts;
             for (int k = 1; k <= 4; ++k)
-                texts << frmSurvey->findChild<QLabel*>(QStringLiteral("pnlKct%1").arg(k))->text();
+                texts << w.surveyPanel()->findChild<QLabel*>(QStringLiteral("keyCounter%1").arg(k))->text();
             return texts;
         };
         QStringList expected;
@@ -187,11 +188,11 @@ private slots:
     void linkStatisticsShowWhichTransmitterLosesReports()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        QVERIFY(frmLinkStats->isHidden());
-        w.findChild<QAction*>("mmLinkStats")->trigger();
-        QVERIFY(frmLinkStats->isVisible());
+        QVERIFY(w.linkStatsWindow()->isHidden());
+        w.findChild<QAction*>("linkStatsAction")->trigger();
+        QVERIFY(w.linkStatsWindow()->isVisible());
 
         // The presses start once the port is open, so none is lost on a line nobody hears.
         constexpr int kPresses = 3000;
@@ -215,7 +216,7 @@ private slots:
                 return done.keyReportsSent + done.keyReportsDropped == uint64_t(kPresses);
             },
             10'000));
-        QAbstractItemModel* table = frmLinkStats->findChild<QTableView*>("sGrid")->model();
+        QAbstractItemModel* table = w.linkStatsWindow()->findChild<QTableView*>("statsTable")->model();
         const auto cell = [&](const QString& id, int column) {
             for (int r = 0; r < table->rowCount(); ++r)
                 if (table->index(r, LinkStatsModel::DeviceId).data() == id)
@@ -248,15 +249,15 @@ private slots:
     void unpluggingEndsReceptionAndAutoReconnectResumesItAfterTheReplug()
     {
         auto& sim = simulator();
-        TfrmMain& w = window(sim.linkPath());
+        MainWindow& w = window(sim.linkPath());
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
-        w.sBarDblClick();
-        w.findChild<QAction*>("mmAutoReconnect")->trigger();
+        w.onStatusBarDoubleClicked();
+        w.findChild<QAction*>("autoReconnectAction")->trigger();
         (void)sim.command(QStringLiteral("unplug"));
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OFF"));
         (void)sim.command(QStringLiteral("replug"));
-        QVERIFY(waitUntil([] { return CommSettings.OpenFlag != 0; }));
+        QVERIFY(waitUntil([] { return commSettings.portOpen != 0; }));
         QCOMPARE(w.statusPanels()->panelText(0), sim.linkPath() + QStringLiteral(":OK"));
         QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
         (void)sim.command(QStringLiteral("text back"));

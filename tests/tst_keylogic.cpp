@@ -45,7 +45,7 @@ private slots:
         QFETCH(int, left);
         QFETCH(int, keyArea);
         QFETCH(QSize, client);
-        const KeyGrid g = LayoutKeyGrid(keys);
+        const KeyGrid g = layoutKeyGrid(keys);
         QCOMPARE(g.columns, columns);
         QCOMPARE(g.left, left);
         QCOMPARE(g.keyAreaHeight, keyArea);
@@ -61,7 +61,7 @@ private slots:
 
     void keysRunRowByRowFromTheTopLeft()
     {
-        const KeyGrid pad27 = LayoutKeyGrid(27);
+        const KeyGrid pad27 = layoutKeyGrid(27);
         QCOMPARE(pad27.keys[0], QPoint(72, 20));
         QCOMPARE(pad27.keys[1], QPoint(136, 20));
         QCOMPARE(pad27.keys[2], QPoint(200, 20));
@@ -69,70 +69,70 @@ private slots:
         QCOMPARE(pad27.keys[24], QPoint(72, 300));
         QCOMPARE(pad27.keys[26], QPoint(200, 300));
 
-        const KeyGrid pad70 = LayoutKeyGrid(70);
+        const KeyGrid pad70 = layoutKeyGrid(70);
         QCOMPARE(pad70.keys[4], QPoint(264, 20));
         QCOMPARE(pad70.keys[69], QPoint(264, 475));
 
-        const KeyGrid pad08 = LayoutKeyGrid(8);
+        const KeyGrid pad08 = layoutKeyGrid(8);
         QCOMPARE(pad08.keys[1], QPoint(200, 20));
         QCOMPARE(pad08.keys[7], QPoint(200, 125));
 
         // The grid follows the button size it is given.
-        const KeyGrid wide = LayoutKeyGrid(2, 80, 30);
+        const KeyGrid wide = layoutKeyGrid(2, 80, 30);
         QCOMPARE(wide.keys[1], QPoint(176, 60));
         QCOMPARE(wide.client, QSize(84 + 2 * 176, 2 * 40 + 32 + 64 + 19));
     }
 
     void unlistedKeyCountsStayWithinThePanel()
     {
-        QCOMPARE(LayoutKeyGrid(0).keys.size(), size_t(0));
-        QCOMPARE(LayoutKeyGrid(0).client, QSize(336, 32 + 64 + 19));
-        QCOMPARE(LayoutKeyGrid(-3).keys.size(), size_t(0));
-        QCOMPARE(LayoutKeyGrid(500).keys.size(), size_t(70));
+        QCOMPARE(layoutKeyGrid(0).keys.size(), size_t(0));
+        QCOMPARE(layoutKeyGrid(0).client, QSize(336, 32 + 64 + 19));
+        QCOMPARE(layoutKeyGrid(-3).keys.size(), size_t(0));
+        QCOMPARE(layoutKeyGrid(500).keys.size(), size_t(70));
         // An odd count still gets room for its last, partial row.
-        const KeyGrid five = LayoutKeyGrid(5);
+        const KeyGrid five = layoutKeyGrid(5);
         QVERIFY(five.keys[4].y() + 25 <= five.keyAreaHeight);
     }
 
     void keyLineFieldsComeFromTheirCharacterPositions()
     {
-        const KeyLine k = DecodeKeyLine(keyLine(0x05, 0xFA));
+        const KeyLine k = decodeKeyLine(keyLine(0x05, 0xFA));
         QCOMPARE(k.payload, QStringLiteral("83h 41h 00h 00h 05h FAh"));
         QCOMPARE(k.makerCode, QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(k.keyCode, 5);
         QCOMPARE(k.checkByte, 0xFA);
 
         // The sequence number and the IDs are not part of the payload.
-        QCOMPARE(DecodeKeyLine(keyLine(0x05, 0xFA, {0x83, 0x41, 0, 0}, 99)).payload, k.payload);
+        QCOMPARE(decodeKeyLine(keyLine(0x05, 0xFA, {0x83, 0x41, 0, 0}, 99)).payload, k.payload);
         // Lower-case digits convert as well; anything else reads as 0.
         QCOMPARE(
-            DecodeKeyLine(QString(keyLine(0xFC, 0x03)).replace(QStringLiteral("FCh"), QStringLiteral("fch")))
+            decodeKeyLine(QString(keyLine(0xFC, 0x03)).replace(QStringLiteral("FCh"), QStringLiteral("fch")))
                 .keyCode,
             0xFC);
         QString notHex = keyLine(0x05, 0xFA);
         notHex.replace(69, 2, QStringLiteral("G5"));
         notHex.replace(73, 2, QStringLiteral("-1"));
-        QCOMPARE(DecodeKeyLine(notHex).keyCode, 0);
-        QCOMPARE(DecodeKeyLine(notHex).checkByte, 0);
+        QCOMPARE(decodeKeyLine(notHex).keyCode, 0);
+        QCOMPARE(decodeKeyLine(notHex).checkByte, 0);
     }
 
     void shortLinesGiveShortFieldsAndNoKey()
     {
         const QString full = keyLine(0x03, 0xFC);
-        const KeyLine whole = DecodeKeyLine(full);
+        const KeyLine whole = decodeKeyLine(full);
         for (qsizetype length = 0; length <= full.size(); ++length) {
-            const KeyLine k = DecodeKeyLine(QStringView(full).left(length));
+            const KeyLine k = decodeKeyLine(QStringView(full).left(length));
             QVERIFY(whole.payload.startsWith(k.payload));
             QCOMPARE(k.payload.size(), std::clamp<qsizetype>(length - 53, 0, 23));
             QCOMPARE(k.makerCode, k.payload.left(15));
             // Without both digits of the check byte the complement test cannot pass.
             if (length < 75)
-                QCOMPARE(ClassifyKey(k.keyCode, k.checkByte, 70), KeyAction::None);
+                QCOMPARE(classifyKey(k.keyCode, k.checkByte, 70), KeyAction::None);
         }
         // A longer line still reads the same positions.
-        QCOMPARE(DecodeKeyLine(full + QStringLiteral(" 00h")).keyCode, 3);
+        QCOMPARE(decodeKeyLine(full + QStringLiteral(" 00h")).keyCode, 3);
         // A line that stops after the key's first digit reads that one digit.
-        QCOMPARE(DecodeKeyLine(QStringView(keyLine(0x31, 0xCE)).left(70)).keyCode, 3);
+        QCOMPARE(decodeKeyLine(QStringView(keyLine(0x31, 0xCE)).left(70)).keyCode, 3);
     }
 
     void keyCodesAreSortedIntoActions_data()
@@ -156,7 +156,7 @@ private slots:
         QFETCH(int, check);
         QFETCH(int, keyCount);
         QFETCH(KeyAction, action);
-        QCOMPARE(ClassifyKey(code, check, keyCount), action);
+        QCOMPARE(classifyKey(code, check, keyCount), action);
     }
 
     void secondIdenticalReportWithin500msIsIgnored()

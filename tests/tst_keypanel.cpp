@@ -2,10 +2,10 @@
 // plays the module, the fake tick stands in for the clock and a recorder for the sounds.
 #include "ClickLabel.h"
 #include "CommPort.h"
-#include "D_main.h"
-#include "D_rem.h"
 #include "DeviceSetup.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "Sound.h"
 #include "TestSupport.h"
@@ -56,9 +56,9 @@ public:
         ini.close();
         setSettingsFilePath(iniPath);
         setSoundPlayer([this](const QString& name) { sounds << name; });
-        main = std::make_unique<TfrmMain>();
+        main = std::make_unique<MainWindow>();
         main->createToolWindows();
-        rem = frmRem;
+        panel = main->keyPanel();
     }
     ~Rig()
     {
@@ -85,12 +85,12 @@ public:
         return receive(key, complement(key), maker);
     }
 
-    template <typename T> T* find(const QString& name) const { return rem->findChild<T*>(name); }
+    template <typename T> T* find(const QString& name) const { return panel->findChild<T*>(name); }
     [[nodiscard]] QPushButton* button(int key) const
     {
-        return find<QPushButton>(QString::asprintf("btnK%02d", key));
+        return find<QPushButton>(QString::asprintf("keyButton%02d", key));
     }
-    [[nodiscard]] QFrame* lamp(int key) const { return find<QFrame>(QString::asprintf("pnlK%02d", key)); }
+    [[nodiscard]] QFrame* lamp(int key) const { return find<QFrame>(QString::asprintf("lamp%02d", key)); }
     [[nodiscard]] QColor lampColour(int key) const { return lamp(key)->palette().color(QPalette::Window); }
     [[nodiscard]] bool lit(int key) const { return lampColour(key) == kGreen; }
     [[nodiscard]] QList<int> litKeys() const
@@ -102,17 +102,20 @@ public:
         }
         return keys;
     }
-    [[nodiscard]] QColor keyArea() const { return find<QFrame>("pnlKey")->palette().color(QPalette::Window); }
-    [[nodiscard]] QColor buttonFace() const { return rem->palette().color(QPalette::Button); }
-    [[nodiscard]] QString status() const { return find<PanelStatusBar>("sBar")->panelText(1); }
+    [[nodiscard]] QColor keyArea() const
+    {
+        return find<QFrame>("keyArea")->palette().color(QPalette::Window);
+    }
+    [[nodiscard]] QColor buttonFace() const { return panel->palette().color(QPalette::Button); }
+    [[nodiscard]] QString status() const { return find<PanelStatusBar>("statusPanels")->panelText(1); }
     [[nodiscard]] QCheckBox* box(const char* name) const { return find<QCheckBox>(QLatin1String(name)); }
-    [[nodiscard]] QLineEdit* maker() const { return find<QLineEdit>("edtMakerCode"); }
+    [[nodiscard]] QLineEdit* maker() const { return find<QLineEdit>("makerCodeEdit"); }
 
     Pty pty;
     FakeTick tick{100000};
     QStringList sounds;
-    std::unique_ptr<TfrmMain> main;
-    TfrmRem* rem = nullptr;
+    std::unique_ptr<MainWindow> main;
+    KeyPanel* panel = nullptr;
 };
 } // namespace
 
@@ -127,52 +130,52 @@ private slots:
     void cleanup()
     {
         resetLink();
-        DeviceKind = KindVintaC;
+        chosenDeviceKind = KindVintaC;
     }
 
     void panelStartsHiddenAndIsCentredOverTheMainWindowWhenFirstShown()
     {
         Rig rig(iniPath());
-        QCOMPARE(rig.rem->windowTitle(), QStringLiteral("Remocon Panel"));
-        QVERIFY(rig.rem->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(rig.rem->windowType(), Qt::Tool);
-        QVERIFY(!rig.rem->isVisible());
-        QCOMPARE(rig.rem->openFlag(), 0);
-        QCOMPARE(rig.rem->keyCount(), 0);
+        QCOMPARE(rig.panel->windowTitle(), QStringLiteral("Remocon Panel"));
+        QVERIFY(rig.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(rig.panel->windowType(), Qt::Tool);
+        QVERIFY(!rig.panel->isVisible());
+        QCOMPARE(rig.panel->openFlag(), 0);
+        QCOMPARE(rig.panel->keyCount(), 0);
         QVERIFY(rig.maker()->text().isEmpty());
-        for (const char* name : {"ckOnColorPanel", "ckSound", "ckJudge"})
+        for (const char* name : {"colourPanelBox", "soundBox", "checkModeBox"})
             QVERIFY(!rig.box(name)->isChecked());
         for (int k = 1; k <= 70; ++k) {
             QCOMPARE(rig.button(k)->text(), QString::number(k));
-            QCOMPARE(rig.button(k)->property("tag").toInt(), k - 1);
+            QCOMPARE(rig.button(k)->property("keyIndex").toInt(), k - 1);
             QCOMPARE(rig.lamp(k)->accessibleName(), QStringLiteral("Lamp %1").arg(k));
         }
 
         rig.main->setGeometry(200, 150, 793, 540);
         rig.main->show();
-        rig.main->mmPadClick(8);
-        QVERIFY(rig.rem->isVisible());
-        QCOMPARE(rig.rem->openFlag(), 1);
-        QCOMPARE(rig.rem->minimumSize(), rig.rem->maximumSize());
-        const QPoint offset = rig.rem->frameGeometry().center() - rig.main->frameGeometry().center();
+        rig.main->onPadTypeChosen(8);
+        QVERIFY(rig.panel->isVisible());
+        QCOMPARE(rig.panel->openFlag(), 1);
+        QCOMPARE(rig.panel->minimumSize(), rig.panel->maximumSize());
+        const QPoint offset = rig.panel->frameGeometry().center() - rig.main->frameGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 20,
                  qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
 
         // Afterwards the panel stays where the user put it.
-        rig.rem->move(10, 20);
-        rig.rem->close();
-        QCOMPARE(rig.rem->openFlag(), 0);
-        rig.main->mmPadClick(70);
-        QCOMPARE(rig.rem->pos(), QPoint(10, 20));
+        rig.panel->move(10, 20);
+        rig.panel->close();
+        QCOMPARE(rig.panel->openFlag(), 0);
+        rig.main->onPadTypeChosen(70);
+        QCOMPARE(rig.panel->pos(), QPoint(10, 20));
 
         // ... unless a larger type would put part of it off the screen.
-        rig.rem->close();
-        rig.main->mmPadClick(2);
-        const QRect screen = rig.rem->screen()->availableGeometry();
-        rig.rem->move(screen.right() - 400, screen.bottom() - 200);
-        rig.rem->close();
-        rig.main->mmPadClick(70);
-        QVERIFY(screen.contains(rig.rem->geometry()));
+        rig.panel->close();
+        rig.main->onPadTypeChosen(2);
+        const QRect screen = rig.panel->screen()->availableGeometry();
+        rig.panel->move(screen.right() - 400, screen.bottom() - 200);
+        rig.panel->close();
+        rig.main->onPadTypeChosen(70);
+        QVERIFY(screen.contains(rig.panel->geometry()));
     }
 
     void everyTypeLaysOutItsKeysWhenShown_data()
@@ -193,23 +196,24 @@ private slots:
         QFETCH(int, keys);
         QFETCH(QSize, client);
         Rig rig(iniPath());
-        rig.main->findChild<QAction*>(QStringLiteral("mmPad%1").arg(keys, 2, 10, QLatin1Char('0')))
+        rig.main->findChild<QAction*>(QStringLiteral("pad%1Action").arg(keys, 2, 10, QLatin1Char('0')))
             ->trigger();
-        QCOMPARE(rig.rem->keyCount(), keys);
-        QCOMPARE(rig.rem->size(), client);
+        QCOMPARE(rig.panel->keyCount(), keys);
+        QCOMPARE(rig.panel->size(), client);
 
         const int keyArea = client.height() - 64 - 19;
-        QCOMPARE(rig.find<QFrame>("pnlKey")->geometry(), QRect(0, 0, client.width(), keyArea));
-        QCOMPARE(rig.find<QFrame>("pnlClear")->geometry(), QRect(0, keyArea, client.width(), 64));
-        QCOMPARE(rig.find<PanelStatusBar>("sBar")->geometry(), QRect(0, keyArea + 64, client.width(), 19));
-        QCOMPARE(rig.find<PanelStatusBar>("sBar")->panel(0)->width(), 50);
+        QCOMPARE(rig.find<QFrame>("keyArea")->geometry(), QRect(0, 0, client.width(), keyArea));
+        QCOMPARE(rig.find<QFrame>("controlBar")->geometry(), QRect(0, keyArea, client.width(), 64));
+        QCOMPARE(rig.find<PanelStatusBar>("statusPanels")->geometry(),
+                 QRect(0, keyArea + 64, client.width(), 19));
+        QCOMPARE(rig.find<PanelStatusBar>("statusPanels")->panel(0)->width(), 50);
         QCOMPARE(rig.maker()->geometry().left(), 140);
         QCOMPARE(rig.maker()->geometry().right() + 1, client.width() - 10);
 
         int shown = 0;
         for (int k = 1; k <= 70; ++k) {
-            const bool visible = rig.button(k)->isVisibleTo(rig.rem);
-            QCOMPARE(rig.lamp(k)->isVisibleTo(rig.rem), visible);
+            const bool visible = rig.button(k)->isVisibleTo(rig.panel);
+            QCOMPARE(rig.lamp(k)->isVisibleTo(rig.panel), visible);
             shown += visible ? 1 : 0;
             if (visible) {
                 QCOMPARE(rig.button(k)->size(), QSize(60, 25));
@@ -222,10 +226,10 @@ private slots:
     void typeChosenWhileShownIsLaidOutAtOnce()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
-        rig.main->mmPadClick(2);
-        QCOMPARE(rig.rem->keyCount(), 2);
-        QCOMPARE(rig.rem->size(), QSize(336, 185));
+        rig.main->onPadTypeChosen(70);
+        rig.main->onPadTypeChosen(2);
+        QCOMPARE(rig.panel->keyCount(), 2);
+        QCOMPARE(rig.panel->size(), QSize(336, 185));
         QCOMPARE(rig.button(1)->pos(), QPoint(136, 20));
         QCOMPARE(rig.button(2)->pos(), QPoint(136, 55));
         for (int k = 3; k <= 70; ++k)
@@ -236,8 +240,8 @@ private slots:
         QVERIFY(!rig.lit(3));
 
         // While closed, reports go elsewhere.
-        rig.rem->close();
-        QCOMPARE(rig.rem->openFlag(), 0);
+        rig.panel->close();
+        QCOMPARE(rig.panel->openFlag(), 0);
         QVERIFY(rig.press(1));
         QVERIFY(!rig.lit(1));
     }
@@ -245,8 +249,8 @@ private slots:
     void reportTogglesItsLampOnlyWithItsComplement()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
-        rig.box("ckSound")->setChecked(true);
+        rig.main->onPadTypeChosen(4);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(3, 0x00));
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
         QVERIFY(rig.litKeys().isEmpty());
@@ -255,11 +259,11 @@ private slots:
         QVERIFY(rig.receive(3, 0xFC));
         QCOMPARE(rig.litKeys(), QList<int>{3});
         QCOMPARE(rig.lamp(3)->accessibleDescription(), QStringLiteral("on"));
-        QCOMPARE(rig.rem->focusWidget(), rig.button(3));
+        QCOMPARE(rig.panel->focusWidget(), rig.button(3));
         QCOMPARE(rig.sounds, QStringList{QStringLiteral("ding.wav")});
 
         // The monitor hands over the hexadecimal rendering in Text mode as well.
-        rig.main->lblSendTextClick();
+        rig.main->toggleSendMode();
         QVERIFY(!rig.main->binaryMode());
         QVERIFY(rig.press(3));
         QVERIFY(rig.litKeys().isEmpty());
@@ -270,27 +274,27 @@ private slots:
     void keyAboveTheTypeIsReportedAndCanBecomeTheMakerCode()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
-        rig.box("ckSound")->setChecked(true);
+        rig.main->onPadTypeChosen(4);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QCOMPARE(rig.status(), QStringLiteral("Error Key: 5"));
         QVERIFY(rig.litKeys().isEmpty());
         QVERIFY(rig.sounds.isEmpty());
 
-        QTest::mouseDClick(rig.find<PanelStatusBar>("sBar")->panel(1), Qt::LeftButton);
+        QTest::mouseDClick(rig.find<PanelStatusBar>("statusPanels")->panel(1), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("Error Key: 5"));
 
         // Any maker code shown can be taken the same way.
         QVERIFY(rig.press(1, {0x12, 0xAB, 0x00, 0xFF}));
-        QTest::mouseDClick(rig.find<PanelStatusBar>("sBar")->panel(1), Qt::LeftButton);
+        QTest::mouseDClick(rig.find<PanelStatusBar>("statusPanels")->panel(1), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("12h ABh 00h FFh"));
     }
 
     void identicalReportsWithin500msCountOnce()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
-        rig.box("ckSound")->setChecked(true);
+        rig.main->onPadTypeChosen(2);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.receive(1, 0xFE));
         QVERIFY(rig.lit(1));
         rig.tick.advance(300);
@@ -314,10 +318,10 @@ private slots:
     void clearCodeInCheckModeNeedsTheExpectedMaker()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(4);
+        rig.main->onPadTypeChosen(4);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
-        rig.box("ckJudge")->setChecked(true);
-        QVERIFY(rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(true);
+        QVERIFY(rig.box("soundBox")->isChecked());
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(2));
         rig.sounds.clear();
@@ -343,9 +347,9 @@ private slots:
     void checkModeAnnouncesTheLastKeyThenClearsAfterAPauseWhileReceiving()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
-        rig.box("ckJudge")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(1));
         QVERIFY(!rig.lit(1));
@@ -375,41 +379,41 @@ private slots:
     void withoutSoundNothingPlaysInAnyMode()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
-        rig.box("ckJudge")->setChecked(true);
-        rig.box("ckSound")->setChecked(false);
+        rig.main->onPadTypeChosen(2);
+        rig.box("checkModeBox")->setChecked(true);
+        rig.box("soundBox")->setChecked(false);
         QVERIFY(rig.press(1)); // refused: the expected maker code is empty
         rig.maker()->setText(QStringLiteral("83h 41h 00h 00h"));
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(2)); // all lit: the pause still happens, silently
         rig.tick.advance(2000);
         QVERIFY(waitUntil([&] { return rig.litKeys().isEmpty(); }));
-        rig.box("ckJudge")->setChecked(false);
-        QVERIFY(!rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(false);
+        QVERIFY(!rig.box("soundBox")->isChecked());
         QVERIFY(rig.press(1));
         QVERIFY(rig.press(5));
         QVERIFY(rig.sounds.isEmpty());
 
         // Check takes Sound with it both ways; Sound can then change on its own.
-        rig.box("ckJudge")->setChecked(true);
-        QVERIFY(rig.box("ckSound")->isChecked());
-        rig.box("ckSound")->setChecked(false);
-        QVERIFY(rig.box("ckJudge")->isChecked());
-        rig.box("ckSound")->setChecked(true);
-        rig.box("ckJudge")->setChecked(false);
-        QVERIFY(!rig.box("ckSound")->isChecked());
+        rig.box("checkModeBox")->setChecked(true);
+        QVERIFY(rig.box("soundBox")->isChecked());
+        rig.box("soundBox")->setChecked(false);
+        QVERIFY(rig.box("checkModeBox")->isChecked());
+        rig.box("soundBox")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(false);
+        QVERIFY(!rig.box("soundBox")->isChecked());
     }
 
     void colourPanelShowsEveryActedLine()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(2);
+        rig.main->onPadTypeChosen(2);
         const QColor face = rig.buttonFace();
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.press(1));
         QCOMPARE(rig.keyArea(), face);
 
-        rig.box("ckOnColorPanel")->setChecked(true);
+        rig.box("colourPanelBox")->setChecked(true);
         QVERIFY(rig.press(2));
         QCOMPARE(rig.keyArea(), kBlue);
         QVERIFY(rig.press(0xFF));
@@ -417,16 +421,16 @@ private slots:
         QVERIFY(rig.press(9)); // an error line
         QCOMPARE(rig.keyArea(), kBlue);
         QVERIFY(rig.press(0xFF));
-        rig.box("ckJudge")->setChecked(true);
+        rig.box("checkModeBox")->setChecked(true);
         QVERIFY(rig.press(1)); // refused for its maker code
         QCOMPARE(rig.keyArea(), kBlue);
         // A repeat is no acted line.
-        rig.box("ckJudge")->setChecked(false);
+        rig.box("checkModeBox")->setChecked(false);
         QVERIFY(rig.press(0xFF));
         QVERIFY(rig.receive(0xFF, 0x00));
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.press(1));
-        QTest::mouseClick(rig.find<QPushButton>("btnClear"), Qt::LeftButton);
+        QTest::mouseClick(rig.find<QPushButton>("clearButton"), Qt::LeftButton);
         QCOMPARE(rig.keyArea(), face);
         QVERIFY(rig.litKeys().isEmpty());
     }
@@ -434,7 +438,7 @@ private slots:
     void keyButtonsAndClearSendReportsThroughThePort()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         QVERIFY(rig.receive(7, 0xF8));
         QTest::mouseClick(rig.button(5), Qt::LeftButton);
         QCOMPARE(rig.maker()->text(), QStringLiteral("83h 41h 00h 00h"));
@@ -444,12 +448,12 @@ private slots:
 
         // A click on a lamp presses its key too.
         rig.maker()->setText(QStringLiteral("01h 02h 03h 04h"));
-        QTest::mouseClick(rig.rem->windowHandle(), Qt::LeftButton, {},
-                          rig.lamp(70)->mapTo(rig.rem, QPoint(6, 6)));
+        QTest::mouseClick(rig.panel->windowHandle(), Qt::LeftButton, {},
+                          rig.lamp(70)->mapTo(rig.panel, QPoint(6, 6)));
         QCOMPARE(rig.pty.read(19).toHex(' '),
                  hex("0F 5A 13 13 01 FF FF FF FF FF FF FF FF 01 02 03 04 46 B9").toHex(' '));
 
-        QTest::mouseClick(rig.find<QPushButton>("btnClear"), Qt::LeftButton);
+        QTest::mouseClick(rig.find<QPushButton>("clearButton"), Qt::LeftButton);
         QCOMPARE(rig.pty.read(19).toHex(' '),
                  hex("0F 5A 13 13 02 FF FF FF FF FF FF FF FF 01 02 03 04 CC 33").toHex(' '));
         QVERIFY(rig.litKeys().isEmpty());
@@ -457,7 +461,7 @@ private slots:
         // Refused presses send nothing and leave the box as it was.
         rig.maker()->setText(QStringLiteral("83h 41h"));
         QTest::mouseClick(rig.button(1), Qt::LeftButton);
-        DeviceKind = KindVinta24B;
+        chosenDeviceKind = KindVinta24B;
         rig.maker()->clear();
         QTest::mouseClick(rig.button(2), Qt::LeftButton);
         QVERIFY(rig.pty.readFor(100).isEmpty());
@@ -467,18 +471,18 @@ private slots:
     void lampsKeepTheirStateWhileClosedAndAcrossTypes()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
-        rig.box("ckSound")->setChecked(true);
+        rig.main->onPadTypeChosen(70);
+        rig.box("soundBox")->setChecked(true);
         QVERIFY(rig.press(5));
         QVERIFY(rig.press(70));
-        rig.rem->close();
-        rig.main->mmPadClick(2);
+        rig.panel->close();
+        rig.main->onPadTypeChosen(2);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(!rig.lamp(5)->isVisible());
-        QVERIFY(rig.box("ckSound")->isChecked());
+        QVERIFY(rig.box("soundBox")->isChecked());
         QCOMPARE(rig.status(), QStringLiteral("83h 41h 00h 00h"));
-        rig.rem->close();
-        rig.main->mmPadClick(70);
+        rig.panel->close();
+        rig.main->onPadTypeChosen(70);
         QCOMPARE(rig.litKeys(), (QList<int>{5, 70}));
         QVERIFY(rig.lamp(70)->isVisible());
     }
@@ -486,7 +490,7 @@ private slots:
     void badLinesNeverCrashNorLightALamp()
     {
         Rig rig(iniPath());
-        rig.main->mmPadClick(70);
+        rig.main->onPadTypeChosen(70);
         const QString good =
             QStringLiteral(" 0Fh 5Ah 13h 13h 00h FFh FFh FFh FFh FFh FFh FFh FFh 83h 41h 00h 00h 05h FAh");
         const QStringList lines = {
@@ -503,13 +507,13 @@ private slots:
         };
         for (const QString& line : lines) {
             rig.tick.advance(600);
-            rig.rem->ShowRecvKey(line);
+            rig.panel->showReceivedKey(line);
         }
         QVERIFY(rig.litKeys().isEmpty());
         rig.tick.advance(600);
-        rig.rem->ShowRecvKey(good);
+        rig.panel->showReceivedKey(good);
         QCOMPARE(rig.litKeys(), QList<int>{5});
-        rig.rem->ClearLamps();
+        rig.panel->clearLamps();
 
         // Through the port: a short key report, key code 0 with its complement, codes above 70.
         QVERIFY(rig.receive(hex("0F 5A 07 13 00 FF FF")));

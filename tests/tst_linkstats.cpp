@@ -1,5 +1,5 @@
 // The link statistics window offscreen: its table, sorting, greying, Reset and Save As.
-#include "D_linkstats.h"
+#include "LinkStatsWindow.h"
 #include "TestSupport.h"
 
 #include <QColor>
@@ -14,10 +14,10 @@ class LinkStatsWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeTick> m_tick;
-    std::unique_ptr<TfrmLinkStats> m_window;
+    std::unique_ptr<LinkStatsWindow> m_window;
 
-    void feed(const QByteArray& block) { m_window->CountRecvBlock(asBlock(block)); }
-    QTableView* grid() { return m_window->findChild<QTableView*>("sGrid"); }
+    void feed(const QByteArray& block) { m_window->countReceivedBlock(asBlock(block)); }
+    QTableView* grid() { return m_window->findChild<QTableView*>("statsTable"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
     QStringList column(int c)
     {
@@ -32,7 +32,7 @@ private slots:
     void init()
     {
         m_tick = std::make_unique<FakeTick>();
-        m_window = std::make_unique<TfrmLinkStats>();
+        m_window = std::make_unique<LinkStatsWindow>();
     }
     void cleanup()
     {
@@ -94,7 +94,7 @@ private slots:
         QCOMPARE(cell(rowOf(QStringLiteral("12h 34h 56h B0h")), LinkStatsModel::SilentFor),
                  QStringLiteral("300.0"));
 
-        m_window->findChild<QPushButton*>("btnReset")->click();
+        m_window->findChild<QPushButton*>("resetButton")->click();
         QCOMPARE(grid()->model()->rowCount(), 0);
         feed(transmitterReport(0x123456B0, 7));
         m_window->refresh();
@@ -105,11 +105,11 @@ private slots:
     {
         m_window->show();
         feed(transmitterReport(0x123456A0, 0));
-        QVERIFY(waitUntil([&] { return grid()->model()->rowCount() == 1; }, 2 * TfrmLinkStats::kRefreshMs));
+        QVERIFY(waitUntil([&] { return grid()->model()->rowCount() == 1; }, 2 * LinkStatsWindow::kRefreshMs));
         m_window->close();
         QVERIFY(m_window->isHidden());
         feed(transmitterReport(0x123456B0, 0));
-        QTest::qWait(2 * TfrmLinkStats::kRefreshMs);
+        QTest::qWait(2 * LinkStatsWindow::kRefreshMs);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(m_window->stats().transmitterCount(), size_t(2)); // counted all the same
     }
@@ -126,7 +126,7 @@ private slots:
         grid()->sortByColumn(LinkStatsModel::Lost, Qt::DescendingOrder);
         const QString path = dir.filePath(QStringLiteral("links.csv"));
         dialogs.fileNames = {path};
-        m_window->findChild<QPushButton*>("btnSave")->click();
+        m_window->findChild<QPushButton*>("saveAsButton")->click();
         QVERIFY(dialogs.messages.isEmpty());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -138,7 +138,7 @@ private slots:
 
         const QString nowhere = dir.filePath(QStringLiteral("no-such-folder/links.csv"));
         dialogs.fileNames = {nowhere};
-        m_window->findChild<QPushButton*>("btnSave")->click();
+        m_window->findChild<QPushButton*>("saveAsButton")->click();
         QCOMPARE(int(dialogs.messages.size()), 1);
         QVERIFY2(
             dialogs.messages[0].text.startsWith(QStringLiteral("Cannot create file \"%1\"").arg(nowhere)),

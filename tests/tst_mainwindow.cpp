@@ -2,11 +2,11 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "IdPanel.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
 #include "SettingsFile.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -50,40 +50,40 @@ private slots:
     void startsQuietlyWithoutAModule()
     {
         ScriptedDialogs dialogs;
-        TfrmMain w;
+        MainWindow w;
         w.show();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
-        QCOMPARE(w.findChild<QLabel*>("pnlCom")->text(), QStringLiteral("/dev/no-such-port"));
-        QCOMPARE(w.findChild<QLabel*>("pnlBps")->text(), QStringLiteral("38400bps"));
-        QCOMPARE(w.findChild<QLabel*>("pnlFont")->text(), QStringLiteral("Size:10"));
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(w.findChild<QLabel*>("bitRatePanel")->text(), QStringLiteral("38400bps"));
+        QCOMPARE(w.findChild<QLabel*>("fontPanel")->text(), QStringLiteral("Size:10"));
         QVERIFY(w.windowTitle().startsWith(kProgramTitle));
 
-        const auto* mode = w.findChild<QLabel*>("lblSendText");
+        const auto* mode = w.findChild<QLabel*>("sendModeLabel");
         QCOMPARE(mode->text(), QStringLiteral("Binary"));
         QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QVERIFY(w.binaryMode());
 
-        const auto* device = w.findChild<QComboBox*>("cmbDevice");
+        const auto* device = w.findChild<QComboBox*>("deviceBox");
         QCOMPARE(device->currentText(), QStringLiteral("920MHz(Vinta-C)"));
         QVERIFY(!device->isEnabled());
-        QCOMPARE(w.findChild<QComboBox*>("cmbRFch")->currentText(), QStringLiteral("33ch"));
-        QCOMPARE(w.findChild<QComboBox*>("cmbRFpw")->currentText(), QStringLiteral("3pw"));
+        QCOMPARE(w.findChild<QComboBox*>("channelBox")->currentText(), QStringLiteral("33ch"));
+        QCOMPARE(w.findChild<QComboBox*>("powerBox")->currentText(), QStringLiteral("3pw"));
 
-        QVERIFY(!w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
-        QVERIFY(w.findChild<QMenu*>("mmFile")->menuAction()->isVisible());
-        QVERIFY(!w.findChild<QPushButton*>("btnToRFch")->isVisible());
-        QVERIFY(!w.findChild<IdPanel*>("pnlProID")->isVisible());
-        QVERIFY(!w.findChild<QLabel*>("lblDevice")->isVisible());
-        const auto* init = w.findChild<QPushButton*>("btnInit");
-        const auto* top = w.findChild<QWidget*>("pnlTop");
+        QVERIFY(!w.findChild<QMenu*>("optionMenu")->menuAction()->isVisible());
+        QVERIFY(w.findChild<QMenu*>("fileMenu")->menuAction()->isVisible());
+        QVERIFY(!w.findChild<QPushButton*>("remoteChannelButton")->isVisible());
+        QVERIFY(!w.findChild<IdPanel*>("productIdPanel")->isVisible());
+        QVERIFY(!w.findChild<QLabel*>("deviceLabel")->isVisible());
+        const auto* init = w.findChild<QPushButton*>("initButton");
+        const auto* top = w.findChild<QWidget*>("setupBand");
         QVERIFY(init->isVisible());
         QCOMPARE(init->geometry().right() + 1, top->width() - 8);
-        const auto* clock = w.findChild<QLabel*>("pnlClock");
-        QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("pnlRecv")->width() - 8);
-        for (const char* empty : {"pnlSrcID", "pnlDstID", "pnlProID"})
+        const auto* clock = w.findChild<QLabel*>("clockPanel");
+        QCOMPARE(clock->geometry().right() + 1, w.findChild<QWidget*>("monitorBand")->width() - 8);
+        for (const char* empty : {"sourceIdPanel", "destinationIdPanel", "productIdPanel"})
             QVERIFY(w.findChild<IdPanel*>(empty)->text().isEmpty());
-        QVERIFY(!w.findChild<QCheckBox*>("ckLogTime")->isChecked());
+        QVERIFY(!w.findChild<QCheckBox*>("timeStampBox")->isChecked());
     }
 
     void captionCarriesTheProgramFilesDate()
@@ -94,14 +94,14 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(f.setFileTime(QDateTime(QDate(2008, 6, 5), QTime(12, 0)), QFileDevice::FileModificationTime));
         f.close();
-        QCOMPARE(TfrmMain::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
-        QCOMPARE(TfrmMain::captionFor(dir.filePath(QStringLiteral("missing"))),
+        QCOMPARE(MainWindow::captionFor(exe), QStringLiteral("ZelvoTerm for 920MHz  [ Ver.20080605 ]"));
+        QCOMPARE(MainWindow::captionFor(dir.filePath(QStringLiteral("missing"))),
                  QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
     void captionsAreTheWindowsOwnAndMessagesCarryTheTitle()
     {
-        InitApplication();
+        setUpApplication();
         // A display name of the application's own would be appended to every window's caption;
         // without one, it follows the application's name.
         const QString name = QCoreApplication::applicationName();
@@ -120,10 +120,10 @@ private slots:
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("saved");
-        QTest::newRow("2") << 2 << "rb9600" << 2;
-        QTest::newRow("10") << 10 << "rb500k" << 10;
-        QTest::newRow("7") << 7 << "rb100k" << 7;
-        QTest::newRow("5") << 5 << "rb100k" << 7;
+        QTest::newRow("2") << 2 << "rate9600Button" << 2;
+        QTest::newRow("10") << 10 << "rate500kButton" << 10;
+        QTest::newRow("7") << 7 << "rate100kButton" << 7;
+        QTest::newRow("5") << 5 << "rate100kButton" << 7;
     }
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven()
     {
@@ -133,7 +133,7 @@ private slots:
         writeIni("[COMPORT]\r\nPortName=/dev/no-such-port\r\n[Dev.920M]\r\nRFbp____=" +
                  QByteArray::number(stored) + "\r\n");
         {
-            TfrmMain w;
+            MainWindow w;
             QVERIFY(w.findChild<QRadioButton*>(button)->isChecked());
             w.close();
         }
@@ -144,16 +144,16 @@ private slots:
     {
         Pty pty;
         writeIni("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
-        TfrmMain w;
-        QVERIFY(CommSettings.OpenFlag);
+        MainWindow w;
+        QVERIFY(commSettings.portOpen);
         QCOMPARE(w.statusPanels()->panelText(0), pty.slavePath() + QStringLiteral(":OK"));
         QFile::remove(iniPath());
-        auto* autoReconnect = w.findChild<QAction*>("mmAutoReconnect");
-        QCOMPARE(autoReconnect->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
-        QVERIFY(!autoReconnect->isChecked());
-        autoReconnect->trigger();
+        auto* reconnectItem = w.findChild<QAction*>("autoReconnectAction");
+        QCOMPARE(reconnectItem->text(), QStringLiteral("自動再接続 (Auto &Reconnect)"));
+        QVERIFY(!reconnectItem->isChecked());
+        reconnectItem->trigger();
         w.close();
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
         QVERIFY(iniBytes().contains("RFbp____=7"));
         QVERIFY(iniBytes().contains("AutoReconnect=1\r\n"));
         QCOMPARE(iniBytes().count('\n'), 16); // two sections, thirteen keys and AutoReconnect
@@ -161,8 +161,8 @@ private slots:
 
     void clockChangesAtMostOncePerSecond()
     {
-        TfrmMain w;
-        const auto* clock = w.findChild<QLabel*>("pnlClock");
+        MainWindow w;
+        const auto* clock = w.findChild<QLabel*>("clockPanel");
         QString last = clock->text();
         QElapsedTimer t;
         t.start();
@@ -185,10 +185,10 @@ private slots:
 
     void viewInitializeButtonTogglesTheInitButton()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
-        auto* item = w.findChild<QAction*>("mmViewInitBtn");
-        auto* init = w.findChild<QPushButton*>("btnInit");
+        auto* item = w.findChild<QAction*>("showInitButtonAction");
+        auto* init = w.findChild<QPushButton*>("initButton");
         item->trigger();
         QVERIFY(init->isVisible());
         item->trigger();
@@ -199,24 +199,24 @@ private slots:
 
     void toolWindowsStartHiddenWithTheirFlagsClear()
     {
-        TfrmMain w;
+        MainWindow w;
         w.createToolWindows();
-        auto* rem = frmRem;
-        auto* survey = frmSurvey;
-        QVERIFY(rem && survey);
-        QCOMPARE(rem->parentWidget(), &w);
-        QVERIFY(!rem->isVisible());
-        QVERIFY(!survey->isVisible());
-        QCOMPARE(rem->openFlag(), 0);
-        QCOMPARE(survey->openFlag(), 0);
+        auto* keyPanel = w.keyPanel();
+        auto* surveyPanel = w.surveyPanel();
+        QVERIFY(keyPanel && surveyPanel);
+        QCOMPARE(keyPanel->parentWidget(), &w);
+        QVERIFY(!keyPanel->isVisible());
+        QVERIFY(!surveyPanel->isVisible());
+        QCOMPARE(keyPanel->openFlag(), 0);
+        QCOMPARE(surveyPanel->openFlag(), 0);
     }
 
     void captionsInTheBandsHaveRoomAndKeepApart()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
-        w.sBarDblClick(); // the controls it reveals too
-        for (const char* band : {"pnlTop", "pnlRFBps", "pnlSend", "pnlRecv"}) {
+        w.onStatusBarDoubleClicked(); // the controls it reveals too
+        for (const char* band : {"setupBand", "radioRatePanel", "sendBand", "monitorBand"}) {
             QList<QWidget*> shown;
             for (QWidget* c :
                  w.findChild<QWidget*>(band)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -239,16 +239,16 @@ private slots:
 
     void statusBarDoubleClickRevealsTheOptionsOnce()
     {
-        TfrmMain w;
+        MainWindow w;
         w.show();
-        auto* setRFch = w.findChild<QPushButton*>("btnRFch");
+        auto* setRFch = w.findChild<QPushButton*>("setChannelButton");
         QCOMPARE(setRFch->text(), QStringLiteral("Set RFch"));
-        w.sBarDblClick();
-        QVERIFY(w.findChild<QMenu*>("mmOption")->menuAction()->isVisible());
+        w.onStatusBarDoubleClicked();
+        QVERIFY(w.findChild<QMenu*>("optionMenu")->menuAction()->isVisible());
         QCOMPARE(setRFch->text(), QStringLiteral("My RFch"));
-        QVERIFY(w.findChild<QPushButton*>("btnToRFch")->isVisible());
-        QVERIFY(w.findChild<QLabel*>("lblProID")->isVisible());
-        QVERIFY(w.findChild<IdPanel*>("pnlProID")->isVisible());
+        QVERIFY(w.findChild<QPushButton*>("remoteChannelButton")->isVisible());
+        QVERIFY(w.findChild<QLabel*>("productIdCaption")->isVisible());
+        QVERIFY(w.findChild<IdPanel*>("productIdPanel")->isVisible());
         setRFch->setText(QStringLiteral("changed"));
         QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
         QCOMPARE(setRFch->text(), QStringLiteral("changed"));

@@ -168,7 +168,7 @@ private slots:
     void keyReportsAndForeignCommandsGetNoAnswer()
     {
         Module m;
-        m.feedFromTerminal(encodeFrame({.command = cmd::KeyReport,
+        m.feedFromTerminal(encodeFrame({.command = cmd::kKeyReport,
                                         .sequence = 0,
                                         .src = kBroadcastId,
                                         .dst = kBroadcastId,
@@ -202,13 +202,13 @@ private slots:
         QFETCH(int, pause);
         Module m;
         m.feedFromTerminal(garbage, 0);
-        m.feedFromTerminal(request(cmd::Init, 23), pause);
+        m.feedFromTerminal(request(cmd::kInit, 23), pause);
         std::vector<Frame> answers;
         for (const auto& [t, bytes] : run(m, pause, pause + 1000))
             for (const Frame& f : framesOf(bytes))
                 answers.push_back(f);
         QCOMPARE(answers.size(), size_t(1));
-        QCOMPARE(answers[0].command, cmd::Init);
+        QCOMPARE(answers[0].command, cmd::kInit);
         QVERIFY(m.stats().bytesIgnored > 0);
     }
 
@@ -235,7 +235,7 @@ private slots:
         for (const QByteArray& block : terminal.blocks) {
             const auto f = decodeFrame(block);
             QVERIFY(f);
-            QCOMPARE(f->command, cmd::KeyReport);
+            QCOMPARE(f->command, cmd::kKeyReport);
             QCOMPARE(f->payload.first(4), QByteArray::fromHex("83410000"));
             const auto key = uint8_t(f->payload[4]);
             QVERIFY(key >= 1 && key <= 4);
@@ -540,7 +540,7 @@ private slots:
             QVERIFY(fd >= 0);
             QElapsedTimer timer;
             timer.start();
-            QCOMPARE(::write(fd, request(cmd::RFParameters, 23).constData(), 36), ssize_t(36));
+            QCOMPARE(::write(fd, request(cmd::kRfParameters, 23).constData(), 36), ssize_t(36));
             const QByteArray answer = readFor(fd, 15, 2000);
             const qint64 elapsed = timer.elapsed();
             QCOMPARE(answer.size(), 15);
@@ -584,7 +584,7 @@ private slots:
         fd = openSlave(runner.slavePath());
         QVERIFY(fd >= 0);
         QVERIFY(readFor(fd, 1, 200).isEmpty());
-        QCOMPARE(::write(fd, request(cmd::Init, 23).constData(), 36), ssize_t(36));
+        QCOMPARE(::write(fd, request(cmd::kInit, 23).constData(), 36), ssize_t(36));
         QCOMPARE(readFor(fd, 15, 2000).size(), 15);
         runner.withModule([](Module& m, Millis) { QVERIFY(m.stats().bytesIgnored >= 256 * 1024); });
         ::close(fd);
@@ -630,7 +630,7 @@ private slots:
         QCOMPARE(QFile::symLinkTarget(link), runner.slavePath());
         fd = openSlave(link);
         QVERIFY(fd >= 0);
-        QCOMPARE(::write(fd, request(cmd::RFParameters, 23).constData(), 36), ssize_t(36));
+        QCOMPARE(::write(fd, request(cmd::kRfParameters, 23).constData(), 36), ssize_t(36));
         QCOMPARE(readFor(fd, 15, 2000).size(), 15);
         ::close(fd);
     }

@@ -1,6 +1,6 @@
 // The monitor's line view on its own: the line container, character geometry, following the
 // newest line, selection, keyboard, clipboard and assistive technology.
-#include "Monitor.h"
+#include "MonitorView.h"
 #include "TestSupport.h"
 
 #include <QAccessible>

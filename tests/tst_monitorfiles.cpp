@@ -5,9 +5,9 @@
 #include "CodePage.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
-#include "Monitor.h"
+#include "MainWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -67,13 +67,13 @@ private:
 };
 
 // Keeps every block it is handed, to know what the log must hold.
-class RecordingWindow : public TfrmMain {
+class RecordingWindow : public MainWindow {
 public:
-    void DisplayRecvFrame(std::span<const uint8_t> block) override
+    void displayReceivedBlock(std::span<const uint8_t> block) override
     {
         blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
         received += qsizetype(block.size());
-        TfrmMain::DisplayRecvFrame(block);
+        MainWindow::displayReceivedBlock(block);
     }
     std::vector<QByteArray> blocks;
     qsizetype received = 0;
@@ -93,15 +93,15 @@ class MonitorFilesTest : public QObject {
     void save(const QString& name)
     {
         m_dialogs->fileNames.push_back(name);
-        m_main->mmSaveClick();
+        m_main->onSaveAsChosen();
     }
     void open(const QString& name)
     {
         m_dialogs->fileNames.push_back(name);
-        m_main->mmOpenClick();
+        m_main->onOpenChosen();
     }
-    QAction* logItem() const { return m_main->findChild<QAction*>(QStringLiteral("mmLog")); }
-    QLabel* logLabel() const { return m_main->findChild<QLabel*>(QStringLiteral("lblLog")); }
+    QAction* logItem() const { return m_main->findChild<QAction*>(QStringLiteral("logAction")); }
+    QLabel* logLabel() const { return m_main->findChild<QLabel*>(QStringLiteral("logSizeLabel")); }
     void startLog(const QString& name)
     {
         m_dialogs->fileNames.push_back(name);
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(readAll(file),
                  " 0Fh 5Ah 13h\r\n" + hex("93FA 967B 8CEA C3 B7 BD C4") + " ABC 0Dh 0Ah\r\n\r\nlast\r\n\r\n");
 
-        m_main->btnClearClick();
+        m_main->onMonitorClearClicked();
         m_main->statusPanels()->setPanelText(1, QString());
         open(file);
         QVERIFY(m_dialogs->messages.isEmpty());
@@ -160,10 +160,11 @@ private slots:
 
     void receivedTextIsSavedAsTheBytesReceived()
     {
-        m_main->lblSendTextClick(); // Text
+        m_main->toggleSendMode(); // Text
         QByteArray expected;
         const auto receive = [&](const QByteArray& block, const QByteArray& savedLine) {
-            m_main->DisplayRecvFrame({reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
+            m_main->displayReceivedBlock(
+                {reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
             expected += savedLine + "\r\n";
         };
         for (int b = 0x20; b <= 0xFF; ++b) {
@@ -187,12 +188,12 @@ private slots:
         QByteArray expected;
         for (int i = 0; i < 300; ++i) {
             const uint8_t block[] = {0x0F, uint8_t(i), 0xFF};
-            m_main->DisplayRecvFrame(block);
+            m_main->displayReceivedBlock(block);
             expected += QString::asprintf(" 0Fh %02Xh FFh\r\n", i & 0xFF).toLatin1();
         }
-        m_main->lblSendTextClick(); // Text
+        m_main->toggleSendMode(); // Text
         const QByteArray japanese = hex("93FA 967B");
-        m_main->DisplayRecvFrame(
+        m_main->displayReceivedBlock(
             {reinterpret_cast<const uint8_t*>(japanese.data()), size_t(japanese.size())});
         expected += japanese + "\r\n";
         const QString file = path("burst.Txt");
@@ -241,7 +242,7 @@ private slots:
         QCOMPARE(monitor()->lineCount(), 5000);
         QCOMPARE(monitor()->lines(), lines);
         const uint8_t block[] = {0x0F, 0x5A};
-        m_main->DisplayRecvFrame(block);
+        m_main->displayReceivedBlock(block);
         QCOMPARE(monitor()->lines(), QStringList{QStringLiteral(" 0Fh 5Ah")});
     }
 
@@ -266,7 +267,7 @@ private slots:
         QVERIFY(QFile::exists(path("report.Txt")));
         QCOMPARE(status(), path("report.Txt"));
         // The open dialog starts with the name saved last.
-        m_main->mmOpenClick(); // cancelled
+        m_main->onOpenChosen(); // cancelled
         QCOMPARE(m_dialogs->fileRequests.last().fileName, path("report.Txt"));
 
         writeFile(path("other.Txt"), "other\r\n");
@@ -274,9 +275,9 @@ private slots:
         QCOMPARE(monitor()->lines(), QStringList{QStringLiteral("other")});
         QCOMPARE(status(), path("other.Txt"));
         // The save dialog starts with the name opened last, also after a cancel.
-        m_main->mmSaveClick();
+        m_main->onSaveAsChosen();
         QCOMPARE(m_dialogs->fileRequests.last().fileName, path("other.Txt"));
-        m_main->mmSaveClick();
+        m_main->onSaveAsChosen();
         QCOMPARE(m_dialogs->fileRequests.last().fileName, path("other.Txt"));
 
         // A file that has no extension and exists opens as it is.
@@ -386,12 +387,12 @@ private slots:
     void theLogKeepsEveryLineAfterWhatTheFileHeld()
     {
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         const QString file = path("session.Txt");
         writeFile(file, "earlier session\r\n");
         QCOMPARE(logItem()->text(), QStringLiteral("ログ記録 (&Log)..."));
-        m_main->findChild<QCheckBox*>(QStringLiteral("ckLogTime"))->setChecked(true);
+        m_main->findChild<QCheckBox*>(QStringLiteral("timeStampBox"))->setChecked(true);
         startLog(path("session"));
         QVERIFY(logItem()->isChecked());
         const Dialogs::FileRequest& request = m_dialogs->fileRequests.last();
@@ -412,11 +413,11 @@ private slots:
         for (int i = 0; text.size() < 20000; ++i)
             text += "line " + QByteArray::number(i) + "\r\n";
         QVERIFY(receive(pty, frames));
-        m_main->btnClearClick();
+        m_main->onMonitorClearClicked();
         const size_t clearedAt = m_main->blocks.size();
         QVERIFY(receive(pty, text));
         const size_t binaryBlocks = m_main->blocks.size();
-        m_main->lblSendTextClick(); // Text
+        m_main->toggleSendMode(); // Text
         QVERIFY(receive(pty, frames.left(600 * 19)));
         const size_t blocks = m_main->blocks.size();
 
@@ -424,7 +425,7 @@ private slots:
         QStringList logged;
         QVERIFY(waitUntil(
             [&] {
-                logged = LoadMonitorFile(file).lines;
+                logged = loadMonitorFile(file).lines;
                 return logged.size() == qsizetype(blocks) + 1;
             },
             3000));
@@ -435,7 +436,7 @@ private slots:
             const std::span<const uint8_t> block = asBlock(m_main->blocks[i]);
             const QString line = logged[qsizetype(i) + 1];
             QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
-            QCOMPARE(line.mid(27), i < binaryBlocks ? RenderBinary(block) : RenderText(block));
+            QCOMPARE(line.mid(27), i < binaryBlocks ? renderBinary(block) : renderText(block));
         }
         const QStringList shown = monitor()->lines();
         QCOMPARE(shown.size(), qsizetype(blocks - clearedAt));
@@ -448,7 +449,7 @@ private slots:
         startLog(file);
         QVERIFY(receive(pty, "last"));
         m_main->close();
-        logged = LoadMonitorFile(file).lines;
+        logged = loadMonitorFile(file).lines;
         QCOMPARE(logged.size(), qsizetype(blocks) + 2);
         QVERIFY2(logged.last().endsWith(QStringLiteral(" =>last")), qPrintable(logged.last()));
     }
@@ -466,8 +467,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, reason);
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         const QString file = path(qPrintable(name));
         QDir(m_dir.path()).mkpath(QStringLiteral("folder.Txt"));
         std::optional<FileSizeLimit> limit;
@@ -494,10 +495,10 @@ private slots:
 
     void theChosenFontShowsItsSizeAndColour()
     {
-        auto* panel = m_main->findChild<QLabel*>(QStringLiteral("pnlFont"));
+        auto* panel = m_main->findChild<QLabel*>(QStringLiteral("fontPanel"));
         const QFont before = monitor()->font();
         const QColor black = monitor()->palette().color(QPalette::Text);
-        m_main->pnlFontDblClick(); // cancelled
+        m_main->onFontPanelDoubleClicked(); // cancelled
         QCOMPARE(panel->text(), QStringLiteral("Size:%1").arg(before.pointSize()));
         QCOMPARE(m_dialogs->fontOffered->colour, black);
         QFont chosen(QStringLiteral("IPAGothic"));
@@ -505,7 +506,7 @@ private slots:
         chosen.setBold(true);
         const QColor maroon(128, 0, 0);
         m_dialogs->fontAnswer = Dialogs::FontChoice{chosen, maroon};
-        m_main->pnlFontDblClick();
+        m_main->onFontPanelDoubleClicked();
         QCOMPARE(panel->text(), QStringLiteral("Size:14"));
         QCOMPARE(monitor()->font().pointSize(), 14);
         QVERIFY(monitor()->font().bold());
@@ -520,7 +521,7 @@ private slots:
         QVERIFY(painted);
         // The next choice starts from the colour in use.
         m_dialogs->fontAnswer.reset();
-        m_main->pnlFontDblClick();
+        m_main->onFontPanelDoubleClicked();
         QCOMPARE(m_dialogs->fontOffered->colour, maroon);
     }
 };

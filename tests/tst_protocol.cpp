@@ -15,24 +15,24 @@ class ProtocolTest : public QObject {
 private slots:
     void init()
     {
-        RFChannel = 33;
-        RFPower = 3;
-        RFRateCode = 7;
+        rfChannel = 33;
+        rfPower = 3;
+        rfRateCode = 7;
     }
 
     void hexValueReadsOneToEightDigits()
     {
-        QCOMPARE(HexValue(u"1FF").value(), 0x1FFu);
-        QCOMPARE(HexValue(u"ab").value(), 0xABu);
-        QCOMPARE(HexValue(u"FFFFFFFF").value(), 0xFFFFFFFFu);
-        QVERIFY(!HexValue(u"").has_value());
-        QVERIFY(!HexValue(u"zz").has_value());
-        QVERIFY(!HexValue(u"1 ").has_value());
-        QVERIFY(!HexValue(u"-1").has_value());
-        QVERIFY(!HexValue(u"123456789").has_value());
+        QCOMPARE(hexValue(u"1FF").value(), 0x1FFu);
+        QCOMPARE(hexValue(u"ab").value(), 0xABu);
+        QCOMPARE(hexValue(u"FFFFFFFF").value(), 0xFFFFFFFFu);
+        QVERIFY(!hexValue(u"").has_value());
+        QVERIFY(!hexValue(u"zz").has_value());
+        QVERIFY(!hexValue(u"1 ").has_value());
+        QVERIFY(!hexValue(u"-1").has_value());
+        QVERIFY(!hexValue(u"123456789").has_value());
     }
 
-    void parseHexPairs_data()
+    void hexPairsAreReadUntilAPairIsNoNumber_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
@@ -50,12 +50,12 @@ private slots:
         QTest::newRow("Japanese") << "あい" << QByteArray() << "0xあい";
         QTest::newRow("tab is no separator") << "12\t34" << hex("12") << "0x\t3";
     }
-    void parseHexPairs()
+    void hexPairsAreReadUntilAPairIsNoNumber()
     {
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, badPair);
-        const HexPairs p = ParseHexPairs(text);
+        const HexPairs p = parseHexPairs(text);
         QCOMPARE(p.badPair, badPair);
         if (badPair.isEmpty())
             QCOMPARE(p.bytes, bytes);
@@ -63,21 +63,21 @@ private slots:
 
     void keyReportPayloads()
     {
-        QCOMPARE(KeyReportPayload(u"83h 41h 00h 00h", 5).value(),
+        QCOMPARE(keyReportPayload(u"83h 41h 00h 00h", 5).value(),
                  (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0x00, 0x05, 0xFA}));
-        QCOMPARE(KeyReportPayload(u"83h 41h 00h 0Gh", 70).value(),
+        QCOMPARE(keyReportPayload(u"83h 41h 00h 0Gh", 70).value(),
                  (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0xFF, 0x46, 0xB9}));
-        QCOMPARE(KeyReportPayload(u"83xx41xx00xx00x", 204).value(),
+        QCOMPARE(keyReportPayload(u"83xx41xx00xx00x", 204).value(),
                  (std::array<uint8_t, 6>{0x83, 0x41, 0x00, 0x00, 0xCC, 0x33}));
-        QVERIFY(!KeyReportPayload(u"83h 41h 00h 00", 1).has_value()); // 14 characters
+        QVERIFY(!keyReportPayload(u"83h 41h 00h 00", 1).has_value()); // 14 characters
     }
 
     void headerBytes()
     {
-        QCOMPARE(SendHeaderBytes(QStringLiteral("SOH")), hex("01"));
-        QCOMPARE(SendHeaderBytes(QStringLiteral("STX")), hex("02"));
-        QCOMPARE(SendHeaderBytes(QStringLiteral("無し")), QByteArray());
-        QCOMPARE(SendHeaderBytes(QStringLiteral("stx")), QByteArray());
+        QCOMPARE(sendHeaderBytes(QStringLiteral("SOH")), hex("01"));
+        QCOMPARE(sendHeaderBytes(QStringLiteral("STX")), hex("02"));
+        QCOMPARE(sendHeaderBytes(QStringLiteral("無し")), QByteArray());
+        QCOMPARE(sendHeaderBytes(QStringLiteral("stx")), QByteArray());
     }
 
     void delimiterBytes_data()
@@ -103,21 +103,21 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QCOMPARE(SendDelimiterBytes(name), bytes);
+        QCOMPARE(sendDelimiterBytes(name), bytes);
     }
 
     void textLinesTravelInTheCodePage()
     {
-        QCOMPARE(TextLineBytes(QStringLiteral("ABC"), QStringLiteral("STX"), QStringLiteral("ETX")),
+        QCOMPARE(textLineBytes(QStringLiteral("ABC"), QStringLiteral("STX"), QStringLiteral("ETX")),
                  hex("02 41 42 43 03"));
-        QCOMPARE(TextLineBytes(QStringLiteral("無し"), QStringLiteral("無し"), QStringLiteral("CRLF")),
+        QCOMPARE(textLineBytes(QStringLiteral("無し"), QStringLiteral("無し"), QStringLiteral("CRLF")),
                  hex("96 B3 82 B5 0D 0A"));
-        QCOMPARE(TextLineBytes(QStringLiteral("a\x7F"
+        QCOMPARE(textLineBytes(QStringLiteral("a\x7F"
                                               "b"),
                                QStringLiteral("無し"), QStringLiteral("無し")),
                  hex("61 7F 62"));
         // Characters the code page lacks go out as "?", one for each.
-        QCOMPARE(TextLineBytes(QStringLiteral("é€😀x"), QStringLiteral("無し"), QStringLiteral("無し")),
+        QCOMPARE(textLineBytes(QStringLiteral("é€😀x"), QStringLiteral("無し"), QStringLiteral("無し")),
                  QByteArray("???x"));
     }
 
@@ -156,11 +156,11 @@ private slots:
 
     void deviceKindsBringTheRadioSettingsInRange()
     {
-        RFChannel = 10;
-        RFPower = 7;
-        DeviceLists l = ApplyDeviceKind(KindVintaC);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 3);
+        rfChannel = 10;
+        rfPower = 7;
+        DeviceLists l = applyDeviceKind(KindVintaC);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 3);
         QCOMPARE(l.channels.size(), 15);
         QCOMPARE(l.channels.first(), QStringLiteral("24ch"));
         QCOMPARE(l.powers, QStringList({"0pw", "1pw", "2pw", "3pw"}));
@@ -168,18 +168,18 @@ private slots:
         QCOMPARE(l.powerIndex, 3);
         QVERIFY(l.showRates);
 
-        RFChannel = 39; // only an edited file holds this, or a negative power
-        RFPower = -1;
-        l = ApplyDeviceKind(KindVintaC);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 0);
+        rfChannel = 39; // only an edited file holds this, or a negative power
+        rfPower = -1;
+        l = applyDeviceKind(KindVintaC);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 0);
         QCOMPARE(l.powerIndex, 0);
-        RFChannel = 38;
-        QCOMPARE(ApplyDeviceKind(KindVintaC).channelIndex, 14);
+        rfChannel = 38;
+        QCOMPARE(applyDeviceKind(KindVintaC).channelIndex, 14);
 
-        l = ApplyDeviceKind(KindVinta24B);
-        QCOMPARE(RFChannel, 0);
-        QCOMPARE(RFPower, 15);
+        l = applyDeviceKind(KindVinta24B);
+        QCOMPARE(rfChannel, 0);
+        QCOMPARE(rfPower, 15);
         QCOMPARE(l.channels.size(), 16);
         QCOMPARE(l.powers.last(), QStringLiteral("15pw"));
         QCOMPARE(l.powerIndex, 15);
@@ -188,37 +188,37 @@ private slots:
 
     void setUpPayloads()
     {
-        RFChannel = 33;
-        RFPower = 3;
-        RFRateCode = 7;
+        rfChannel = 33;
+        rfPower = 3;
+        rfRateCode = 7;
         const QByteArray c = hex("03 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
-        QCOMPARE(RFConfigPayload(KindVintaC), c);
-        QCOMPARE(RFInitPayload(KindVintaC), c);
-        RFPower = 9;
-        QCOMPARE(RFConfigPayload(KindVintaC)[0], char(3));
-        RFPower = -1;
-        QCOMPARE(RFConfigPayload(KindVintaC)[0], char(0));
-        QCOMPARE(RFInitPayload(KindVintaC)[0], char(0));
-        RFChannel = 5;
-        RFPower = 15;
-        QCOMPARE(RFConfigPayload(KindVinta24A),
+        QCOMPARE(rfConfigPayload(KindVintaC), c);
+        QCOMPARE(rfInitPayload(KindVintaC), c);
+        rfPower = 9;
+        QCOMPARE(rfConfigPayload(KindVintaC)[0], char(3));
+        rfPower = -1;
+        QCOMPARE(rfConfigPayload(KindVintaC)[0], char(0));
+        QCOMPARE(rfInitPayload(KindVintaC)[0], char(0));
+        rfChannel = 5;
+        rfPower = 15;
+        QCOMPARE(rfConfigPayload(KindVinta24A),
                  hex("05 0F 01 08 08 01 04 0A 05 03 05 FF FF 00 00 00 01 51 00 00 83 41"));
-        QCOMPARE(RFInitPayload(KindVinta24A),
+        QCOMPARE(rfInitPayload(KindVinta24A),
                  hex("05 0F 01 08 08 01 04 0A 05 03 05 00 FF FF 00 00 00 01 51 00 00 00 00"));
-        QCOMPARE(RFInitPayload(KindVinta24B), hex("05 0F 1E 01 00 04 00 0A 1E"));
-        QCOMPARE(ChannelForItem(KindVinta24A, 5), 5);
-        QCOMPARE(ChannelForItem(KindVintaC, 9), 33);
+        QCOMPARE(rfInitPayload(KindVinta24B), hex("05 0F 1E 01 00 04 00 0A 1E"));
+        QCOMPARE(channelForItem(KindVinta24A, 5), 5);
+        QCOMPARE(channelForItem(KindVintaC, 9), 33);
     }
 
     void remoteRFchFrames()
     {
         const std::array<uint8_t, 4> id{0x12, 0x34, 0x56, 0x78};
-        QCOMPARE(RemoteRFchFrame(KindVintaC, 6, 2, 10, id, 0x42),
+        QCOMPARE(remoteChannelFrame(KindVintaC, 6, 2, 10, id, 0x42),
                  hex("0F 5A 11 17 42 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
-        QCOMPARE(RemoteRFchFrame(KindVinta24A, 6, 2, 10, id, 0).size(), 21);
-        QCOMPARE(RemoteRFchFrame(KindVinta24B, 6, 2, 10, id, 0),
+        QCOMPARE(remoteChannelFrame(KindVinta24A, 6, 2, 10, id, 0).size(), 21);
+        QCOMPARE(remoteChannelFrame(KindVinta24B, 6, 2, 10, id, 0),
                  hex("0F 5A 0E 20 00 12 34 56 78 FF FF FF FF 06"));
-        QVERIFY(RemoteRFchFrame(7, 6, 2, 10, id, 0).isEmpty());
+        QVERIFY(remoteChannelFrame(7, 6, 2, 10, id, 0).isEmpty());
     }
 };
 

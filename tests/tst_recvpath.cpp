@@ -3,15 +3,15 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_linkstats.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
@@ -27,10 +27,10 @@ class RecvPathTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
 
     // The main window, opened on a fresh pseudo-terminal at start-up.
-    TfrmMain& window()
+    MainWindow& window()
     {
         m_pty = std::make_unique<Pty>();
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
@@ -38,7 +38,7 @@ class RecvPathTest : public QObject {
             ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         return *m_main;
     }
     QStringList monitorLines() { return m_main->monitor()->lines(); }
@@ -54,25 +54,25 @@ private slots:
 
     void aFrameReachesTheMonitorAndAnswersTheWait()
     {
-        TfrmMain& w = window();
-        QVERIFY(CommSettings.OpenFlag);
-        AnswerFlag = 0;
+        MainWindow& w = window();
+        QVERIFY(commSettings.portOpen);
+        answerReceived = 0;
         QTimer::singleShot(100, [this] { m_pty->write(hex("0F 5A 0E 13 01 12 34 56 78 9A BC DE F0 55")); });
         QElapsedTimer t;
         t.start();
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(),
                  QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
-        QCOMPARE(w.findChild<IdPanel*>("pnlSrcID")->text(), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(w.findChild<IdPanel*>("pnlDstID")->text(), QStringLiteral("9A BC DE F0 "));
+        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(w.findChild<IdPanel*>("destinationIdPanel")->text(), QStringLiteral("9A BC DE F0 "));
     }
 
     void textRepliesAreShownInTextModeAsOneLine()
     {
-        TfrmMain& w = window();
-        w.lblSendTextClick();                                     // Text
+        MainWindow& w = window();
+        w.toggleSendMode();                                       // Text
         m_pty->write(hex("82 B1 82 F1 82 C9 82 BF 82 CD 0D 0A")); // こんにちは CR LF
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(), QStringList(QStringLiteral("こんにちは 0Dh 0Ah")));
@@ -80,27 +80,27 @@ private slots:
 
     void thousandAndOneLinesThenOneBlockLeavesOneLine()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         MonitorView* m = w.monitor();
         m->setLines(QStringList(1001, QStringLiteral("old")));
         const uint8_t block[] = {0x41};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1);
         QCOMPARE(m->lines(), QStringList(QStringLiteral(" 41h")));
 
         m->setLines(QStringList(1000, QStringLiteral("old")));
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1001);
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(m->lineCount(), 1);
     }
 
     void timeStampsLeadTheLine()
     {
-        TfrmMain& w = window();
-        w.findChild<QCheckBox*>("ckLogTime")->setChecked(true);
+        MainWindow& w = window();
+        w.findChild<QCheckBox*>("timeStampBox")->setChecked(true);
         const uint8_t block[] = {0x0F, 0x5A};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         const QString line = w.monitor()->lines().value(0);
         QVERIFY2(QRegularExpression(
                      QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.0\\d{3} => 0Fh 5Ah$"))
@@ -111,35 +111,35 @@ private slots:
 
     void keyReportsGoToTheKeyPanelFirstShortBlocksToNobodyAndAllToTheLinkStatistics()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         w.createToolWindows();
-        w.mmPadClick(4);
-        w.mmSurveyClick();
-        frmSurvey->findChild<QPushButton*>("btnStart")->click();
-        auto* remStatus = frmRem->findChild<PanelStatusBar*>("sBar");
-        auto* surveyStatus = frmSurvey->findChild<PanelStatusBar*>("sBar");
+        w.onPadTypeChosen(4);
+        w.showSurveyPanel();
+        w.surveyPanel()->findChild<QPushButton*>("startButton")->click();
+        auto* keyPanelStatus = w.keyPanel()->findChild<PanelStatusBar*>("statusPanels");
+        auto* surveyStatus = w.surveyPanel()->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
         const auto feed = [&](const QByteArray& b) {
-            w.DisplayRecvFrame({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
+            w.displayReceivedBlock({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
         };
         feed(report);
-        QCOMPARE(remStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
+        QCOMPARE(keyPanelStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(surveyStatus->panelText(1), QString());
 
-        remStatus->setPanelText(1, QStringLiteral("untouched"));
+        keyPanelStatus->setPanelText(1, QStringLiteral("untouched"));
         for (int n = 1; n <= 3; ++n)
             feed(hex("13 13 13").left(n));
-        QCOMPARE(remStatus->panelText(1), QStringLiteral("untouched"));
+        QCOMPARE(keyPanelStatus->panelText(1), QStringLiteral("untouched"));
 
-        frmRem->close();
+        w.keyPanel()->close();
         feed(report);
         QCOMPARE(surveyStatus->panelText(1), QStringLiteral("83h 41h"));
 
         // The link statistics count every block, whichever panel took it, in either send mode.
-        w.lblSendTextClick();
+        w.toggleSendMode();
         QVERIFY(!w.binaryMode());
         feed(report);
-        const std::vector<LinkRow>& rows = frmLinkStats->stats().rows();
+        const std::vector<LinkRow>& rows = w.linkStatsWindow()->stats().rows();
         QCOMPARE(rows.size(), size_t(2));
         QCOMPARE(rows[0].frames, uint64_t(3));
         QCOMPARE(rows[0].duplicates, uint64_t(2));
@@ -149,10 +149,10 @@ private slots:
 
     void monitorClearAndTheMsgIdLabelBlankThePortState()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         const uint8_t block[] = {0x41};
-        for (const char* clearer : {"btnClear", "Label1"}) {
-            w.DisplayRecvFrame(block);
+        for (const char* clearer : {"monitorClearButton", "msgIdLabel"}) {
+            w.displayReceivedBlock(block);
             w.statusPanels()->setPanelText(0, QStringLiteral("x:OK"));
             QWidget* c = w.findChild<QWidget*>(clearer);
             QTest::mouseClick(c, Qt::LeftButton, {}, c->rect().center());
@@ -163,17 +163,17 @@ private slots:
 
     void aPulledCableEndsReceptionAndTheWindowStaysUsable()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         const QString name = m_pty->slavePath();
         m_pty->closeMaster();
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(w.statusPanels()->panelText(0), name + QStringLiteral(":OFF"));
         const uint8_t block[] = {0x41};
-        w.DisplayRecvFrame(block);
+        w.displayReceivedBlock(block);
         QCOMPARE(w.monitor()->lineCount(), 1);
         Pty other;
-        CommSettings.PortName = other.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = other.slavePath();
+        QVERIFY(commOpen());
         other.write("hello");
         QVERIFY(waitUntil([&] { return w.monitor()->lineCount() == 2; }));
     }
@@ -186,10 +186,10 @@ private slots:
         QTest::qWait(20);
         QElapsedTimer t;
         t.start();
-        CommClose();
+        commClose();
         QVERIFY(t.elapsed() < 500);
-        QVERIFY(!CommSettings.OpenFlag);
-        QVERIFY(!CommSettings.RunningFlag);
+        QVERIFY(!commSettings.portOpen);
+        QVERIFY(!commSettings.workerRunning);
     }
 
     // A handler inside a pass that runs an event loop in which the port is closed (a message box,
@@ -198,23 +198,23 @@ private slots:
     {
         struct ClosingView : RecordingView {
             bool closed = false;
-            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            void displayReceivedBlock(std::span<const uint8_t> block) override
             {
-                RecordingView::DisplayRecvFrame(block);
+                RecordingView::displayReceivedBlock(block);
                 if (closed)
                     return;
                 closed = true;
-                PumpWait(20);
-                CommClose();
+                pumpWait(20);
+                commClose();
             }
         } view;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08 0F 5A 0D"));
-        QVERIFY(waitUntil([&] { return view.closed && !CommSettings.OpenFlag; }));
-        QVERIFY(!CommSettings.RunningFlag);
-        QVERIFY(CommOpen());
+        QVERIFY(waitUntil([&] { return view.closed && !commSettings.portOpen; }));
+        QVERIFY(!commSettings.workerRunning);
+        QVERIFY(commOpen());
         pty.write(hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08"));
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
     }
@@ -224,13 +224,13 @@ private slots:
         RecordingView view;
         Pty pty;
         // The last port closed in the middle of a frame of 16 bytes.
-        RecvFrame.RecvState = 7;
-        RecvFrame.RecvLength = 16;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        receivedFrame.state = 7;
+        receivedFrame.length = 16;
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         const QByteArray frame = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         pty.write(frame);
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QCOMPARE(view.blocks, std::vector<QByteArray>{frame});
         QCOMPARE(view.srcShown, 1);
     }
@@ -243,13 +243,13 @@ private slots:
         struct ReopeningView : RecordingView {
             Pty* pty = nullptr;
             QByteArray answer;
-            void DisplayRecvFrame(std::span<const uint8_t> block) override
+            void displayReceivedBlock(std::span<const uint8_t> block) override
             {
-                RecordingView::DisplayRecvFrame(block);
+                RecordingView::displayReceivedBlock(block);
                 if (blocks.size() != 1)
                     return;
-                CommClose();
-                QVERIFY(CommOpen());
+                commClose();
+                QVERIFY(commOpen());
                 pty->write(answer);
                 QVERIFY(waitUntil([this] { return blocks.size() >= 2; }));
             }
@@ -257,28 +257,28 @@ private slots:
         Pty pty;
         view.pty = &pty;
         view.answer = hex("0F 5A 0E 13 00 21 22 23 24 25 26 27 28 29");
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         const QByteArray first = hex("0F 5A 0D 13 00 01 02 03 04 05 06 07 08");
         const QByteArray beforeClose = hex("0F 5A 0D 13 00 11 12 13 14 15 16 17 18 0F 5A 0E 13");
         pty.write(first + beforeClose);
         QVERIFY(waitUntil([&] { return view.blocks.size() >= 2; }));
         const QByteArray last = hex("0F 5A 0D 13 00 31 32 33 34 35 36 37 38");
-        AnswerFlag = 0;
+        answerReceived = 0;
         pty.write(last);
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QTest::qWait(150); // longer than the receive time-out: any cut-off piece would show now
         QCOMPARE(view.blocks, (std::vector<QByteArray>{first, view.answer, last}));
-        QCOMPARE(RecvFrame.RecvSrcID, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
+        QCOMPARE(receivedFrame.sourceId, (std::array<uint8_t, 4>{0x31, 0x32, 0x33, 0x34}));
     }
 
     void everyByteOfAFloodIsShown()
     {
         RecordingView view;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        CommSettings.RecvTout = 30;
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        commSettings.receiveTimeoutMs = 30;
+        QVERIFY(commOpen());
         const auto shownBytes = [&] {
             qsizetype shown = 0;
             for (const QByteArray& b : view.blocks)

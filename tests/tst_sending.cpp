@@ -3,10 +3,10 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
-#include "D_main.h"
 #include "DeviceSetup.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
+#include "MainWindow.h"
 #include "ModuleFrame.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -32,9 +32,9 @@ class SendingTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_w;
+    std::unique_ptr<MainWindow> m_w;
 
-    TfrmMain& window(const QByteArray& extraSettings = {})
+    MainWindow& window(const QByteArray& extraSettings = {})
     {
         m_pty = std::make_unique<Pty>();
         QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
@@ -42,26 +42,26 @@ class SendingTest : public QObject {
             ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n" + extraSettings);
         ini.close();
         setSettingsFilePath(ini.fileName());
-        m_w = std::make_unique<TfrmMain>();
+        m_w = std::make_unique<MainWindow>();
         m_w->show();
         m_w->activateWindow();
         if (!QTest::qWaitForWindowActive(m_w.get()))
             qWarning("the window did not become active");
-        FrameSeq = 0x10;
+        frameSequence = 0x10;
         return *m_w;
     }
     template <typename T> T* child(const char* name) { return m_w->findChild<T*>(QLatin1String(name)); }
     void setSendLine(const QString& msgId, const QString& src, const QString& dst, const QString& text)
     {
-        child<QLineEdit>("edtMsgID")->setText(msgId);
-        child<QLineEdit>("edtSrcID")->setText(src);
-        child<QLineEdit>("edtDstID")->setText(dst);
-        child<QComboBox>("cmbSend")->setEditText(text);
+        child<QLineEdit>("msgIdEdit")->setText(msgId);
+        child<QLineEdit>("sourceIdEdit")->setText(src);
+        child<QLineEdit>("destinationIdEdit")->setText(dst);
+        child<QComboBox>("sendTextBox")->setEditText(text);
     }
     QStringList history()
     {
         QStringList items;
-        auto* box = child<QComboBox>("cmbSend");
+        auto* box = child<QComboBox>("sendTextBox");
         for (int i = 0; i < box->count(); ++i)
             items << box->itemText(i);
         return items;
@@ -82,15 +82,15 @@ private slots:
     {
         window();
         for (int i = 0; i < 23; ++i)
-            CommandPayload[size_t(i)] = uint8_t(i);
-        FrameSeq = 0xFE;
-        SendModuleCommand(0x2A, 23);
+            commandPayload[size_t(i)] = uint8_t(i);
+        frameSequence = 0xFE;
+        sendModuleCommand(0x2A, 23);
         QByteArray expected = hex("0F 5A 24 2A FE FF FF FF FF FF FF FF FF");
         for (int i = 0; i < 23; ++i)
             expected.append(char(i));
         QCOMPARE(sent(36), expected);
-        SendModuleCommand(0x20, 0);
-        SendModuleCommand(0x20, 0);
+        sendModuleCommand(0x20, 0);
+        sendModuleCommand(0x20, 0);
         QCOMPARE(sent(26),
                  hex("0F 5A 0D 20 FF FF FF FF FF FF FF FF FF 0F 5A 0D 20 00 FF FF FF FF FF FF FF FF"));
     }
@@ -99,33 +99,33 @@ private slots:
     {
         window();
         QString maker;
-        SendKeyCode(70, maker, KindVintaC);
+        sendKeyCode(70, maker, KindVintaC);
         QCOMPARE(maker, QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(sent(19), hex("0F 5A 13 13 10 FF FF FF FF FF FF FF FF 83 41 00 00 46 B9"));
-        SendKeyCode(204, maker, KindVintaC);
+        sendKeyCode(204, maker, KindVintaC);
         QCOMPARE(sent(19).right(6), hex("83 41 00 00 CC 33"));
         maker = QStringLiteral("83h 41h 00h 0Gh");
-        SendKeyCode(5, maker, KindVintaC);
+        sendKeyCode(5, maker, KindVintaC);
         QCOMPARE(sent(19).right(6), hex("83 41 00 FF 05 FA"));
         maker = QStringLiteral("83h 41h 00h 00");
-        SendKeyCode(5, maker, KindVintaC);
+        sendKeyCode(5, maker, KindVintaC);
         maker.clear();
-        SendKeyCode(5, maker, 1); // Vinta-24B sends no key reports
+        sendKeyCode(5, maker, 1); // Vinta-24B sends no key reports
         QVERIFY(maker.isEmpty());
         expectNothingSent();
     }
 
     void binaryModeSendsTheComposedFrame()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "12 34 56 78", "01 02");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(15), hex("0F 5A 0F 13 10 FF FF FF FF 12 34 56 78 01 02"));
         setSendLine("1FF", "", "AB", "");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(13), hex("0F 5A 0D FF 11 FF FF FF FF AB FF FF FF"));
         setSendLine("zz", "FF FF FF FF", "FF FF FF FF", "0A 1");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(14), hex("0F 5A 0E 00 12 FF FF FF FF FF FF FF FF 0A"));
         QVERIFY(history().isEmpty());
     }
@@ -133,65 +133,65 @@ private slots:
     void refusedBinaryTextsWriteNothing()
     {
         ScriptedDialogs dialogs;
-        TfrmMain& w = window();
+        MainWindow& w = window();
         setSendLine("13", "FF FF FF FF", "FF FF FF FF", "0A 1 2");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text, QStringLiteral("'0x1 ' は整数ではありません"));
         setSendLine("13", "FF FF FF FF", "あい", "01");
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.last().text, QStringLiteral("'0xあい' は整数ではありません"));
         setSendLine("13", "FF FF FF FF", "FF FF FF FF", QString(162, u'A'));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(dialogs.messages.size(), 3);
         QVERIFY(dialogs.messages.last().text.contains(QStringLiteral("80")));
         expectNothingSent();
         // The refused sends took their sequence numbers.
         setSendLine("13", "", "", QString(160, u'A'));
-        w.btnSendClick();
+        w.onSendClicked();
         QCOMPARE(sent(93).left(5), hex("0F 5A 5D 13 13"));
     }
 
     void textModeAddsHeaderAndDelimiter()
     {
-        TfrmMain& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
-        w.lblSendTextClick();
+        MainWindow& w = window("SendHead=STX\r\nSendDlmt=ETX\r\n");
+        w.toggleSendMode();
         QVERIFY(!w.binaryMode());
-        child<QComboBox>("cmbSend")->setEditText(QStringLiteral("ABC"));
-        w.btnSendClick();
+        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("ABC"));
+        w.onSendClicked();
         QCOMPARE(sent(5), hex("02 41 42 43 03"));
 
-        CommSettings.SendHead = QStringLiteral("無し");
-        auto* dlmt = child<QComboBox>("cmbSendDlmt");
+        commSettings.sendHeader = QStringLiteral("無し");
+        auto* dlmt = child<QComboBox>("delimiterBox");
         const QStringList cases[] = {
             {"CRLF", "AT", "41540D0A"}, {"ACK", "x", "7806"}, {"NAK", "x", "7815"}, {"CR", "", "0D"}};
         for (const QStringList& c : cases) {
             dlmt->setEditText(c[0]);
-            child<QComboBox>("cmbSend")->setEditText(c[1]);
-            w.btnSendClick();
+            child<QComboBox>("sendTextBox")->setEditText(c[1]);
+            w.onSendClicked();
             const QByteArray expected = QByteArray::fromHex(c[2].toLatin1());
             QCOMPARE(sent(int(expected.size())), expected);
         }
         dlmt->setEditText(QStringLiteral("無し"));
-        child<QComboBox>("cmbSend")->setEditText(QString());
-        w.btnSendClick();
-        w.btnSendClick();
+        child<QComboBox>("sendTextBox")->setEditText(QString());
+        w.onSendClicked();
+        w.onSendClicked();
         expectNothingSent();
         QCOMPARE(history(), QStringList({"ABC", "AT", "x", ""}));
     }
 
     void historyIsExactAndUnlimited()
     {
-        TfrmMain& w = window();
-        w.lblSendTextClick();
+        MainWindow& w = window();
+        w.toggleSendMode();
         for (const char* text : {"abc", "ABC", "abc", "abc ", "ABC"}) {
-            child<QComboBox>("cmbSend")->setEditText(QLatin1String(text));
-            w.btnSendClick();
+            child<QComboBox>("sendTextBox")->setEditText(QLatin1String(text));
+            w.onSendClicked();
         }
         QCOMPARE(history(), QStringList({"abc", "ABC", "abc "}));
         for (int i = 0; i < 300; ++i) {
-            child<QComboBox>("cmbSend")->setEditText(QString::number(i));
-            w.btnSendClick();
+            child<QComboBox>("sendTextBox")->setEditText(QString::number(i));
+            w.onSendClicked();
         }
         QCOMPARE(history().size(), 303);
 
@@ -212,51 +212,51 @@ private slots:
                 }
             }
         });
-        child<QComboBox>("cmbSend")->setEditText(longText);
-        w.btnSendClick();
+        child<QComboBox>("sendTextBox")->setEditText(longText);
+        w.onSendClicked();
         reader.join();
         QCOMPARE(received, longText.toLatin1());
-        child<QComboBox>("cmbSend")->setCurrentIndex(303);
-        QCOMPARE(child<QComboBox>("cmbSend")->currentText(), longText);
+        child<QComboBox>("sendTextBox")->setCurrentIndex(303);
+        QCOMPARE(child<QComboBox>("sendTextBox")->currentText(), longText);
     }
 
     void aTypedDelimiterIsCommittedWithEnter()
     {
-        TfrmMain& w = window();
-        w.lblSendTextClick();
-        auto* dlmt = child<QComboBox>("cmbSendDlmt");
-        auto* send = child<QPushButton>("btnSend");
+        MainWindow& w = window();
+        w.toggleSendMode();
+        auto* dlmt = child<QComboBox>("delimiterBox");
+        auto* send = child<QPushButton>("sendButton");
         dlmt->lineEdit()->setFocus();
         dlmt->setEditText(QStringLiteral("0x55"));
         QTest::keyClick(dlmt->lineEdit(), Qt::Key_Return);
         QCOMPARE(dlmt->count(), 8);
         QCOMPARE(dlmt->itemText(7), QStringLiteral("0x55"));
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("0x55"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("0x55"));
         QVERIFY(send->hasFocus());
-        child<QComboBox>("cmbSend")->setEditText(QStringLiteral("A"));
-        w.btnSendClick();
+        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
+        w.onSendClicked();
         QCOMPARE(sent(2), hex("41 55"));
         dlmt->setCurrentIndex(4);
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("CRLF"));
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("CRLF"));
     }
 
     void enterInTheSendLineOnlyMovesTheFocus()
     {
-        TfrmMain& w = window();
-        w.lblSendTextClick();
-        auto* line = child<QComboBox>("cmbSend");
+        MainWindow& w = window();
+        w.toggleSendMode();
+        auto* line = child<QComboBox>("sendTextBox");
         line->lineEdit()->setFocus();
         line->setEditText(QStringLiteral("hello"));
         QTest::keyClick(line->lineEdit(), Qt::Key_Return);
-        QVERIFY(child<QPushButton>("btnSend")->hasFocus());
+        QVERIFY(child<QPushButton>("sendButton")->hasFocus());
         expectNothingSent();
         QCOMPARE(line->count(), 0);
     }
 
     void theSendModeLabelToggles()
     {
-        TfrmMain& w = window();
-        auto* label = child<ClickLabel>("lblSendText");
+        MainWindow& w = window();
+        auto* label = child<ClickLabel>("sendModeLabel");
         QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(label->text(), QStringLiteral("Text"));
         QCOMPARE(label->palette().color(QPalette::WindowText), w.palette().color(QPalette::WindowText));
@@ -282,38 +282,38 @@ private slots:
 
     void setRFchSendsTheChosenChannelPowerAndRate()
     {
-        TfrmMain& w = window();
-        child<QComboBox>("cmbRFch")->setCurrentIndex(9);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(3);
-        child<QRadioButton>("rb100k")->setChecked(true);
-        w.btnRFchClick();
+        MainWindow& w = window();
+        child<QComboBox>("channelBox")->setCurrentIndex(9);
+        child<QComboBox>("powerBox")->setCurrentIndex(3);
+        child<QRadioButton>("rate100kButton")->setChecked(true);
+        w.onSetChannelClicked();
         QCOMPARE(sent(36), hex("0F 5A 24 2A 10 FF FF FF FF FF FF FF FF 03 21 07 05 01 01 04 05 00 "
                                "FF FF FF FF FF FF FF FF FF FF 00 00 00 00"));
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFRateCode, 7);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfRateCode, 7);
     }
 
     void choicesNeverSentAreNotSaved()
     {
-        TfrmMain& w = window();
-        child<QComboBox>("cmbRFch")->setCurrentIndex(2);
-        child<QRadioButton>("rb500k")->setChecked(true);
+        MainWindow& w = window();
+        child<QComboBox>("channelBox")->setCurrentIndex(2);
+        child<QRadioButton>("rate500kButton")->setChecked(true);
         w.close();
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFRateCode, 7);
-        QFile ini(SettingsFilePath());
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfRateCode, 7);
+        QFile ini(settingsFilePath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains("RFch____=33"));
     }
 
     void initWaitsForAnAnswerThenInitialises()
     {
-        TfrmMain& w = window();
+        MainWindow& w = window();
         // The module answers the RF-settings frame after 50 ms.
         QElapsedTimer t;
         t.start();
         QTimer::singleShot(50, [this] { m_pty->write(hex("0F 5A 0D 2A 00 01 02 03 04 FF FF FF FF")); });
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY(t.elapsed() < 800);
         const QByteArray frames = sent(72);
         QCOMPARE(frames.left(5), hex("0F 5A 24 2A 10"));
@@ -322,62 +322,62 @@ private slots:
 
         // Without an answer the initialisation follows after the 1000 ms wait.
         t.restart();
-        w.btnInitClick();
+        w.onInitClicked();
         QVERIFY(t.elapsed() >= 1000);
         QCOMPARE(sent(72).mid(36, 5), hex("0F 5A 24 7E 13"));
     }
 
     void toRFchIsAddressedWithTheLastDestinationId()
     {
-        TfrmMain& w = window();
-        w.btnToRFchClick(); // no destination yet
+        MainWindow& w = window();
+        w.onRemoteChannelClicked(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
-        child<QComboBox>("cmbRFch")->setCurrentIndex(6);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(2);
-        child<QRadioButton>("rb500k")->setChecked(true);
-        w.btnToRFchClick();
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        child<QComboBox>("channelBox")->setCurrentIndex(6);
+        child<QComboBox>("powerBox")->setCurrentIndex(2);
+        child<QRadioButton>("rate500kButton")->setChecked(true);
+        w.onRemoteChannelClicked();
         QCOMPARE(sent(17), hex("0F 5A 11 17 10 12 34 56 78 FF FF FF FF 21 02 1E 0A"));
-        QCOMPARE(RFChannel, 33); // the radio settings stay as they were
+        QCOMPARE(rfChannel, 33); // the radio settings stay as they were
     }
 
     void kindBSendsChannelAndPowerAsTwoFrames()
     {
-        TfrmMain& w = window();
-        auto* device = child<QComboBox>("cmbDevice");
+        MainWindow& w = window();
+        auto* device = child<QComboBox>("deviceBox");
         device->setCurrentIndex(1);
-        w.cmbDeviceCloseUp();
-        QVERIFY(!child<QWidget>("pnlRFBps")->isVisible());
-        child<QComboBox>("cmbRFch")->setCurrentIndex(5);
-        child<QComboBox>("cmbRFpw")->setCurrentIndex(7);
+        w.onDeviceChosen();
+        QVERIFY(!child<QWidget>("radioRatePanel")->isVisible());
+        child<QComboBox>("channelBox")->setCurrentIndex(5);
+        child<QComboBox>("powerBox")->setCurrentIndex(7);
         QElapsedTimer t;
         t.start();
-        w.btnRFchClick();
+        w.onSetChannelClicked();
         QVERIFY(t.elapsed() >= 99); // the tick counts whole milliseconds
         QCOMPARE(sent(28),
                  hex("0F 5A 0E 20 10 FF FF FF FF FF FF FF FF 05 0F 5A 0E 21 11 FF FF FF FF FF FF FF FF 07"));
-        QCOMPARE(RFChannel, 5);
+        QCOMPARE(rfChannel, 5);
     }
 
     void sourceIdDoubleClickCopiesTheDestination()
     {
-        TfrmMain& w = window();
-        auto* msgId = child<QLineEdit>("edtMsgID");
-        auto* src = child<QLineEdit>("edtSrcID");
+        MainWindow& w = window();
+        auto* msgId = child<QLineEdit>("msgIdEdit");
+        auto* src = child<QLineEdit>("sourceIdEdit");
         msgId->setText(QStringLiteral("77"));
-        w.lblSendSrcIDDblClick();
+        w.onSourceIdLabelDoubleClicked();
         QCOMPARE(src->text(), QString());
         QCOMPARE(msgId->text(), QStringLiteral("77"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 FF FF FF FF"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("pnlDstID")->text().isEmpty(); }));
-        auto* label = child<ClickLabel>("lblSendSrcID");
+        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        auto* label = child<ClickLabel>("sourceIdLabel");
         QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(src->text(), QStringLiteral("FF FF FF FF "));
         QCOMPARE(msgId->text(), QStringLiteral("13"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 0A 0B 0C 0D"));
-        QVERIFY(waitUntil([this] { return child<IdPanel>("pnlDstID")->text().startsWith(u'0'); }));
-        w.lblSendSrcIDDblClick();
+        QVERIFY(waitUntil([this] { return child<IdPanel>("destinationIdPanel")->text().startsWith(u'0'); }));
+        w.onSourceIdLabelDoubleClicked();
         QCOMPARE(src->text(), QStringLiteral("0A 0B 0C 0D "));
         QCOMPARE(msgId->text(), QStringLiteral("11"));
     }
@@ -385,22 +385,22 @@ private slots:
     void setUpButtonsOpenAClosedPortAndReportOnlyWhenAsked()
     {
         ScriptedDialogs dialogs;
-        TfrmMain& w = window();
-        CommClose();
-        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        w.btnRFchClick();
-        w.btnInitClick();
+        MainWindow& w = window();
+        commClose();
+        commSettings.portName = QStringLiteral("/dev/no-such-port");
+        w.onSetChannelClicked();
+        w.onInitClicked();
         QVERIFY(dialogs.messages.isEmpty()); // start-up left error reporting off
-        OpenErrorReport = 1;
-        w.btnRFchClick();
+        reportOpenErrors = 1;
+        w.onSetChannelClicked();
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("INVALID HANDLE\n")));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
         expectNothingSent();
 
-        CommSettings.PortName = m_pty->slavePath();
-        w.btnRFchClick();
-        QVERIFY(CommSettings.OpenFlag);
+        commSettings.portName = m_pty->slavePath();
+        w.onSetChannelClicked();
+        QVERIFY(commSettings.portOpen);
         QCOMPARE(sent(36).left(4), hex("0F 5A 24 2A"));
     }
 };

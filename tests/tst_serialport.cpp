@@ -103,20 +103,20 @@ private slots:
     {
         Pty pty;
         RecordingView view;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OK"));
         QByteArray sent;
         for (int i = 0; i < 300; ++i) {
             const QByteArray block(i % 17, char(i));
             sent += block;
-            CommWrite(block);
+            commWrite(block);
         }
         QCOMPARE(pty.read(int(sent.size())), sent);
-        CommClose();
+        commClose();
         QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OFF"));
-        QCOMPARE(int(CommSettings.OpenFlag), 0);
-        QCOMPARE(int(CommSettings.RunningFlag), 0);
+        QCOMPARE(int(commSettings.portOpen), 0);
+        QCOMPARE(int(commSettings.workerRunning), 0);
     }
 
     void aPortIsOpenedOnlyOnceAndTheRefusalNamesItsHolder()
@@ -199,11 +199,11 @@ private slots:
         QFETCH(int, dataBits);
         QFETCH(int, expectedParity);
         QFETCH(int, expectedStop);
-        TCommSettings s;
-        s.BaudRate = baud;
-        s.ByteSize = byteSize;
-        s.Parity__ = parity;
-        s.StopBits = stopBits;
+        CommSettings s;
+        s.baudRate = baud;
+        s.dataBits = byteSize;
+        s.parity = parity;
+        s.stopBits = stopBits;
         const LineSettings l = lineSettingsFor(s);
         QCOMPARE(l.bitRate, rate);
         QCOMPARE(l.dataBits, dataBits);
@@ -229,10 +229,10 @@ private slots:
         QFETCH(int, stopBits);
         QFETCH(unsigned, speed);
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        CommSettings.BaudRate = baud;
-        CommSettings.StopBits = stopBits;
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        commSettings.baudRate = baud;
+        commSettings.stopBits = stopBits;
+        QVERIFY(commOpen());
         const struct termios2 t = lineOf(pty.masterFd());
         QCOMPARE(t.c_ospeed, speed);
         QCOMPARE(bool(t.c_cflag & CSTOPB), stopBits == 2);
@@ -275,10 +275,10 @@ private slots:
             QStringList calls;
         } recorder;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        CommWrite(QByteArrayLiteral("x"));
-        CommClose();
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
+        commWrite(QByteArrayLiteral("x"));
+        commClose();
         QCOMPARE(recorder.calls, QStringList({"open", "configure", "DTR low", "RTS low", "write", "DTR low",
                                               "RTS low", "close"}));
     }
@@ -287,17 +287,17 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingView view;
-        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        OpenErrorReport = 0;
-        QVERIFY(!CommOpen());
+        commSettings.portName = QStringLiteral("/dev/no-such-port");
+        reportOpenErrors = 0;
+        QVERIFY(!commOpen());
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(view.portStatus, QStringLiteral("/dev/no-such-port:OFF"));
-        QCOMPARE(int(CommSettings.ErrorFlag), 1);
-        QCOMPARE(int(CommSettings.OpenFlag), 0);
+        QCOMPARE(int(commSettings.linkError), 1);
+        QCOMPARE(int(commSettings.portOpen), 0);
 
-        OpenErrorReport = 1;
-        CommSettings.PortName.clear();
-        QVERIFY(!CommOpen());
+        reportOpenErrors = 1;
+        commSettings.portName.clear();
+        QVERIFY(!commOpen());
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].text,
                  QStringLiteral("INVALID HANDLE\n") + openFailureReason(QStringLiteral("/dev/"), EISDIR));
@@ -309,40 +309,40 @@ private slots:
     {
         Pty pty;
         RecordingView view;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
+        QVERIFY(commOpen());
         const QString name = pty.slavePath();
         QCOMPARE(view.portStatuses, QStringList({name + ":OK", name + ":OFF", name + ":OK"}));
-        QCOMPARE(int(CommSettings.RunningFlag), 1);
+        QCOMPARE(int(commSettings.workerRunning), 1);
     }
 
     void writingToAClosedPortDoesNothing()
     {
         ScriptedDialogs dialogs;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
-        CommClose();
-        AnswerFlag = 1;
-        CommWrite(QByteArrayLiteral("abc"));
-        QCOMPARE(int(AnswerFlag), 0);
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
+        commClose();
+        answerReceived = 1;
+        commWrite(QByteArrayLiteral("abc"));
+        QCOMPARE(int(answerReceived), 0);
         QVERIFY(dialogs.messages.isEmpty());
         QVERIFY(pty.readFor(50).isEmpty());
-        CommClose(); // closing twice is harmless
+        commClose(); // closing twice is harmless
     }
 
     void aPulledCableClosesThePortInsteadOfSpinning()
     {
         Pty pty;
         RecordingView view;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         const clock_t before = clock();
         pty.closeMaster();
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag && !CommSettings.RunningFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen && !commSettings.workerRunning; }));
         QCOMPARE(view.portStatus, pty.slavePath() + QStringLiteral(":OFF"));
-        QCOMPARE(int(CommSettings.ErrorFlag), 1);
+        QCOMPARE(int(commSettings.linkError), 1);
         QTest::qWait(300);
         // A worker spinning on the dead device would have burnt the whole wait.
         QVERIFY(double(clock() - before) / CLOCKS_PER_SEC < 0.25);
@@ -353,19 +353,19 @@ private slots:
         ScriptedDialogs dialogs;
         RecordingView view;
         Pty pty;
-        CommSettings.PortName = pty.slavePath();
-        QVERIFY(CommOpen());
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         // The worker sees the hang-up too; the write must not wait for it.
         dialogs.onMessage = [](const ScriptedDialogs::Message&) {};
         pty.closeMaster();
-        CommWrite(QByteArrayLiteral("data"));
-        if (CommSettings.OpenFlag) {
+        commWrite(QByteArrayLiteral("data"));
+        if (commSettings.portOpen) {
             QCOMPARE(dialogs.messages.size(), 1);
             QCOMPARE(dialogs.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
             QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
         }
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
-        QCOMPARE(int(CommSettings.ErrorFlag), 1);
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
+        QCOMPARE(int(commSettings.linkError), 1);
         QVERIFY(view.portStatus.endsWith(QStringLiteral(":OFF")));
     }
 
@@ -373,40 +373,40 @@ private slots:
     // adapter plugged in again.
     void aReplugReopensThePortSilentlyOnlyWhenAsked_data()
     {
-        QTest::addColumn<bool>("autoReconnect");
+        QTest::addColumn<bool>("asked");
         QTest::newRow("on") << true;
         QTest::newRow("off") << false;
     }
     void aReplugReopensThePortSilentlyOnlyWhenAsked()
     {
-        QFETCH(bool, autoReconnect);
+        QFETCH(bool, asked);
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyUSB0"));
         ScriptedDialogs dialogs;
         RecordingView view;
         PortReconnect reconnect;
-        AutoReconnect = autoReconnect;
-        OpenErrorReport = 1; // failed opens are reported, but not those of the watch
+        autoReconnect = asked;
+        reportOpenErrors = 1; // failed opens are reported, but not those of the watch
         auto pty = std::make_unique<Pty>();
         QVERIFY(QFile::link(pty->slavePath(), link));
-        CommSettings.PortName = link;
-        QVERIFY(CommOpen());
+        commSettings.portName = link;
+        QVERIFY(commOpen());
 
         pty->closeMaster();
-        QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(view.portStatus, link + QStringLiteral(":OFF"));
-        QCOMPARE(reconnect.watching(), autoReconnect);
+        QCOMPARE(reconnect.watching(), asked);
         QTest::qWait(2 * PortReconnect::kCheckMs);
-        QVERIFY(!CommSettings.OpenFlag);
+        QVERIFY(!commSettings.portOpen);
 
         pty = std::make_unique<Pty>();
         QVERIFY(QFile::remove(link) && QFile::link(pty->slavePath(), link));
         QElapsedTimer back;
         back.start();
-        QCOMPARE(waitUntil([] { return CommSettings.OpenFlag != 0; }, 2000), autoReconnect);
+        QCOMPARE(waitUntil([] { return commSettings.portOpen != 0; }, 2000), asked);
         QVERIFY(dialogs.messages.isEmpty());
         QVERIFY(!reconnect.watching());
-        if (!autoReconnect)
+        if (!asked)
             return;
         QVERIFY(back.elapsed() < 1000);
         QCOMPARE(view.portStatuses.mid(view.portStatuses.lastIndexOf(link + QStringLiteral(":OFF"))),
@@ -421,50 +421,50 @@ private slots:
     {
         RecordingView view;
         PortReconnect reconnect;
-        AutoReconnect = true;
-        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        QVERIFY(!CommOpen());
+        autoReconnect = true;
+        commSettings.portName = QStringLiteral("/dev/no-such-port");
+        QVERIFY(!commOpen());
         QVERIFY(!reconnect.watching());
 
         const auto lose = [&](Pty& pty) {
-            CommSettings.PortName = pty.slavePath();
-            QVERIFY(CommOpen());
+            commSettings.portName = pty.slavePath();
+            QVERIFY(commOpen());
             pty.closeMaster();
-            QVERIFY(waitUntil([] { return !CommSettings.OpenFlag; }));
+            QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
             QVERIFY(reconnect.watching());
         };
         Pty first;
         lose(first);
-        CommClose(); // the settings dialog, Quit
+        commClose(); // the settings dialog, Quit
         QVERIFY(!reconnect.watching());
         Pty second;
         lose(second);
-        CommSettings.PortName = QStringLiteral("/dev/no-such-port");
-        QVERIFY(!CommOpen()); // Set RFch, Init
+        commSettings.portName = QStringLiteral("/dev/no-such-port");
+        QVERIFY(!commOpen()); // Set RFch, Init
         QVERIFY(!reconnect.watching());
     }
 
     void waitsProcessEventsAndHonourTheirTimes()
     {
-        AnswerFlag = 1;
-        QVERIFY(WaitForAnswer(0));
-        AnswerFlag = 0;
+        answerReceived = 1;
+        QVERIFY(waitForAnswer(0));
+        answerReceived = 0;
         QElapsedTimer t;
         t.start();
-        QVERIFY(!WaitForAnswer(0));
-        QVERIFY(!WaitForAnswer(150));
+        QVERIFY(!waitForAnswer(0));
+        QVERIFY(!waitForAnswer(150));
         QVERIFY(t.elapsed() >= 150);
-        QTimer::singleShot(50, [] { AnswerFlag = 1; });
+        QTimer::singleShot(50, [] { answerReceived = 1; });
         t.restart();
-        QVERIFY(WaitForAnswer(2000));
+        QVERIFY(waitForAnswer(2000));
         QVERIFY(t.elapsed() < 1000);
 
         t.restart();
-        PumpWait(0);
+        pumpWait(0);
         QVERIFY(t.elapsed() < 20);
         bool ran = false;
         QTimer::singleShot(10, [&] { ran = true; });
-        PumpWait(100);
+        pumpWait(100);
         QVERIFY(ran);
         QVERIFY(t.elapsed() >= 99); // the tick counts whole milliseconds
     }

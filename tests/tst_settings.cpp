@@ -55,47 +55,47 @@ private slots:
     {
         QFETCH(bool, folderWritable);
         QFETCH(QString, expected);
-        QCOMPARE(DefaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
+        QCOMPARE(defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
                                      QStringLiteral("/home/u/.config")),
                  expected);
         // The test program's folder is writable; a file named on the command line takes precedence.
         setSettingsFilePath({});
-        QVERIFY(SettingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
+        QVERIFY(settingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
         setSettingsFilePath(path());
-        QCOMPARE(SettingsFilePath(), path());
+        QCOMPARE(settingsFilePath(), path());
     }
 
     void theConfigurationFolderIsMadeAtTheFirstSave()
     {
         const QString nested = m_dir.filePath(QStringLiteral("config/zelvoterm/zelvoterm.ini"));
         setSettingsFilePath(nested);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(QFileInfo(nested).isFile());
     }
 
     void missingFileGivesDefaultsAndSavingWritesEveryKey()
     {
-        CommSettings.PortName = QStringLiteral("junk");
-        RFChannel = 1;
-        AutoReconnect = true;
-        LoadSettings();
-        const TCommSettings& s = CommSettings;
-        QCOMPARE(s.PortName, QStringLiteral("COM1"));
-        QCOMPARE(s.BaudRate, 38400);
-        QCOMPARE(s.ByteSize, 8);
-        QCOMPARE(s.StopBits, 1);
-        QCOMPARE(s.Parity__, QStringLiteral("NONE"));
-        QCOMPARE(s.SendHead, QStringLiteral("無し"));
-        QCOMPARE(s.SendDlmt, QStringLiteral("無し"));
-        QCOMPARE(s.RecvHead, QStringLiteral("無し"));
-        QCOMPARE(s.RecvDlmt, QStringLiteral("無し"));
-        QCOMPARE(s.RecvTout, 100);
-        QCOMPARE(RFChannel, 33);
-        QCOMPARE(RFPower, 3);
-        QCOMPARE(RFRateCode, 7);
-        QCOMPARE(AutoReconnect, false);
+        commSettings.portName = QStringLiteral("junk");
+        rfChannel = 1;
+        autoReconnect = true;
+        loadSettings();
+        const CommSettings& s = commSettings;
+        QCOMPARE(s.portName, QStringLiteral("COM1"));
+        QCOMPARE(s.baudRate, 38400);
+        QCOMPARE(s.dataBits, 8);
+        QCOMPARE(s.stopBits, 1);
+        QCOMPARE(s.parity, QStringLiteral("NONE"));
+        QCOMPARE(s.sendHeader, QStringLiteral("無し"));
+        QCOMPARE(s.sendDelimiter, QStringLiteral("無し"));
+        QCOMPARE(s.receiveHeader, QStringLiteral("無し"));
+        QCOMPARE(s.receiveDelimiter, QStringLiteral("無し"));
+        QCOMPARE(s.receiveTimeoutMs, 100);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(rfPower, 3);
+        QCOMPARE(rfRateCode, 7);
+        QCOMPARE(autoReconnect, false);
 
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         const QByteArray expected =
             QByteArray("[COMPORT]\r\nPortName=COM1\r\nBaudRate=38400\r\nByteSize=8\r\n"
                        "StopBits=1\r\nParity__=NONE\r\nSendHead=") +
@@ -110,34 +110,34 @@ private slots:
     {
         writeFile("[comport]\r\nBaudRate=abc\r\nRecvTout=\r\nPortName=\r\nstopbits = 2 \r\n"
                   "ByteSize=99999999999999\r\n[Dev.920M]\r\nRFch____=-5\r\nRFpw____=3.5\r\n");
-        LoadSettings();
-        QCOMPARE(CommSettings.BaudRate, 38400);
-        QCOMPARE(CommSettings.RecvTout, 100);
-        QCOMPARE(CommSettings.PortName, QString()); // present but empty: empty, not the default
-        QCOMPARE(CommSettings.StopBits, 2);         // names compare case-insensitively, blanks trimmed
-        QCOMPARE(CommSettings.ByteSize, 8);
-        QCOMPARE(RFChannel, -5);
-        QCOMPARE(RFPower, 3);
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 38400);
+        QCOMPARE(commSettings.receiveTimeoutMs, 100);
+        QCOMPARE(commSettings.portName, QString()); // present but empty: empty, not the default
+        QCOMPARE(commSettings.stopBits, 2);         // names compare case-insensitively, blanks trimmed
+        QCOMPARE(commSettings.dataBits, 8);
+        QCOMPARE(rfChannel, -5);
+        QCOMPARE(rfPower, 3);
     }
 
     void negativeTimeOutIsKeptAsWritten()
     {
         writeFile("[COMPORT]\nRecvTout=-1\n");
-        LoadSettings();
-        QCOMPARE(CommSettings.RecvTout, -1);
-        QVERIFY(SaveSettings());
+        loadSettings();
+        QCOMPARE(commSettings.receiveTimeoutMs, -1);
+        QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains("RecvTout=-1\r\n"));
     }
 
     void japaneseTextsTravelAsCodePageBytes()
     {
-        CommSettings.SendDlmt = QStringLiteral("無し");
-        CommSettings.PortName = QStringLiteral("ポート");
-        QVERIFY(SaveSettings());
+        commSettings.sendDelimiter = QStringLiteral("無し");
+        commSettings.portName = QStringLiteral("ポート");
+        QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains(QByteArray("SendDlmt=") + hex("96B382B5") + "\r\n"));
-        CommSettings = TCommSettings{};
-        LoadSettings();
-        QCOMPARE(CommSettings.PortName, QStringLiteral("ポート"));
+        commSettings = CommSettings{};
+        loadSettings();
+        QCOMPARE(commSettings.portName, QStringLiteral("ポート"));
     }
 
     void quotedValuesAreReadWithoutTheirQuotes_data()
@@ -158,8 +158,8 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QString, text);
         writeFile("[COMPORT]\r\nPortName=" + stored + "\r\n");
-        LoadSettings();
-        QCOMPARE(CommSettings.PortName, text);
+        loadSettings();
+        QCOMPARE(commSettings.portName, text);
     }
 
     // A text the user has not changed goes back as it was read, even where decoding and encoding
@@ -173,23 +173,23 @@ private slots:
                                 "\r\nRecvTout=100\r\nAutoReconnect=1\r\n"
                                 "[Dev.920M]\r\nRFch____=33\r\nRFpw____=3\r\nRFbp____=7\r\n";
         writeFile(file);
-        LoadSettings();
-        QCOMPARE(CommSettings.PortName, QStringLiteral("COM3"));
-        QCOMPARE(AutoReconnect, true);
-        QCOMPARE(CommSettings.SendDlmt, QStringLiteral("\x1A\x1C\x7F"));
-        QVERIFY(SaveSettings());
+        loadSettings();
+        QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+        QCOMPARE(autoReconnect, true);
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("\x1A\x1C\x7F"));
+        QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), file);
-        CommSettings.RecvDlmt = QStringLiteral("CR");
-        QVERIFY(SaveSettings());
+        commSettings.receiveDelimiter = QStringLiteral("CR");
+        QVERIFY(saveSettings());
         QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
     }
 
     void otherSectionsAndKeysSurviveASave()
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
-        LoadSettings();
-        QCOMPARE(CommSettings.BaudRate, 9600);
-        QVERIFY(SaveSettings());
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
+        QVERIFY(saveSettings());
         const QByteArray bytes = fileBytes();
         QVERIFY(
             bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
@@ -204,12 +204,12 @@ private slots:
         for (int i = 0; i < 256; ++i)
             junk.append(char(i));
         writeFile(junk);
-        LoadSettings();
-        QCOMPARE(CommSettings.BaudRate, 38400);
-        QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
-        QVERIFY(SaveSettings());
-        LoadSettings();
-        QVERIFY(CommSettings.PortName.startsWith(QStringLiteral("COM7")));
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 38400);
+        QVERIFY(commSettings.portName.startsWith(QStringLiteral("COM7")));
+        QVERIFY(saveSettings());
+        loadSettings();
+        QVERIFY(commSettings.portName.startsWith(QStringLiteral("COM7")));
     }
 
     // What the settings file's place holds instead of a readable regular file loads the defaults at
@@ -251,13 +251,13 @@ private slots:
         // On a thread of its own, so that a load that waits for a FIFO's writer fails the test.
         auto loaded = std::make_shared<std::atomic<bool>>(false);
         std::thread([loaded] {
-            LoadSettings();
+            loadSettings();
             *loaded = true;
         }).detach();
         QVERIFY(waitUntil([&] { return loaded->load(); }, 1000));
-        QCOMPARE(CommSettings.BaudRate, 38400);
+        QCOMPARE(commSettings.baudRate, 38400);
 
-        QVERIFY(!SaveSettings());
+        QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
         const QFileInfo after(path());
         QCOMPARE(after.isSymLink(), before.isSymLink());
@@ -281,10 +281,10 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("[COMPORT]\r\nBaudRate=9600\r\n");
         }
-        LoadSettings();
-        QCOMPARE(CommSettings.BaudRate, 9600);
-        CommSettings.BaudRate = 115200;
-        QVERIFY(SaveSettings());
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
+        commSettings.baudRate = 115200;
+        QVERIFY(saveSettings());
         QCOMPARE(QFileInfo(path()).symLinkTarget(), m_dir.filePath(QStringLiteral("real/middle.ini")));
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("real/middle.ini"))).isSymLink());
         QFile f(target);
@@ -296,7 +296,7 @@ private slots:
 
         // A link to a file that does not exist yet creates it there.
         QFile::remove(target);
-        QVERIFY(SaveSettings());
+        QVERIFY(saveSettings());
         QVERIFY(QFileInfo(target).isFile());
         QVERIFY(QFileInfo(path()).isSymLink());
         QFile::remove(path());
@@ -304,15 +304,15 @@ private slots:
 
     void loadClearsTheOpenAndRunningFlagsAndSilencesOpenErrors()
     {
-        CommSettings.OpenFlag = 1;
-        CommSettings.RunningFlag = 1;
-        CommSettings.ErrorFlag = 1;
-        OpenErrorReport = 1;
-        LoadSettings();
-        QCOMPARE(int(CommSettings.OpenFlag), 0);
-        QCOMPARE(int(CommSettings.RunningFlag), 0);
-        QCOMPARE(int(CommSettings.ErrorFlag), 1);
-        QCOMPARE(int(OpenErrorReport), 0);
+        commSettings.portOpen = 1;
+        commSettings.workerRunning = 1;
+        commSettings.linkError = 1;
+        reportOpenErrors = 1;
+        loadSettings();
+        QCOMPARE(int(commSettings.portOpen), 0);
+        QCOMPARE(int(commSettings.workerRunning), 0);
+        QCOMPARE(int(commSettings.linkError), 1);
+        QCOMPARE(int(reportOpenErrors), 0);
     }
 
     void failedSaveReportsTheRestAndLeavesTheOldFileWhole()
@@ -329,13 +329,13 @@ private slots:
         // A folder that cannot take the temporary file: a path inside a regular file works for root too.
         const QString impossible = locked + QStringLiteral("/inside.ini");
         setSettingsFilePath(impossible);
-        QVERIFY(!SaveSettings());
+        QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + impossible);
 
         QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
                               QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setSettingsFilePath(locked);
-        const bool saved = SaveSettings();
+        const bool saved = saveSettings();
         QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (getuid() != 0) {

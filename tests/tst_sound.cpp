@@ -78,7 +78,7 @@ private slots:
 
     void aSoundsFolderBesideTheProgramOverridesByName()
     {
-        QCOMPARE(SoundSource(QStringLiteral("ding.wav")), QUrl(QStringLiteral("qrc:/sounds/ding.wav")));
+        QCOMPARE(soundSource(QStringLiteral("ding.wav")), QUrl(QStringLiteral("qrc:/sounds/ding.wav")));
         QDir dir(QCoreApplication::applicationDirPath());
         const bool made = !dir.exists(QStringLiteral("sounds"));
         QVERIFY(dir.mkpath(QStringLiteral("sounds")));
@@ -87,8 +87,8 @@ private slots:
             QFile f(own);
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
-        const QUrl local = SoundSource(QStringLiteral("ding.wav"));
-        const QUrl other = SoundSource(QStringLiteral("tada.wav"));
+        const QUrl local = soundSource(QStringLiteral("ding.wav"));
+        const QUrl other = soundSource(QStringLiteral("tada.wav"));
         QFile::remove(own);
         if (made)
             dir.rmdir(QStringLiteral("sounds"));

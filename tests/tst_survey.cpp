@@ -2,12 +2,12 @@
 // reach it through the main window's hand-off.
 #include "ClickLabel.h"
 #include "CommPort.h"
-#include "D_main.h"
-#include "D_rem.h"
-#include "D_survey.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "Sound.h"
+#include "SurveyPanel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -59,10 +59,10 @@ class SurveyTest : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
     QStringList m_sounds;
 
-    TfrmSurvey& survey() { return *frmSurvey; }
+    SurveyPanel& survey() { return *m_main->surveyPanel(); }
     template <typename W> W* child(const char* name)
     {
         auto* w = survey().findChild<W*>(QLatin1String(name));
@@ -70,14 +70,14 @@ class SurveyTest : public QObject {
             qFatal("no control %s", name);
         return w;
     }
-    QPushButton* start() { return child<QPushButton>("btnStart"); }
-    QProgressBar* bar() { return child<QProgressBar>("prgBar"); }
-    QTableWidget* grid() { return child<QTableWidget>("sGrid"); }
-    PanelStatusBar* status() { return child<PanelStatusBar>("sBar"); }
+    QPushButton* start() { return child<QPushButton>("startButton"); }
+    QProgressBar* bar() { return child<QProgressBar>("runProgressBar"); }
+    QTableWidget* grid() { return child<QTableWidget>("transmitterGrid"); }
+    PanelStatusBar* status() { return child<PanelStatusBar>("statusPanels"); }
     QStringList boxes()
     {
         QStringList texts;
-        for (const char* name : {"pnlKct1", "pnlKct2", "pnlKct3", "pnlKct4"})
+        for (const char* name : {"keyCounter1", "keyCounter2", "keyCounter3", "keyCounter4"})
             texts << child<QLabel>(name)->text();
         return texts;
     }
@@ -85,7 +85,7 @@ class SurveyTest : public QObject {
     // Starts a run of the given length (in seconds, as typed).
     void press(const QString& seconds = QStringLiteral("600"))
     {
-        child<QLineEdit>("edtTout")->setText(seconds);
+        child<QLineEdit>("runSecondsEdit")->setText(seconds);
         start()->click();
     }
     // Writes frames to the module's side and waits until the monitor shows them all.
@@ -108,9 +108,9 @@ private slots:
         f.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
         f.close();
         setSettingsFilePath(ini);
-        m_main = std::make_unique<TfrmMain>();
+        m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
-        QVERIFY(CommSettings.OpenFlag);
+        QVERIFY(commSettings.portOpen);
         m_main->show();
         survey().show();
         m_sounds.clear();
@@ -127,15 +127,16 @@ private slots:
     void isCreatedHiddenAndLaidOutForItsFourRows()
     {
         m_main.reset();
-        TfrmMain w;
+        m_main = std::make_unique<MainWindow>();
+        MainWindow& w = *m_main;
         w.createToolWindows();
-        TfrmSurvey& s = survey();
+        SurveyPanel& s = survey();
         QVERIFY(!s.isVisible());
         QCOMPARE(s.openFlag(), 0);
         QCOMPARE(s.windowTitle(), QStringLiteral("Pad04W Survey"));
         QVERIFY(s.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(s.size(), QSize(600, 644));
-        QVERIFY(child<QTableWidget>("sGrid")->isHidden());
+        QVERIFY(child<QTableWidget>("transmitterGrid")->isHidden());
 
         // Centred over the main window, but never with its title bar off the screen.
         w.move(0, 0);
@@ -146,25 +147,25 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QVERIFY(start()->isCheckable() && !start()->isChecked());
         QVERIFY(bar()->isHidden());
-        QVERIFY(!child<QCheckBox>("ckKeyChange")->isChecked());
-        QCOMPARE(child<QCheckBox>("ckKeyChange")->text(), QStringLiteral("Key Change Enabled"));
-        QCOMPARE(child<QLineEdit>("edtTout")->text(), QStringLiteral("10"));
-        QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("秒"));
-        QCOMPARE(child<QPushButton>("btnClose")->text(), QStringLiteral("Close"));
+        QVERIFY(!child<QCheckBox>("keyChangeBox")->isChecked());
+        QCOMPARE(child<QCheckBox>("keyChangeBox")->text(), QStringLiteral("Key Change Enabled"));
+        QCOMPARE(child<QLineEdit>("runSecondsEdit")->text(), QStringLiteral("10"));
+        QCOMPARE(child<QLabel>("secondsLabel")->text(), QStringLiteral("秒"));
+        QCOMPARE(child<QPushButton>("closeButton")->text(), QStringLiteral("Close"));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
 
-        const QWidget* top = child<QWidget>("pnlTop");
+        const QWidget* top = child<QWidget>("countArea");
         QCOMPARE(top->geometry(), QRect(0, 0, 600, 625));
         const int tops[4] = {16, 154, 292, 430};
         const int margins[4] = {12, 12, 8, 8};
         for (int i = 0; i < 4; ++i) {
-            const auto* row = child<QLabel>(QByteArray("pnlKey" + QByteArray::number(i + 1)).constData());
+            const auto* row = child<QLabel>(QByteArray("keyRow" + QByteArray::number(i + 1)).constData());
             QCOMPARE(row->geometry(), QRect(8, tops[i], 584, 130));
             QCOMPARE(row->text(), QStringLiteral("  Key No.%1").arg(i + 1));
             QCOMPARE(row->font().pointSize(), 48);
             // The key number stays clear of the counter box.
             QVERIFY(row->fontMetrics().horizontalAdvance(row->text()) < 304 - row->frameWidth());
-            const auto* box = child<QLabel>(QByteArray("pnlKct" + QByteArray::number(i + 1)).constData());
+            const auto* box = child<QLabel>(QByteArray("keyCounter" + QByteArray::number(i + 1)).constData());
             QCOMPARE(box->geometry(), QRect(304, margins[i], 268, 130 - 2 * margins[i]));
             QCOMPARE(box->font().pointSize(), 48);
             QCOMPARE(box->palette().color(QPalette::Window), QColor(Qt::black));
@@ -175,10 +176,10 @@ private slots:
         // Rows and the bar stretch with the window; the bottom row follows the bottom edge.
         s.resize(700, 744);
         QCOMPARE(top->size(), QSize(700, 725));
-        QCOMPARE(child<QLabel>("pnlKey4")->geometry(), QRect(8, 430, 684, 130));
-        QCOMPARE(child<QLabel>("pnlKct4")->geometry(), QRect(304, 8, 368, 114));
+        QCOMPARE(child<QLabel>("keyRow4")->geometry(), QRect(8, 430, 684, 130));
+        QCOMPARE(child<QLabel>("keyCounter4")->geometry(), QRect(304, 8, 368, 114));
         QCOMPARE(start()->geometry().bottom() + 1, top->height() - 9);
-        QCOMPARE(child<QPushButton>("btnClose")->geometry().right() + 1, 700 - 9);
+        QCOMPARE(child<QPushButton>("closeButton")->geometry().right() + 1, 700 - 9);
         QCOMPARE(bar()->geometry(), QRect(144, 388 + 307, 461, 17));
     }
 
@@ -213,16 +214,16 @@ private slots:
         QCOMPARE(bar()->maximum(), 20);
         QCOMPARE(bar()->value(), 0);
         for (int i = 1; i <= 20; ++i)
-            survey().SurveyTick();
+            survey().onClockTick();
         QVERIFY(start()->isChecked());
         QCOMPARE(bar()->value(), 20);
         QVERIFY(m_sounds.isEmpty());
-        survey().SurveyTick();
+        survey().onClockTick();
         QVERIFY(!start()->isChecked());
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QCOMPARE(m_sounds, QStringList{QStringLiteral("chimes.wav")});
         // Over: later ticks do nothing, and reports are no longer counted.
-        survey().SurveyTick();
+        survey().onClockTick();
         QCOMPARE(m_sounds.size(), 1);
         receive(keyReport(1, 1));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
@@ -256,7 +257,7 @@ private slots:
         bool downWhileShown = true;
         dialogs.onMessage = [&](const ScriptedDialogs::Message&) {
             downWhileShown = start()->isChecked();
-            survey().SurveyTick();
+            survey().onClockTick();
             receive(keyReport(2, 3));
         };
         press(text);
@@ -277,7 +278,7 @@ private slots:
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
         QCOMPARE(bar()->maximum(), std::max(1, maximum));
         if (maximum == 0) {
-            survey().SurveyTick();
+            survey().onClockTick();
             QVERIFY(!start()->isChecked());
             QCOMPARE(m_sounds, QStringList{QStringLiteral("chimes.wav")});
             QCOMPARE(bar()->value(), bar()->maximum());
@@ -308,7 +309,7 @@ private slots:
         QFETCH(bool, keyChange);
         QFETCH(QStringList, totals);
         QFETCH(QString, rowKey);
-        child<QCheckBox>("ckKeyChange")->setChecked(keyChange);
+        child<QCheckBox>("keyChangeBox")->setChecked(keyChange);
         press();
         receive(keyReport(0x12345678, 0x01) + keyReport(0x12345678, 0x03));
         QCOMPARE(boxes(), totals);
@@ -320,7 +321,7 @@ private slots:
     void tenReportsOfOneTransmitterCountOnce()
     {
         for (const bool keyChange : {false, true}) {
-            child<QCheckBox>("ckKeyChange")->setChecked(keyChange);
+            child<QCheckBox>("keyChangeBox")->setChecked(keyChange);
             press();
             QByteArray frames;
             for (int i = 0; i < 10; ++i)
@@ -361,11 +362,11 @@ private slots:
     void reportsGoToTheKeyPanelWhileItIsOpen()
     {
         press();
-        frmRem->show();
+        m_main->keyPanel()->show();
         receive(keyReport(1, 1) + keyReport(2, 2));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
         QVERIFY(status()->panelText(1).isEmpty());
-        frmRem->hide();
+        m_main->keyPanel()->hide();
         receive(keyReport(3, 3));
         QCOMPARE(boxes(), QStringList({"0", "0", "1", "0"}));
     }
@@ -379,7 +380,7 @@ private slots:
         receive(frames);
         QCOMPARE(boxes(), QStringList({"25", "25", "25", "25"}));
         QCOMPARE(grid()->item(99, 1)->text(), QStringLiteral("00h 00h 00h 64h"));
-        for (const char* name : {"pnlKct1", "pnlKct2", "pnlKct3", "pnlKct4"})
+        for (const char* name : {"keyCounter1", "keyCounter2", "keyCounter3", "keyCounter4"})
             child<QLabel>(name)->setText(QStringLiteral("x"));
         receive(keyReport(101, 1));
         QCOMPARE(boxes(), QStringList({"25", "25", "25", "25"}));
@@ -391,7 +392,7 @@ private slots:
     {
         press();
         receive(keyReport(1, 2));
-        survey().SurveyTick();
+        survey().onClockTick();
         survey().close();
         QVERIFY(!survey().isVisible());
         QCOMPARE(survey().openFlag(), 0);
@@ -399,7 +400,7 @@ private slots:
         QCOMPARE(start()->text(), QStringLiteral("Start"));
         QVERIFY(bar()->isHidden());
         receive(keyReport(2, 2)); // not routed here any more
-        m_main->findChild<QAction*>(QStringLiteral("mmSurvey"))->trigger();
+        m_main->findChild<QAction*>(QStringLiteral("surveyPanelAction"))->trigger();
         QVERIFY(survey().isVisible());
         QCOMPARE(survey().openFlag(), 1);
         QVERIFY(bar()->isHidden());
@@ -407,7 +408,7 @@ private slots:
         QCOMPARE(boxes(), QStringList({"0", "1", "0", "0"})); // the last totals stay
         // The Close button closes the same way.
         press();
-        QTest::mouseClick(child<QPushButton>("btnClose"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>("closeButton"), Qt::LeftButton);
         QCOMPARE(survey().openFlag(), 0);
         QVERIFY(!start()->isChecked());
     }
@@ -423,7 +424,7 @@ private slots:
         QVERIFY(!grid()->isHidden());
         QCOMPARE(survey().width(), before + 288);
         QCOMPARE(grid()->width(), 288);
-        QCOMPARE(child<QWidget>("pnlTop")->width(), before);
+        QCOMPARE(child<QWidget>("countArea")->width(), before);
         QVERIFY(centredOnScreen());
         QTest::mouseDClick(status(), Qt::LeftButton);
         QVERIFY(grid()->isHidden());
@@ -436,10 +437,10 @@ private slots:
         press();
         QString line;
         for (int n = 0; n < 200; ++n) {
-            survey().CountRecvKey(line);
+            survey().countReceivedKey(line);
             line += n % 3 ? QChar(u'h') : QChar(0xD800 + n);
         }
-        survey().CountRecvKey(QString(100000, u'8'));
+        survey().countReceivedKey(QString(100000, u'8'));
         QCOMPARE(boxes(), QStringList({"", "", "", ""}));
     }
 };

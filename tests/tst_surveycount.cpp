@@ -74,7 +74,7 @@ private slots:
         QFETCH(bool, makerPrefix);
         for (const bool keyChange : {false, true}) {
             SurveyTally t;
-            const KeyLineOutcome o = CountKeyLine(t, line, running, keyChange);
+            const KeyLineOutcome o = countKeyLine(t, line, running, keyChange);
             QCOMPARE(o.makerPrefix, makerPrefix);
             QVERIFY(!o.refresh);
             QCOMPARE(o.row, -1);
@@ -113,7 +113,7 @@ private slots:
         QFETCH(QStringList, rowKeys);
         SurveyTally t;
         for (const auto& [id, key] : reports)
-            QVERIFY(CountKeyLine(t, keyLine(id, key), true, keyChange).refresh);
+            QVERIFY(countKeyLine(t, keyLine(id, key), true, keyChange).refresh);
         QCOMPARE(counters(t), totals);
         QCOMPARE(rowsTaken(t), rowKeys.size());
         for (int i = 0; i < rowKeys.size(); ++i)
@@ -127,8 +127,8 @@ private slots:
     void makerBytesThreeAndFourAndTheCheckByteAreNotRead()
     {
         SurveyTally t;
-        (void)CountKeyLine(t, keyLine(1, 1, 0xFF, 0xEE, 0x01), true, false);
-        (void)CountKeyLine(t, keyLine(2, 4, 0x12, 0x34, 0x00), true, false);
+        (void)countKeyLine(t, keyLine(1, 1, 0xFF, 0xEE, 0x01), true, false);
+        (void)countKeyLine(t, keyLine(2, 4, 0x12, 0x34, 0x00), true, false);
         QCOMPARE(counters(t), QList<int>({1, 0, 0, 1}));
     }
 
@@ -137,14 +137,14 @@ private slots:
         for (const bool keyChange : {false, true}) {
             SurveyTally t;
             for (uint32_t id = 0; id < 100; ++id)
-                QCOMPARE(CountKeyLine(t, keyLine(id, uint8_t(id % 4 + 1)), true, keyChange).row, int(id));
+                QCOMPARE(countKeyLine(t, keyLine(id, uint8_t(id % 4 + 1)), true, keyChange).row, int(id));
             QCOMPARE(counters(t), QList<int>({25, 25, 25, 25}));
-            const KeyLineOutcome extra = CountKeyLine(t, keyLine(1000, 1), true, keyChange);
+            const KeyLineOutcome extra = countKeyLine(t, keyLine(1000, 1), true, keyChange);
             QVERIFY(extra.refresh);
             QCOMPARE(extra.row, -1);
             QCOMPARE(counters(t), QList<int>({25, 25, 25, 25}));
             // The last transmitter in the table moves from key 4 to key 1 when allowed.
-            const KeyLineOutcome last = CountKeyLine(t, keyLine(99, 1), true, keyChange);
+            const KeyLineOutcome last = countKeyLine(t, keyLine(99, 1), true, keyChange);
             QCOMPARE(last.row, keyChange ? 99 : -1);
             QCOMPARE(counters(t), keyChange ? QList<int>({26, 25, 25, 24}) : QList<int>({25, 25, 25, 25}));
         }
@@ -168,7 +168,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(int, index);
-        QCOMPARE(KeyIndex(text), index);
+        QCOMPARE(keyIndex(text), index);
     }
 
     // Whatever reaches the counting, the table stays consistent: rows fill from the top, every
@@ -190,15 +190,15 @@ private slots:
                     line.replace(53, 7, QStringLiteral("83h 41h"));
                 if (rng.bounded(3) == 0 && line.size() >= 76)
                     line.replace(69, 2, QStringLiteral("0%1").arg(rng.bounded(1, 5)));
-                (void)CountKeyLine(t, line, true, keyChange);
+                (void)countKeyLine(t, line, true, keyChange);
             }
             const int taken = rowsTaken(t);
             QVERIFY(taken > 0);
             for (int i = 0; i < SurveyTally::kRows; ++i) {
                 QCOMPARE(t.rows[size_t(i)].deviceId.isEmpty(), i >= taken);
                 if (i < taken)
-                    QVERIFY(KeyIndex(t.rows[size_t(i)].keyText) >= 1 &&
-                            KeyIndex(t.rows[size_t(i)].keyText) <= 4);
+                    QVERIFY(keyIndex(t.rows[size_t(i)].keyText) >= 1 &&
+                            keyIndex(t.rows[size_t(i)].keyText) <= 4);
             }
             QCOMPARE(std::accumulate(t.counters.begin(), t.counters.end(), 0), taken);
             for (const int c : t.counters)

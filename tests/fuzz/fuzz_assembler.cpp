@@ -21,9 +21,9 @@ struct CountingSink : FrameSink {
         last.assign(block.begin(), block.end());
         if (block.empty() || block.size() > 4097)
             std::abort();
-        if (RenderBinary(block).size() != qsizetype(block.size() * 4))
+        if (renderBinary(block).size() != qsizetype(block.size() * 4))
             std::abort();
-        (void)RenderText(block);
+        (void)renderText(block);
     }
     void idsReceived() override {}
     void frameCompleted() override { ++completions; }
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     tick += uint32_t(timeout) + 1;
     assembler.idle(tick, timeout);
-    if (assembler.count() != 0 || state.RecvState != 0 || state.RecvLength != 0)
+    if (assembler.count() != 0 || state.state != 0 || state.length != 0)
         std::abort();
     // A frame of 3 to 239 bytes whose body is taken from the input, 0F and 5A included.
     std::vector<uint8_t> frame = {0x0F, 0x5A, uint8_t(3 + size % 237)};

@@ -8,15 +8,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const HexPairs pairs = ParseHexPairs(text);
+    const HexPairs pairs = parseHexPairs(text);
     if (pairs.bytes.size() > text.size() / 2)
         std::abort();
     if (!pairs.badPair.isEmpty() && !pairs.badPair.startsWith(QLatin1String("0x")))
         std::abort();
-    if (SendDelimiterBytes(text).size() > 2)
+    if (sendDelimiterBytes(text).size() > 2)
         std::abort();
-    if (const auto v = HexValue(text); v && text.size() > 8)
+    if (const auto v = hexValue(text); v && text.size() > 8)
         std::abort();
-    (void)KeyReportPayload(text, int(size));
+    (void)keyReportPayload(text, int(size));
     return 0;
 }

@@ -144,22 +144,22 @@ RecordingView::~RecordingView()
     setCommView(nullptr);
 }
 
-void RecordingView::DisplayRecvFrame(std::span<const uint8_t> block)
+void RecordingView::displayReceivedBlock(std::span<const uint8_t> block)
 {
     blocks.emplace_back(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
 }
 
 void resetLink()
 {
-    CommClose();
-    CommSettings = TCommSettings{};
-    RFChannel = 33;
-    RFPower = 3;
-    RFRateCode = 7;
-    AutoReconnect = false;
-    RecvFrame = FrameState{};
-    AnswerFlag = 0;
-    OpenErrorReport = 0;
+    commClose();
+    commSettings = CommSettings{};
+    rfChannel = 33;
+    rfPower = 3;
+    rfRateCode = 7;
+    autoReconnect = false;
+    receivedFrame = FrameState{};
+    answerReceived = 0;
+    reportOpenErrors = 0;
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
@@ -198,7 +198,7 @@ void whenDialogShown(std::function<void(QWidget*)> act)
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == QLatin1String("frmCom")) {
+        if (modal && modal->objectName() == QLatin1String("commSettingsDialog")) {
             poll->stop();
             poll->deleteLater();
             act(modal);

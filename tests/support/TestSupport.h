@@ -83,9 +83,9 @@ public:
     ~RecordingView() override;
     void setPortStatus(const QString& text) override { portStatus = text, portStatuses << text; }
     void setSettingsStatus(const QString& text) override { settingsStatus = text; }
-    void DisplayRecvFrame(std::span<const uint8_t> block) override;
-    void ShowSrcID() override { ++srcShown; }
-    void ShowDstID() override { ++dstShown; }
+    void displayReceivedBlock(std::span<const uint8_t> block) override;
+    void showSourceId() override { ++srcShown; }
+    void showDestinationId() override { ++dstShown; }
 
     QString portStatus;
     QStringList portStatuses;

@@ -21,13 +21,13 @@ constexpr int kFrameHeader = 13;
 constexpr int kFrameLimit = 0xF0;
 
 namespace cmd {
-constexpr uint8_t KeyReport = 0x13;
-constexpr uint8_t RemoteRF = 0x17;
-constexpr uint8_t RFChannel = 0x20;
-constexpr uint8_t RFPower = 0x21;
-constexpr uint8_t RFParameters = 0x2A;
-constexpr uint8_t InitKindB = 0x74;
-constexpr uint8_t Init = 0x7E;
+constexpr uint8_t kKeyReport = 0x13;
+constexpr uint8_t kRemoteRf = 0x17;
+constexpr uint8_t kRfChannel = 0x20;
+constexpr uint8_t kRfPower = 0x21;
+constexpr uint8_t kRfParameters = 0x2A;
+constexpr uint8_t kInitKindB = 0x74;
+constexpr uint8_t kInit = 0x7E;
 } // namespace cmd
 
 constexpr DeviceId kDefaultMaker{0x83, 0x41, 0x00, 0x00};

@@ -17,12 +17,12 @@ struct AnswerRule {
 
 // The commands the module answers. Everything else the terminal sends gets no answer.
 constexpr std::array kAnswered{
-    AnswerRule{cmd::RemoteRF, "remote RF set-up", {4, 8}},
-    AnswerRule{cmd::RFChannel, "RF channel", {1, 1}},
-    AnswerRule{cmd::RFPower, "RF power", {1, 1}},
-    AnswerRule{cmd::RFParameters, "RF parameters", {22, 23}},
-    AnswerRule{cmd::InitKindB, "initialisation (Vinta-24B)", {9, 9}},
-    AnswerRule{cmd::Init, "initialisation", {23, 23}},
+    AnswerRule{cmd::kRemoteRf, "remote RF set-up", {4, 8}},
+    AnswerRule{cmd::kRfChannel, "RF channel", {1, 1}},
+    AnswerRule{cmd::kRfPower, "RF power", {1, 1}},
+    AnswerRule{cmd::kRfParameters, "RF parameters", {22, 23}},
+    AnswerRule{cmd::kInitKindB, "initialisation (Vinta-24B)", {9, 9}},
+    AnswerRule{cmd::kInit, "initialisation", {23, 23}},
 };
 
 constexpr uint8_t kStatusAccepted = 0x00;
@@ -93,7 +93,7 @@ void Module::queue(QByteArray bytes, Millis notBefore)
 QByteArray Module::keyReport(Transmitter& t, uint8_t code)
 {
     ++m_stats.keyReportsSent;
-    return encodeFrame({.command = cmd::KeyReport,
+    return encodeFrame({.command = cmd::kKeyReport,
                         .sequence = t.sequence++,
                         .src = m_options.moduleId,
                         .dst = t.id,
@@ -139,7 +139,7 @@ void Module::answer(const Frame& request, Millis now)
                              .arg(request.payload.size());
     const auto rule = std::ranges::find(kAnswered, request.command, &AnswerRule::command);
     if (rule == kAnswered.end()) {
-        if (request.command == cmd::KeyReport && request.payload.size() >= 5)
+        if (request.command == cmd::kKeyReport && request.payload.size() >= 5)
             say(what + QStringLiteral(": key %1 goes out over the air, nothing comes back")
                            .arg(uint8_t(request.payload[4])));
         else
@@ -152,7 +152,7 @@ void Module::answer(const Frame& request, Millis now)
     const uint8_t status = wellFormed ? kStatusAccepted : kStatusBadLength;
     QString detail;
     const QByteArray& p = request.payload;
-    if ((request.command == cmd::RFParameters || request.command == cmd::Init) && p.size() == 23)
+    if ((request.command == cmd::kRfParameters || request.command == cmd::kInit) && p.size() == 23)
         detail = QStringLiteral(" (power %1, channel %2, rate code %3)")
                      .arg(uint8_t(p[0]))
                      .arg(uint8_t(p[1]))

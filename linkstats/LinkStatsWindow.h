@@ -13,16 +13,15 @@ class QTableView;
 
 // Link statistics per transmitter: a tool window created hidden at start-up. It counts every
 // received block whether shown or not; its table is read from the counts only while it is shown.
-class TfrmLinkStats : public QWidget {
+class LinkStatsWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 500;
 
-    explicit TfrmLinkStats(QWidget* owner = nullptr);
-    ~TfrmLinkStats() override;
+    explicit LinkStatsWindow(QWidget* owner = nullptr);
 
     // Every block the monitor receives, key report or not.
-    void CountRecvBlock(std::span<const uint8_t> block);
+    void countReceivedBlock(std::span<const uint8_t> block);
     [[nodiscard]] const LinkStats& stats() const { return m_stats; }
 
     // Shows the window, or brings it to the front when it is shown already.
@@ -31,8 +30,8 @@ public:
 public slots:
     // Reads the counts into the table now; the timer does it every 500 ms while the window is shown.
     void refresh();
-    void btnResetClick();
-    void btnSaveClick();
+    void onResetClicked();
+    void onSaveAsClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,12 +41,10 @@ private:
     LinkStats m_stats;
     LinkStatsModel m_model;
     LinkStatsSortModel m_sorted;
-    QTableView* sGrid = nullptr;
-    QPushButton* btnReset = nullptr;
-    QPushButton* btnSave = nullptr;
+    QTableView* statsTable = nullptr;
+    QPushButton* resetButton = nullptr;
+    QPushButton* saveAsButton = nullptr;
     QTimer m_refresh;
     QString m_saveFileName;
     bool m_placed = false; // centred over the main window once, on the first showing
 };
-
-extern TfrmLinkStats* frmLinkStats;

@@ -14,9 +14,9 @@ class SerialDevice;
 // What the worker and the GUI thread's passes share. The passes outlive the worker when the
 // port is closed from inside one of them (a message box or a wait within a pass), so they hold
 // the session, not the thread.
-class RecvSession : public FrameSink {
+class ReceiveSession : public FrameSink {
 public:
-    RecvSession(SerialDevice& device, int wakeFd, uint64_t generation)
+    ReceiveSession(SerialDevice& device, int wakeFd, uint64_t generation)
         : device(device), wakeFd(wakeFd), generation(generation)
     {
     }
@@ -28,7 +28,7 @@ public:
     SerialDevice& device; // used on the GUI thread only; the worker only polls its descriptor
     const int wakeFd;
     const uint64_t generation; // which open of the port this session serves
-    FrameAssembler assembler{RecvFrame, *this};
+    FrameAssembler assembler{receivedFrame, *this};
     std::atomic<bool> finished = false; // the worker has left its loop for good
 
     std::mutex mutex;
@@ -44,16 +44,16 @@ public:
 // The receive worker: it waits for input, a stop request or an idle-flush deadline, then has
 // the GUI thread run one receive pass and waits for it. It waits instead of spinning, so an idle
 // port costs nothing. It deletes itself when it has ended.
-class TRecvThread : public QThread {
+class ReceiveWorker : public QThread {
     Q_OBJECT
 public:
-    TRecvThread(SerialDevice& device, uint64_t generation);
-    ~TRecvThread() override;
+    ReceiveWorker(SerialDevice& device, uint64_t generation);
+    ~ReceiveWorker() override;
 
     void requestStop();
-    // Wakes the worker so it looks at the error flag.
+    // Wakes the worker so it looks at linkError.
     void wake();
-    [[nodiscard]] const std::shared_ptr<RecvSession>& session() const { return m_session; }
+    [[nodiscard]] const std::shared_ptr<ReceiveSession>& session() const { return m_session; }
 
 protected:
     void run() override;
@@ -61,9 +61,9 @@ protected:
 private:
     bool waitForPass();
     const int m_wakeFd;
-    std::shared_ptr<RecvSession> m_session;
+    std::shared_ptr<ReceiveSession> m_session;
 };
 
 // One receive pass on the GUI thread: line-error check, the queued bytes through the assembler,
 // then the idle flush.
-void RecvPass(RecvSession& session);
+void receivePass(ReceiveSession& session);

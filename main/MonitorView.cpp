@@ -1,4 +1,4 @@
-#include "Monitor.h"
+#include "MonitorView.h"
 
 #include "MonitorAccessible.h"
 

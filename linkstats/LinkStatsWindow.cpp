@@ -1,4 +1,4 @@
-#include "D_linkstats.h"
+#include "LinkStatsWindow.h"
 
 #include "Dialogs.h"
 #include "Fonts.h"
@@ -14,81 +14,72 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-TfrmLinkStats* frmLinkStats = nullptr;
-
-TfrmLinkStats::TfrmLinkStats(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
 {
-    frmLinkStats = this;
-    setObjectName(QStringLiteral("frmLinkStats"));
+    setObjectName(QStringLiteral("linkStatsWindow"));
     setWindowTitle(QStringLiteral("Link Statistics"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(uiFont());
 
     m_sorted.setSourceModel(&m_model);
-    sGrid = makeChild<QTableView>(this, QStringLiteral("sGrid"));
-    sGrid->setModel(&m_sorted);
-    sGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    sGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    sGrid->setWordWrap(false);
-    sGrid->verticalHeader()->hide();
-    sGrid->verticalHeader()->setDefaultSectionSize(20);
-    sGrid->horizontalHeader()->setStretchLastSection(true);
-    sGrid->setColumnWidth(LinkStatsModel::DeviceId, 120);
-    sGrid->setSortingEnabled(true);
-    sGrid->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
+    statsTable = makeChild<QTableView>(this, QStringLiteral("statsTable"));
+    statsTable->setModel(&m_sorted);
+    statsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    statsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    statsTable->setWordWrap(false);
+    statsTable->verticalHeader()->hide();
+    statsTable->verticalHeader()->setDefaultSectionSize(20);
+    statsTable->horizontalHeader()->setStretchLastSection(true);
+    statsTable->setColumnWidth(LinkStatsModel::DeviceId, 120);
+    statsTable->setSortingEnabled(true);
+    statsTable->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
 
-    btnReset = makeChild<QPushButton>(this, QStringLiteral("btnReset"));
-    btnReset->setText(QStringLiteral("Reset"));
-    btnSave = makeChild<QPushButton>(this, QStringLiteral("btnSave"));
-    btnSave->setText(QStringLiteral("Save As..."));
+    resetButton = makeChild<QPushButton>(this, QStringLiteral("resetButton"));
+    resetButton->setText(QStringLiteral("Reset"));
+    saveAsButton = makeChild<QPushButton>(this, QStringLiteral("saveAsButton"));
+    saveAsButton->setText(QStringLiteral("Save As..."));
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnReset);
+    buttons->addWidget(resetButton);
     buttons->addStretch(1);
-    buttons->addWidget(btnSave);
+    buttons->addWidget(saveAsButton);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
-    column->addWidget(sGrid, 1);
+    column->addWidget(statsTable, 1);
     column->addLayout(buttons);
     resize(760, 360);
 
     m_refresh.setInterval(kRefreshMs);
-    connect(&m_refresh, &QTimer::timeout, this, &TfrmLinkStats::refresh);
-    connect(btnReset, &QPushButton::clicked, this, &TfrmLinkStats::btnResetClick);
-    connect(btnSave, &QPushButton::clicked, this, &TfrmLinkStats::btnSaveClick);
+    connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
+    connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::onResetClicked);
+    connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::onSaveAsClicked);
 }
 
-TfrmLinkStats::~TfrmLinkStats()
-{
-    if (frmLinkStats == this)
-        frmLinkStats = nullptr;
-}
-
-void TfrmLinkStats::CountRecvBlock(std::span<const uint8_t> block)
+void LinkStatsWindow::countReceivedBlock(std::span<const uint8_t> block)
 {
     m_stats.count(block, tickCount());
 }
 
-void TfrmLinkStats::showInFront()
+void LinkStatsWindow::showInFront()
 {
     show();
     raise();
     activateWindow();
 }
 
-void TfrmLinkStats::refresh()
+void LinkStatsWindow::refresh()
 {
     m_stats.advance(tickCount());
     m_model.update(m_stats);
 }
 
-void TfrmLinkStats::btnResetClick()
+void LinkStatsWindow::onResetClicked()
 {
     m_stats.clear();
     refresh();
 }
 
-void TfrmLinkStats::btnSaveClick()
+void LinkStatsWindow::onSaveAsClicked()
 {
     refresh();
     const Dialogs::FileRequest request{QStringLiteral("Save As"),
@@ -100,14 +91,14 @@ void TfrmLinkStats::btnSaveClick()
     if (chosen.isEmpty())
         return;
     const QString path = QFileInfo(chosen).absoluteFilePath();
-    if (const QString error = SaveTableCsv(path, m_sorted); !error.isEmpty()) {
+    if (const QString error = saveTableCsv(path, m_sorted); !error.isEmpty()) {
         showError(this, error);
         return;
     }
     m_saveFileName = path;
 }
 
-void TfrmLinkStats::showEvent(QShowEvent* event)
+void LinkStatsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (event->spontaneous())
@@ -120,7 +111,7 @@ void TfrmLinkStats::showEvent(QShowEvent* event)
     m_refresh.start();
 }
 
-void TfrmLinkStats::hideEvent(QHideEvent* event)
+void LinkStatsWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // Minimised, the window is still open; closed, its table is not worth keeping up to date.

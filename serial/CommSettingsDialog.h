@@ -15,7 +15,7 @@ class QStandardItemModel;
 
 // The communication settings dialog. Created for each use; its OK button opens the port with the
 // edited settings and closes the dialog only when that succeeded.
-class TfrmCom : public QDialog {
+class CommSettingsDialog : public QDialog {
     Q_OBJECT
 public:
     // What the port search needs from the main window.
@@ -24,12 +24,12 @@ public:
         std::function<void()> clearMonitor; // empties the main window's monitor
     };
 
-    explicit TfrmCom(QWidget* owner, SearchHooks hooks = {});
+    explicit CommSettingsDialog(QWidget* owner, SearchHooks hooks = {});
 
 public slots:
-    void btnOKClick();
-    void btnCancelClick();
-    void btnPortClick();
+    void onOkClicked();
+    void onCancelClicked();
+    void onPortSearchClicked();
     // Lists the ports the system has now, keeping what is typed in the port box; not while a
     // search's result is shown.
     void refreshPortList();
@@ -39,7 +39,7 @@ protected:
     void reject() override;
 
 private:
-    void FormShow();
+    void onOpened();
     void fillControls();
     void setSearching(bool searching);
     void setUpPortList();
@@ -50,17 +50,17 @@ private:
     bool m_searching = false;
     bool m_searchResultShown = false;
     QStandardItemModel* m_ports = nullptr;
-    QComboBox* cmbPort = nullptr;
-    QComboBox* cmbBound = nullptr;
-    QComboBox* cmbDatBit = nullptr;
-    QComboBox* cmbParity = nullptr;
-    QComboBox* cmbStopBit = nullptr;
-    QComboBox* cmbSendHead = nullptr;
-    QComboBox* cmbSendDlmt = nullptr;
-    QComboBox* cmbRecvDlmt = nullptr;
-    QLineEdit* edtRecvTout = nullptr;
-    QProgressBar* prgBar = nullptr;
-    QPushButton* btnPort = nullptr;
-    QPushButton* btnOK = nullptr;
-    QPushButton* btnCancel = nullptr;
+    QComboBox* portBox = nullptr;
+    QComboBox* bitRateBox = nullptr;
+    QComboBox* dataBitsBox = nullptr;
+    QComboBox* parityBox = nullptr;
+    QComboBox* stopBitsBox = nullptr;
+    QComboBox* sendHeaderBox = nullptr;
+    QComboBox* sendDelimiterBox = nullptr;
+    QComboBox* receiveDelimiterBox = nullptr;
+    QLineEdit* receiveTimeoutEdit = nullptr;
+    QProgressBar* searchProgressBar = nullptr;
+    QPushButton* portSearchButton = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "D_com.h"
+#include "CommSettingsDialog.h"
 
 #include "CommPort.h"
 #include "Dialogs.h"
@@ -54,77 +54,78 @@ std::optional<int32_t> wholeNumber(const QString& text)
 }
 } // namespace
 
-TfrmCom::TfrmCom(QWidget* owner, SearchHooks hooks) : QDialog(owner), m_hooks(std::move(hooks))
+CommSettingsDialog::CommSettingsDialog(QWidget* owner, SearchHooks hooks)
+    : QDialog(owner), m_hooks(std::move(hooks))
 {
-    setObjectName(QStringLiteral("frmCom"));
+    setObjectName(QStringLiteral("commSettingsDialog"));
     setWindowTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ設定"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(368, 208);
     setFont(uiFont());
 
-    auto* gbxParam = makeChild<QGroupBox>(this, "gbxParam", {8, 8, 201, 145});
-    gbxParam->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
-    btnPort = makeChild<QPushButton>(gbxParam, "btnPort", {8, 19, 65, 22});
-    btnPort->setText(QStringLiteral("接続ポート"));
-    cmbPort = combo(gbxParam, "cmbPort", {80, 20}, 109, {});
+    auto* portParametersGroup = makeChild<QGroupBox>(this, "portParametersGroup", {8, 8, 201, 145});
+    portParametersGroup->setTitle(QStringLiteral("通信ﾊﾟﾗﾒｰﾀ"));
+    portSearchButton = makeChild<QPushButton>(portParametersGroup, "portSearchButton", {8, 19, 65, 22});
+    portSearchButton->setText(QStringLiteral("接続ポート"));
+    portBox = combo(portParametersGroup, "portBox", {80, 20}, 109, {});
     setUpPortList();
-    label(gbxParam, "lblBound", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
+    label(portParametersGroup, "bitRateLabel", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
     QStringList rates;
     for (const int32_t rate : kBitRates)
         rates << QString::number(rate);
-    cmbBound = combo(gbxParam, "cmbBound", {80, 44}, 109, rates);
-    label(gbxParam, "lblDatBit", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
-    cmbDatBit = combo(gbxParam, "cmbDatBit", {80, 68}, 109, {"7", "8"});
-    label(gbxParam, "lblParity", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
-    cmbParity = combo(gbxParam, "cmbParity", {80, 92}, 109, {"NONE", "ODD", "EVEN"});
-    label(gbxParam, "lblStopBit", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
-    cmbStopBit = combo(gbxParam, "cmbStopBit", {80, 116}, 109, {"1", "2"});
+    bitRateBox = combo(portParametersGroup, "bitRateBox", {80, 44}, 109, rates);
+    label(portParametersGroup, "dataBitsLabel", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
+    dataBitsBox = combo(portParametersGroup, "dataBitsBox", {80, 68}, 109, {"7", "8"});
+    label(portParametersGroup, "parityLabel", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
+    parityBox = combo(portParametersGroup, "parityBox", {80, 92}, 109, {"NONE", "ODD", "EVEN"});
+    label(portParametersGroup, "stopBitsLabel", {16, 120}, QStringLiteral("ｽﾄｯﾌﾟﾋﾞｯﾄ"));
+    stopBitsBox = combo(portParametersGroup, "stopBitsBox", {80, 116}, 109, {"1", "2"});
 
-    auto* gbxSend = makeChild<QGroupBox>(this, "gbxSend", {216, 8, 145, 70});
-    gbxSend->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
-    label(gbxSend, "lblSendHead", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
-    cmbSendHead = combo(gbxSend, "cmbSendHead", {64, 20}, 65,
-                        {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
-    label(gbxSend, "lblSendDlmt", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbSendDlmt =
-        combo(gbxSend, "cmbSendDlmt", {64, 44}, 65,
+    auto* sendFramingGroup = makeChild<QGroupBox>(this, "sendFramingGroup", {216, 8, 145, 70});
+    sendFramingGroup->setTitle(QStringLiteral("送信ﾃﾞｰﾀ付加情報"));
+    label(sendFramingGroup, "sendHeaderLabel", {16, 24}, QStringLiteral("ﾍｯﾀﾞｰ"));
+    sendHeaderBox = combo(sendFramingGroup, "sendHeaderBox", {64, 20}, 65,
+                          {QStringLiteral("無し"), QStringLiteral("STX"), QStringLiteral("SOH")});
+    label(sendFramingGroup, "sendDelimiterLabel", {16, 48}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    sendDelimiterBox =
+        combo(sendFramingGroup, "sendDelimiterBox", {64, 44}, 65,
               {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
                QStringLiteral("CRLF"), QStringLiteral("ACK"), QStringLiteral("NAK")});
 
-    auto* gbxRecv = makeChild<QGroupBox>(this, "gbxRecv", {216, 83, 145, 70});
-    gbxRecv->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
-    label(gbxRecv, "lblRecvDlmt", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
-    cmbRecvDlmt =
-        combo(gbxRecv, "cmbRecvDlmt", {64, 20}, 65,
+    auto* receiveFramingGroup = makeChild<QGroupBox>(this, "receiveFramingGroup", {216, 83, 145, 70});
+    receiveFramingGroup->setTitle(QStringLiteral("受信ﾃﾞｰﾀ付加情報"));
+    label(receiveFramingGroup, "receiveDelimiterLabel", {16, 24}, QStringLiteral("ﾃﾞﾘﾐﾀ"));
+    receiveDelimiterBox =
+        combo(receiveFramingGroup, "receiveDelimiterBox", {64, 20}, 65,
               {QStringLiteral("無し"), QStringLiteral("ETX"), QStringLiteral("CR"), QStringLiteral("LF"),
                QStringLiteral("CRLF"), QStringLiteral("ALL(制御コード全般)")});
-    label(gbxRecv, "lblRecvTout", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
-    edtRecvTout = makeChild<QLineEdit>(gbxRecv, "edtRecvTout", {64, 44, 49, 20});
-    label(gbxRecv, "lblRecvToutUnit", {120, 48}, QStringLiteral("mS"));
+    label(receiveFramingGroup, "receiveTimeoutLabel", {16, 48}, QStringLiteral("ﾀｲﾑｱｳﾄ"));
+    receiveTimeoutEdit = makeChild<QLineEdit>(receiveFramingGroup, "receiveTimeoutEdit", {64, 44, 49, 20});
+    label(receiveFramingGroup, "receiveTimeoutUnitLabel", {120, 48}, QStringLiteral("mS"));
 
-    prgBar = makeChild<QProgressBar>(this, "prgBar", {8, 172, 201, 17});
-    prgBar->setTextVisible(false);
-    btnOK = makeChild<QPushButton>(this, "btnOK", {216, 160, 57, 41});
-    btnOK->setText(QStringLiteral("OK"));
-    btnOK->setToolTip(QStringLiteral("設定の確定"));
-    btnOK->setDefault(true);
-    btnCancel = makeChild<QPushButton>(this, "btnCancel", {304, 160, 57, 41});
-    btnCancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
-    btnCancel->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
+    searchProgressBar = makeChild<QProgressBar>(this, "searchProgressBar", {8, 172, 201, 17});
+    searchProgressBar->setTextVisible(false);
+    okButton = makeChild<QPushButton>(this, "okButton", {216, 160, 57, 41});
+    okButton->setText(QStringLiteral("OK"));
+    okButton->setToolTip(QStringLiteral("設定の確定"));
+    okButton->setDefault(true);
+    cancelButton = makeChild<QPushButton>(this, "cancelButton", {304, 160, 57, 41});
+    cancelButton->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    cancelButton->setToolTip(QStringLiteral("設定のｷｬﾝｾﾙ"));
 
-    connect(btnOK, &QPushButton::clicked, this, &TfrmCom::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &TfrmCom::btnCancelClick);
-    connect(btnPort, &QPushButton::clicked, this, &TfrmCom::btnPortClick);
+    connect(okButton, &QPushButton::clicked, this, &CommSettingsDialog::onOkClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &CommSettingsDialog::onCancelClicked);
+    connect(portSearchButton, &QPushButton::clicked, this, &CommSettingsDialog::onPortSearchClicked);
 }
 
-void TfrmCom::setUpPortList()
+void CommSettingsDialog::setUpPortList()
 {
     // A table as the box's list: the box itself shows and takes the name column only, so the
     // stored setting stays the port name.
-    m_ports = new QStandardItemModel(0, int(kPortColumns.size()), cmbPort);
+    m_ports = new QStandardItemModel(0, int(kPortColumns.size()), portBox);
     m_ports->setHorizontalHeaderLabels(kPortColumns);
-    auto* view = new QTreeView(cmbPort);
+    auto* view = new QTreeView(portBox);
     view->setObjectName(QStringLiteral("portList"));
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
@@ -132,15 +133,15 @@ void TfrmCom::setUpPortList()
     view->setUniformRowHeights(true);
     view->header()->setStretchLastSection(false);
     view->header()->setSectionsClickable(false);
-    cmbPort->setModel(m_ports);
-    cmbPort->setView(view);
-    cmbPort->setModelColumn(0);
+    portBox->setModel(m_ports);
+    portBox->setView(view);
+    portBox->setModelColumn(0);
     auto* watcher = new PortWatcher(this);
     watcher->setObjectName(QStringLiteral("portWatcher"));
-    connect(watcher, &PortWatcher::portsChanged, this, &TfrmCom::refreshPortList);
+    connect(watcher, &PortWatcher::portsChanged, this, &CommSettingsDialog::refreshPortList);
 }
 
-void TfrmCom::addPortRow(const PortInfo& port)
+void CommSettingsDialog::addPortRow(const PortInfo& port)
 {
     QList<QStandardItem*> row;
     for (const QString& text : {port.name, port.product, port.manufacturer, port.serialNumber, port.usbIds,
@@ -153,11 +154,11 @@ void TfrmCom::addPortRow(const PortInfo& port)
     m_ports->appendRow(row);
 }
 
-void TfrmCom::fitPortPopup()
+void CommSettingsDialog::fitPortPopup()
 {
     // Columns no port fills are hidden, and with them the header when only names are left; the
     // list is as wide as its columns, however narrow the box.
-    auto* view = static_cast<QTreeView*>(cmbPort->view());
+    auto* view = static_cast<QTreeView*>(portBox->view());
     bool details = false;
     for (int column = 1; column < m_ports->columnCount(); ++column) {
         bool used = false;
@@ -177,25 +178,25 @@ void TfrmCom::fitPortPopup()
     view->setMinimumWidth(width);
 }
 
-void TfrmCom::refreshPortList()
+void CommSettingsDialog::refreshPortList()
 {
     // The search fills the list itself, and its result stays until the dialog closes.
     if (m_searching || m_searchResultShown)
         return;
-    QLineEdit* edit = cmbPort->lineEdit();
+    QLineEdit* edit = portBox->lineEdit();
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
     m_ports->removeRows(0, m_ports->rowCount());
-    for (const PortInfo& port : AvailablePorts())
+    for (const PortInfo& port : availablePorts())
         addPortRow(port);
     fitPortPopup();
     // The list opens on the port typed, when it is there.
-    cmbPort->setCurrentIndex(cmbPort->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    portBox->setCurrentIndex(portBox->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive));
     edit->setText(typed);
     edit->setCursorPosition(cursor);
 }
 
-void TfrmCom::showEvent(QShowEvent* event)
+void CommSettingsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (const QScreen* screen = this->screen()) {
@@ -203,38 +204,38 @@ void TfrmCom::showEvent(QShowEvent* event)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    FormShow();
+    onOpened();
 }
 
-void TfrmCom::FormShow()
+void CommSettingsDialog::onOpened()
 {
     m_searchResultShown = false;
     fillControls();
     refreshPortList();
-    prgBar->hide();
-    OpenErrorReport = 1;
+    searchProgressBar->hide();
+    reportOpenErrors = 1;
 }
 
-void TfrmCom::fillControls()
+void CommSettingsDialog::fillControls()
 {
-    const TCommSettings& s = CommSettings;
-    cmbPort->setEditText(s.PortName);
-    cmbBound->setEditText(QString::number(s.BaudRate));
-    cmbDatBit->setEditText(QString::number(s.ByteSize));
-    cmbStopBit->setEditText(QString::number(s.StopBits));
-    cmbParity->setEditText(s.Parity__);
-    cmbSendHead->setEditText(s.SendHead);
-    cmbSendDlmt->setEditText(s.SendDlmt);
-    cmbRecvDlmt->setEditText(s.RecvDlmt);
-    edtRecvTout->setText(QString::number(s.RecvTout));
+    const CommSettings& s = commSettings;
+    portBox->setEditText(s.portName);
+    bitRateBox->setEditText(QString::number(s.baudRate));
+    dataBitsBox->setEditText(QString::number(s.dataBits));
+    stopBitsBox->setEditText(QString::number(s.stopBits));
+    parityBox->setEditText(s.parity);
+    sendHeaderBox->setEditText(s.sendHeader);
+    sendDelimiterBox->setEditText(s.sendDelimiter);
+    receiveDelimiterBox->setEditText(s.receiveDelimiter);
+    receiveTimeoutEdit->setText(QString::number(s.receiveTimeoutMs));
 }
 
-void TfrmCom::btnOKClick()
+void CommSettingsDialog::onOkClicked()
 {
     // Every number is checked before anything is applied: a half-applied record would later
     // save a port name nobody confirmed.
     std::array<int32_t, 3> numbers{};
-    const std::array<QComboBox*, 3> numberBoxes{cmbBound, cmbDatBit, cmbStopBit};
+    const std::array<QComboBox*, 3> numberBoxes{bitRateBox, dataBitsBox, stopBitsBox};
     for (size_t i = 0; i < numberBoxes.size(); ++i) {
         const auto value = wholeNumber(numberBoxes[i]->currentText());
         if (!value) {
@@ -244,46 +245,46 @@ void TfrmCom::btnOKClick()
         }
         numbers[i] = *value;
     }
-    const TCommSettings kept = CommSettings;
-    TCommSettings& s = CommSettings;
-    s.PortName = cmbPort->currentText();
-    s.BaudRate = numbers[0];
-    s.ByteSize = numbers[1];
-    s.StopBits = numbers[2];
-    s.Parity__ = cmbParity->currentText();
-    s.SendHead = cmbSendHead->currentText();
-    s.SendDlmt = cmbSendDlmt->currentText();
-    s.RecvDlmt = cmbRecvDlmt->currentText();
-    s.RecvTout = wholeNumber(edtRecvTout->text()).value_or(100);
-    OpenErrorReport = 1;
-    if (CommOpen()) {
+    const CommSettings kept = commSettings;
+    CommSettings& s = commSettings;
+    s.portName = portBox->currentText();
+    s.baudRate = numbers[0];
+    s.dataBits = numbers[1];
+    s.stopBits = numbers[2];
+    s.parity = parityBox->currentText();
+    s.sendHeader = sendHeaderBox->currentText();
+    s.sendDelimiter = sendDelimiterBox->currentText();
+    s.receiveDelimiter = receiveDelimiterBox->currentText();
+    s.receiveTimeoutMs = wholeNumber(receiveTimeoutEdit->text()).value_or(100);
+    reportOpenErrors = 1;
+    if (commOpen()) {
         accept();
         return;
     }
-    CommSettings = kept;
+    commSettings = kept;
     fillControls();
 }
 
-void TfrmCom::btnCancelClick()
+void CommSettingsDialog::onCancelClicked()
 {
     reject();
 }
 
-void TfrmCom::reject()
+void CommSettingsDialog::reject()
 {
     // The search holds the port; it ends by itself and the dialog can close after it.
     if (!m_searching)
         QDialog::reject();
 }
 
-void TfrmCom::setSearching(bool searching)
+void CommSettingsDialog::setSearching(bool searching)
 {
     m_searching = searching;
-    for (QPushButton* b : {btnPort, btnOK, btnCancel})
+    for (QPushButton* b : {portSearchButton, okButton, cancelButton})
         b->setEnabled(!searching);
 }
 
-void TfrmCom::btnPortClick()
+void CommSettingsDialog::onPortSearchClicked()
 {
     if (dialogs().message(this, QStringLiteral("Connect the USB to Serial Cable"),
                           QStringLiteral("COM Port Search"), Dialogs::Icon::Warning,
@@ -291,52 +292,53 @@ void TfrmCom::btnPortClick()
         return;
     if (m_hooks.clearMonitor)
         m_hooks.clearMonitor();
-    const QList<PortInfo> candidates = AvailablePorts();
+    const QList<PortInfo> candidates = availablePorts();
     setSearching(true);
-    setProgressRange(prgBar, int(candidates.size()));
-    prgBar->setValue(0);
-    prgBar->show();
+    setProgressRange(searchProgressBar, int(candidates.size()));
+    searchProgressBar->setValue(0);
+    searchProgressBar->show();
     m_ports->removeRows(0, m_ports->rowCount());
-    RecvFrame.RecvState = 0;
-    AnswerFlag = 0;
+    receivedFrame.state = 0;
+    answerReceived = 0;
     // The probes open ports through the settings; the result goes only into the port box, for
     // OK to take or Cancel to drop.
-    const TCommSettings kept = CommSettings;
-    QString proposed = CommSettings.PortName;
-    OpenErrorReport = 0;
+    const CommSettings kept = commSettings;
+    QString proposed = commSettings.portName;
+    reportOpenErrors = 0;
     qsizetype stoppedAt = candidates.size();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
-        prgBar->setValue(int(i));
+        searchProgressBar->setValue(int(i));
         const QString& name = candidates[i].name;
-        CommSettings.PortName = name;
-        cmbPort->setEditText(name);
-        if (CommOpen()) {
+        commSettings.portName = name;
+        portBox->setEditText(name);
+        if (commOpen()) {
             addPortRow(candidates[i]);
             fitPortPopup();
-            cmbPort->setEditText(name);
+            portBox->setEditText(name);
             proposed = name;
             if (m_hooks.sendProbe)
                 m_hooks.sendProbe();
-            WaitForAnswer(2000);
-            CommClose();
-            if (AnswerFlag) {
+            waitForAnswer(2000);
+            commClose();
+            if (answerReceived) {
                 stoppedAt = i;
                 break;
             }
         }
-        WaitForAnswer(100);
+        waitForAnswer(100);
     }
-    prgBar->setValue(stoppedAt == candidates.size() ? prgBar->maximum() : int(stoppedAt));
-    CommSettings = kept;
-    OpenErrorReport = 1;
-    cmbPort->setEditText(proposed);
+    searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
+                                                               : int(stoppedAt));
+    commSettings = kept;
+    reportOpenErrors = 1;
+    portBox->setEditText(proposed);
     m_searchResultShown = true;
     setSearching(false);
-    if (AnswerFlag)
+    if (answerReceived)
         dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,
                           QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
     else
         dialogs().message(this, QStringLiteral("COM port Not found"), QStringLiteral("Warnning"),
                           Dialogs::Icon::None, Dialogs::Buttons::Ok);
-    prgBar->hide();
+    searchProgressBar->hide();
 }

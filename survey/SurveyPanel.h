@@ -18,11 +18,10 @@ class QTableWidget;
 
 // The survey panel: timed runs that count four-key transmitters by the key they report. A tool
 // window created hidden at start-up; it counts only while it is shown and a run is on.
-class TfrmSurvey : public QWidget {
+class SurveyPanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmSurvey(QWidget* owner = nullptr);
-    ~TfrmSurvey() override;
+    explicit SurveyPanel(QWidget* owner = nullptr);
 
     // 1 while the panel is shown.
     [[nodiscard]] int openFlag() const { return m_openFlag; }
@@ -31,16 +30,16 @@ public:
     std::function<void()> clearMainMonitor;
 
     // A key line handed on by the monitor.
-    void CountRecvKey(const QString& line);
+    void countReceivedKey(const QString& line);
     // One tick of the main window's clock.
-    void SurveyTick();
+    void onClockTick();
 
-    // A run is on while btnStart is down.
+    // A run is on while startButton is down.
     [[nodiscard]] bool running() const;
 
 public slots:
-    void btnStartClick();
-    void sBarDblClick();
+    void onStartClicked();
+    void onStatusBarDoubleClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -48,30 +47,30 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void InitGrid();
-    void ClearGrid();
+    void initialise();
+    void onOpened();
+    void onClosed();
+    void setUpGrid();
+    void clearGrid();
     // Clears the tally and sets the progress bar up for a run of the given length.
-    void ResetSurvey(int seconds);
+    void resetSurvey(int seconds);
     void showCounters();
     void showProgress();
     void mirrorRow(int row);
     void placeAnchored();
     void centreHorizontally(int clientWidth);
 
-    QFrame* pnlTop = nullptr;
-    std::array<QLabel*, SurveyTally::kKeys> pnlKey{};
-    std::array<QLabel*, SurveyTally::kKeys> pnlKct{};
-    QPushButton* btnStart = nullptr;
-    QCheckBox* ckKeyChange = nullptr;
-    QLineEdit* edtTout = nullptr;
-    QLabel* Label1 = nullptr;
-    QProgressBar* prgBar = nullptr;
-    QPushButton* btnClose = nullptr;
-    QTableWidget* sGrid = nullptr;
-    PanelStatusBar* sBar = nullptr;
+    QFrame* countArea = nullptr;
+    std::array<QLabel*, SurveyTally::kKeys> keyRows{};
+    std::array<QLabel*, SurveyTally::kKeys> keyCounters{};
+    QPushButton* startButton = nullptr;
+    QCheckBox* keyChangeBox = nullptr;
+    QLineEdit* runSecondsEdit = nullptr;
+    QLabel* secondsLabel = nullptr;
+    QProgressBar* runProgressBar = nullptr;
+    QPushButton* closeButton = nullptr;
+    QTableWidget* transmitterGrid = nullptr;
+    PanelStatusBar* statusPanels = nullptr;
 
     SurveyTally m_tally;
     int m_openFlag = 0;
@@ -79,5 +78,3 @@ private:
     int m_maximum = 0;
     bool m_placed = false; // centred over the main window once, on the first showing
 };
-
-extern TfrmSurvey* frmSurvey;

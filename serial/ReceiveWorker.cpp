@@ -1,4 +1,4 @@
-#include "RecvThread.h"
+#include "ReceiveWorker.h"
 
 #include "CommPort.h"
 #include "CommPortPrivate.h"
@@ -30,29 +30,29 @@ constexpr auto kMinPassInterval = std::chrono::milliseconds(8);
 constexpr int kFloodPassBytes = 1024;
 } // namespace
 
-void RecvSession::blockEnded(std::span<const uint8_t> block)
+void ReceiveSession::blockEnded(std::span<const uint8_t> block)
 {
-    commView().DisplayRecvFrame(block);
+    commView().displayReceivedBlock(block);
 }
 
-void RecvSession::idsReceived()
+void ReceiveSession::idsReceived()
 {
-    commView().ShowSrcID();
-    commView().ShowDstID();
+    commView().showSourceId();
+    commView().showDestinationId();
 }
 
-void RecvSession::frameCompleted()
+void ReceiveSession::frameCompleted()
 {
-    AnswerFlag = 1;
+    answerReceived = 1;
 }
 
-void RecvPass(RecvSession& session)
+void receivePass(ReceiveSession& session)
 {
     SerialDevice& device = session.device;
     session.bytesLastPass = 0;
     const SerialDevice::Status status = device.checkStatus();
     if (status.lineError) {
-        CommSettings.ErrorFlag = 1;
+        commSettings.linkError = 1;
         return;
     }
     // The bytes are fetched before any is handled: a handler may close the port (through a
@@ -74,37 +74,37 @@ void RecvPass(RecvSession& session)
         }
     }
     const uint32_t now = tickCount();
-    session.assembler.idle(now, CommSettings.RecvTout);
+    session.assembler.idle(now, commSettings.receiveTimeoutMs);
 
     const FrameAssembler& a = session.assembler;
-    if (a.count() == 0 || CommSettings.RecvTout < 0) {
+    if (a.count() == 0 || commSettings.receiveTimeoutMs < 0) {
         session.nextWaitMs = -1;
     } else {
-        const int64_t due = int64_t(CommSettings.RecvTout) + 1 - int64_t(now - a.lastByteTick());
+        const int64_t due = int64_t(commSettings.receiveTimeoutMs) + 1 - int64_t(now - a.lastByteTick());
         session.nextWaitMs = int(std::clamp<int64_t>(due, 1, kMaxIdleWaitMs));
     }
 }
 
-TRecvThread::TRecvThread(SerialDevice& device, uint64_t generation)
+ReceiveWorker::ReceiveWorker(SerialDevice& device, uint64_t generation)
     : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_session(std::make_shared<RecvSession>(device, m_wakeFd, generation))
+      m_session(std::make_shared<ReceiveSession>(device, m_wakeFd, generation))
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
-TRecvThread::~TRecvThread()
+ReceiveWorker::~ReceiveWorker()
 {
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }
 
-void TRecvThread::wake()
+void ReceiveWorker::wake()
 {
     const uint64_t one = 1;
     (void)!::write(m_wakeFd, &one, sizeof one);
 }
 
-void TRecvThread::requestStop()
+void ReceiveWorker::requestStop()
 {
     {
         std::lock_guard lock(m_session->mutex);
@@ -114,9 +114,9 @@ void TRecvThread::requestStop()
     wake();
 }
 
-bool TRecvThread::waitForPass()
+bool ReceiveWorker::waitForPass()
 {
-    const std::shared_ptr<RecvSession> s = m_session;
+    const std::shared_ptr<ReceiveSession> s = m_session;
     {
         std::lock_guard lock(s->mutex);
         s->passDone = false;
@@ -125,7 +125,7 @@ bool TRecvThread::waitForPass()
         qApp,
         [s] {
             if (!s->cancelled)
-                RecvPass(*s);
+                receivePass(*s);
             {
                 std::lock_guard lock(s->mutex);
                 s->passDone = true;
@@ -138,16 +138,16 @@ bool TRecvThread::waitForPass()
     return !s->stop;
 }
 
-void TRecvThread::run()
+void ReceiveWorker::run()
 {
-    RecvSession& s = *m_session;
+    ReceiveSession& s = *m_session;
     const int deviceFd = s.device.fd();
     int waitMs = -1;
     bool stalled = false;
     bool flooding = false;
     auto lastPass = std::chrono::steady_clock::now() - kMinPassInterval;
     for (;;) {
-        if (CommSettings.ErrorFlag)
+        if (commSettings.linkError)
             break;
         std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}}};
         ::poll(fds.data(), stalled ? 1 : 2, stalled ? kStallPauseMs : waitMs);
@@ -160,7 +160,7 @@ void TRecvThread::run()
             if (s.stop)
                 break;
         }
-        if (CommSettings.ErrorFlag)
+        if (commSettings.linkError)
             break;
         if (!flooding) {
             std::unique_lock lock(s.mutex);
@@ -181,11 +181,11 @@ void TRecvThread::run()
     std::unique_lock lock(s.mutex);
     if (!s.stop) {
         // Line error: the port is closed on the GUI thread, unless a stop request overtakes it.
-        const std::shared_ptr<RecvSession> session = m_session;
+        const std::shared_ptr<ReceiveSession> session = m_session;
         QMetaObject::invokeMethod(
             qApp,
             [session] {
-                CommErrorExit(*session);
+                commErrorExit(*session);
                 {
                     std::lock_guard l(session->mutex);
                     session->errorExitDone = true;
@@ -195,6 +195,6 @@ void TRecvThread::run()
             Qt::QueuedConnection);
         s.cv.wait(lock, [&] { return s.errorExitDone || s.stop; });
     }
-    CommWorkerEnded(s.generation);
+    commWorkerEnded(s.generation);
     s.finished = true;
 }

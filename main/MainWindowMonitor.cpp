@@ -1,17 +1,17 @@
 // The monitor of the main window: received blocks, Monitor Clear, monitor files and font.
-#include "D_main.h"
+#include "MainWindow.h"
 
 #include "BlockText.h"
 #include "ClickLabel.h"
 #include "CodePage.h"
-#include "D_linkstats.h"
-#include "D_rem.h"
-#include "D_survey.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
-#include "Monitor.h"
+#include "KeyPanel.h"
+#include "LinkStatsWindow.h"
 #include "MonitorFile.h"
+#include "MonitorView.h"
+#include "SurveyPanel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -41,19 +41,19 @@ QString fileToOpen(const QString& chosen)
 }
 } // namespace
 
-void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
+void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
 {
-    if (frmLinkStats)
-        frmLinkStats->CountRecvBlock(block);
+    if (m_linkStatsWindow)
+        m_linkStatsWindow->countReceivedBlock(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
-        if (frmRem && frmRem->openFlag() == 1)
-            frmRem->ShowRecvKey(RenderBinary(block));
-        else if (frmSurvey && frmSurvey->openFlag() == 1)
-            frmSurvey->CountRecvKey(RenderBinary(block));
+        if (m_keyPanel && m_keyPanel->openFlag() == 1)
+            m_keyPanel->showReceivedKey(renderBinary(block));
+        else if (m_surveyPanel && m_surveyPanel->openFlag() == 1)
+            m_surveyPanel->countReceivedKey(renderBinary(block));
     }
     QString stamp;
-    if (ckLogTime->isChecked()) {
+    if (timeStampBox->isChecked()) {
         // One reading of the clock gives both the text and the milliseconds, so a stamp never
         // lags the clock panel.
         const QDateTime now = QDateTime::currentDateTime();
@@ -62,31 +62,31 @@ void TfrmMain::DisplayRecvFrame(std::span<const uint8_t> block)
     }
     // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
     if (m_log.running())
-        m_log.append(stamp + (binaryMode() ? RenderBinary(block) : RenderText(block)));
+        m_log.append(stamp + (binaryMode() ? renderBinary(block) : renderText(block)));
     // "Binary" lines keep their bytes; the monitor formats the part it shows.
     if (binaryMode())
-        memoRecv->appendBinaryLine(stamp, block);
+        m_monitor->appendBinaryLine(stamp, block);
     else
-        memoRecv->appendLine(stamp + RenderText(block));
+        m_monitor->appendLine(stamp + renderText(block));
 }
 
-void TfrmMain::btnClearClick()
+void MainWindow::onMonitorClearClicked()
 {
-    memoRecv->clearLines();
-    sBar->setPanelText(0, QString());
+    m_monitor->clearLines();
+    m_statusPanels->setPanelText(0, QString());
 }
 
-void TfrmMain::ShowSrcID()
+void MainWindow::showSourceId()
 {
-    pnlSrcID->setText(FormatId(RecvFrame.RecvSrcID));
+    sourceIdPanel->setText(formatId(receivedFrame.sourceId));
 }
 
-void TfrmMain::ShowDstID()
+void MainWindow::showDestinationId()
 {
-    pnlDstID->setText(FormatId(RecvFrame.RecvDstID));
+    destinationIdPanel->setText(formatId(receivedFrame.destinationId));
 }
 
-void TfrmMain::mmOpenClick()
+void MainWindow::onOpenChosen()
 {
     m_openFileName = m_saveFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_openFileName};
@@ -95,16 +95,16 @@ void TfrmMain::mmOpenClick()
         return;
     const QString path = QFileInfo(fileToOpen(chosen)).absoluteFilePath();
     m_openFileName = path;
-    const MonitorFileResult loaded = LoadMonitorFile(path);
+    const MonitorFileResult loaded = loadMonitorFile(path);
     if (!loaded.error.isEmpty()) {
         showError(this, loaded.error);
         return;
     }
-    memoRecv->setLines(loaded.lines);
-    sBar->setPanelText(1, path);
+    m_monitor->setLines(loaded.lines);
+    m_statusPanels->setPanelText(1, path);
 }
 
-void TfrmMain::mmSaveClick()
+void MainWindow::onSaveAsChosen()
 {
     m_saveFileName = m_openFileName;
     Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, m_saveFileName};
@@ -119,21 +119,21 @@ void TfrmMain::mmSaveClick()
                           Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     m_saveFileName = path;
-    if (const QString error = SaveMonitorFile(path, memoRecv->lines()); !error.isEmpty()) {
+    if (const QString error = saveMonitorFile(path, m_monitor->lines()); !error.isEmpty()) {
         showError(this, error);
         return;
     }
-    sBar->setPanelText(1, path);
+    m_statusPanels->setPanelText(1, path);
 }
 
-void TfrmMain::mmLogClick()
+void MainWindow::onLogChosen()
 {
     if (m_log.running()) {
         m_log.stop();
         showLogStopped();
         return;
     }
-    mmLog->setChecked(false);
+    logAction->setChecked(false);
     // A new name for every log, in the folder of the last one; a file chosen that exists is
     // appended to, so the dialog need not ask.
     const QString folder = m_logFileName.isEmpty() ? QString() : QFileInfo(m_logFileName).path() + u'/';
@@ -149,43 +149,43 @@ void TfrmMain::mmLogClick()
         showError(this, error);
         return;
     }
-    mmLog->setChecked(true);
-    lblLog->setToolTip(path);
-    lblLog->show();
-    tmLog.start();
-    tmLogTimer();
+    logAction->setChecked(true);
+    logSizeLabel->setToolTip(path);
+    logSizeLabel->show();
+    m_logTimer.start();
+    updateLogStatus();
 }
 
-void TfrmMain::tmLogTimer()
+void MainWindow::updateLogStatus()
 {
     if (const QString failure = m_log.takeFailure(); !failure.isEmpty()) {
         showLogStopped();
         showError(this, failure);
         return;
     }
-    lblLog->setText(QStringLiteral("Log ") +
-                    QLocale::c().formattedDataSize(m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
+    logSizeLabel->setText(QStringLiteral("Log ") + QLocale::c().formattedDataSize(
+                                                       m_log.size(), 1, QLocale::DataSizeTraditionalFormat));
 }
 
-void TfrmMain::showLogStopped()
+void MainWindow::showLogStopped()
 {
-    tmLog.stop();
-    mmLog->setChecked(false);
-    lblLog->hide();
+    m_logTimer.stop();
+    logAction->setChecked(false);
+    logSizeLabel->hide();
 }
 
-void TfrmMain::pnlFontDblClick()
+void MainWindow::onFontPanelDoubleClicked()
 {
-    const auto chosen = dialogs().font(this, {memoRecv->font(), memoRecv->palette().color(QPalette::Text)});
+    const auto chosen = dialogs().font(this, {m_monitor->font(), m_monitor->palette().color(QPalette::Text)});
     if (!chosen)
         return;
     const QFont& font = chosen->font;
     // A font given in pixels has no point size of its own; the size it shows at is meant.
     const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
-    pnlFont->setText(QStringLiteral("Size:%1").arg(points));
-    memoRecv->setFont(font);
+    fontPanel->setText(QStringLiteral("Size:%1").arg(points));
+    m_monitor->setFont(font);
     // The monitor paints its text in its palette's text colour.
-    QPalette palette = memoRecv->palette();
+    QPalette palette = m_monitor->palette();
     palette.setColor(QPalette::Text, chosen->colour);
-    memoRecv->setPalette(palette);
+    m_monitor->setPalette(palette);
 }

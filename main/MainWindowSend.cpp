@@ -1,0 +1,115 @@
+// The send line of the main window and the port settings it shows.
+#include "MainWindow.h"
+
+#include "ClickLabel.h"
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "Dialogs.h"
+#include "IdPanel.h"
+#include "ModuleFrame.h"
+#include "SendLine.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+int exactIndex(const QComboBox* box, const QString& text)
+{
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i) == text)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+void MainWindow::onSendClicked()
+{
+    if (binaryMode()) {
+        const QString refused = sendUserFrame(msgIdEdit->text(), sourceIdEdit->text(),
+                                              destinationIdEdit->text(), sendTextBox->currentText());
+        if (!refused.isEmpty())
+            showError(this, refused);
+        return;
+    }
+    commitSendDelimiter();
+    sendTextLine(sendTextBox->currentText());
+    addSendHistory();
+}
+
+void MainWindow::sendTextLine(const QString& text)
+{
+    commWrite(textLineBytes(text, commSettings.sendHeader, commSettings.sendDelimiter));
+}
+
+void MainWindow::addSendHistory()
+{
+    const QString text = sendTextBox->currentText();
+    if (exactIndex(sendTextBox, text) < 0) {
+        sendTextBox->addItem(text);
+        sendTextBox->setEditText(text);
+    }
+}
+
+void MainWindow::commitSendDelimiter()
+{
+    const QString text = delimiterBox->currentText();
+    if (exactIndex(delimiterBox, text) < 0) {
+        const QSignalBlocker quiet(delimiterBox);
+        delimiterBox->addItem(text);
+        delimiterBox->setEditText(text);
+    }
+    commSettings.sendDelimiter = text;
+}
+
+void MainWindow::onDelimiterChanged()
+{
+    const int index = delimiterBox->currentIndex();
+    const bool itemSelected = index >= 0 && delimiterBox->itemText(index) == delimiterBox->currentText();
+    if (itemSelected && index < kDelimiterNames.size())
+        commSettings.sendDelimiter = kDelimiterNames[index];
+    else
+        commSettings.sendDelimiter = delimiterBox->currentText();
+}
+
+void MainWindow::toggleSendMode()
+{
+    QPalette pal = sendModeLabel->palette();
+    if (m_binaryMode) {
+        m_binaryMode = false;
+        sendModeLabel->setText(QStringLiteral("Text"));
+        pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+    } else {
+        m_binaryMode = true;
+        sendModeLabel->setText(QStringLiteral("Binary"));
+        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    }
+    sendModeLabel->setPalette(pal);
+}
+
+void MainWindow::showPortSettings()
+{
+    const QString dlmt = commSettings.sendDelimiter;
+    {
+        const QSignalBlocker quiet(delimiterBox);
+        if (const int index = exactIndex(delimiterBox, dlmt); index >= 0) {
+            delimiterBox->setCurrentIndex(index);
+        } else {
+            delimiterBox->addItem(dlmt);
+            delimiterBox->setCurrentIndex(delimiterBox->count() - 1);
+        }
+    }
+    showFitting(portPanel, commSettings.portName, Qt::AlignCenter);
+    bitRatePanel->setText(QString::number(commSettings.baudRate) + QStringLiteral("bps"));
+}
+
+void MainWindow::onSourceIdLabelDoubleClicked()
+{
+    const QString id = destinationIdPanel->text();
+    sourceIdEdit->setText(id);
+    if (id.contains(QStringLiteral("FF FF FF FF")))
+        msgIdEdit->setText(QStringLiteral("13"));
+    else if (!id.isEmpty())
+        msgIdEdit->setText(QStringLiteral("11"));
+}
