@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -30,7 +31,6 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
     statsTable->verticalHeader()->hide();
     statsTable->verticalHeader()->setDefaultSectionSize(20);
     statsTable->horizontalHeader()->setStretchLastSection(true);
-    statsTable->setColumnWidth(LinkStatsModel::DeviceId, 120);
     statsTable->setSortingEnabled(true);
     statsTable->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
 
@@ -47,7 +47,19 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
     column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(statsTable, 1);
     column->addLayout(buttons);
-    resize(760, 360);
+    // Every column as wide as its header needs (the device ID as its 15 characters), so that the
+    // whole table fits the window at the start.
+    QHeaderView* header = statsTable->horizontalHeader();
+    int tableWidth = 2 * statsTable->frameWidth() + statsTable->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_model.columnCount(); ++c) {
+        const int needed =
+            c == LinkStatsModel::DeviceId
+                ? statsTable->fontMetrics().horizontalAdvance(QStringLiteral("DDh DDh DDh DDh")) + 12
+                : header->sectionSizeHint(c) + 8;
+        statsTable->setColumnWidth(c, needed);
+        tableWidth += needed;
+    }
+    resize(tableWidth + column->contentsMargins().left() + column->contentsMargins().right(), 360);
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
