@@ -1,9 +1,9 @@
 #include "LinkStatsModel.h"
 
 #include "BlockText.h"
+#include "RegularFile.h"
 
 #include <QColor>
-#include <QSaveFile>
 
 namespace {
 bool isTransmitter(const LinkRow& row)
@@ -216,11 +216,7 @@ QString saveTableCsv(const QString& path, const QAbstractItemModel& model)
         lines << fields.join(u',');
     }
     const QByteArray bytes = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-    QSaveFile file(path);
-    // commit() would ignore a flush that fails inside it (a full disk) and put a cut-off file in
-    // place of the old one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+    if (const QString reason = replaceRegularFile(path, bytes); !reason.isEmpty())
+        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
     return {};
 }

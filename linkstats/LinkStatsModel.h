@@ -62,6 +62,6 @@ protected:
 };
 
 // Writes the table as CSV in UTF-8: a header row, then every row in the model's order, as shown.
-// The file is written whole to a temporary file and renamed, so a failed save leaves an old file
-// as it was. Returns the error message, empty on success.
+// Saved by replaceRegularFile, so a failed save leaves an old file as it was. Returns the error
+// message, empty on success.
 [[nodiscard]] QString saveTableCsv(const QString& path, const QAbstractItemModel& model);

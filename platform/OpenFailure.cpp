@@ -1,11 +1,12 @@
 #include "OpenFailure.h"
 
+#include "RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -73,7 +74,7 @@ QString openFailureReason(const QString& devicePath, int error)
         reason = QStringLiteral("not a serial port: this is no terminal device.");
         break;
     default:
-        reason = QString::fromLocal8Bit(std::strerror(error));
+        reason = systemReason(error);
     }
     return devicePath + QStringLiteral(": ") + reason;
 }

@@ -11,7 +11,6 @@
 #include "SerialDevice.h"
 #include "Tick.h"
 
-#include <QGuiApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -107,8 +106,7 @@ bool commOpen()
     // Opening a terminal raises DTR and RTS; they go low again before anything is written.
     device().clearModemLines();
     // Whatever frame was in progress belonged to the port before: start between frames.
-    receivedFrame.state = 0;
-    receivedFrame.length = 0;
+    receivedFrame.backBetweenFrames();
     commSettings.portOpen = 1;
     startWorker();
     commView().setPortStatus(commSettings.portName + QStringLiteral(":OK"));

@@ -8,12 +8,6 @@ void FrameAssembler::restart()
     m_count = 0;
 }
 
-void FrameAssembler::backBetweenFrames()
-{
-    m_state.state = 0;
-    m_state.length = 0;
-}
-
 void FrameAssembler::endBlock()
 {
     const std::span<const uint8_t> block = pending();
@@ -44,7 +38,7 @@ void FrameAssembler::feed(uint8_t byte, uint32_t tick)
         // byte is no frame, and waiting for such a frame to complete would swallow good ones.
         if (byte < 3 || byte >= 0xF0) {
             restart();
-            backBetweenFrames();
+            s.backBetweenFrames();
         } else {
             s.length = byte;
             s.state = 3;
@@ -70,7 +64,7 @@ void FrameAssembler::feed(uint8_t byte, uint32_t tick)
     const bool carriesIds = complete && s.state > 11;
     // The state is between frames before anyone hears of the block: a handler may run an event
     // loop in which the port is reopened and new bytes arrive.
-    backBetweenFrames();
+    s.backBetweenFrames();
     if (complete) {
         if (carriesIds)
             m_sink.idsReceived();
@@ -85,6 +79,6 @@ void FrameAssembler::idle(uint32_t tick, int32_t timeoutMs)
         return;
     // The rest of a frame cut short by a pause is not worth waiting for: the module starts every
     // frame afresh, and bytes taken as its continuation would split the next frame in two.
-    backBetweenFrames();
+    m_state.backBetweenFrames();
     endBlock();
 }

@@ -11,6 +11,13 @@ struct FrameState {
     int32_t length = 0;
     std::array<uint8_t, 4> sourceId{};
     std::array<uint8_t, 4> destinationId{};
+
+    // Waiting for the 0x0F that starts the next frame; the IDs of the last one stay.
+    void backBetweenFrames()
+    {
+        state = 0;
+        length = 0;
+    }
 };
 
 extern FrameState receivedFrame;
@@ -54,7 +61,6 @@ public:
 
 private:
     void restart();
-    void backBetweenFrames();
     void endBlock();
 
     FrameState& m_state;

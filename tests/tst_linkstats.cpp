@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QFile>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
