@@ -3,7 +3,6 @@
 
 #include "BlockText.h"
 #include "ClickLabel.h"
-#include "CodePage.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
