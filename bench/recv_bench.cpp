@@ -35,7 +35,6 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
