@@ -35,7 +35,6 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -497,8 +496,7 @@ int main(int argc, char* argv[])
         for (int id = 0; id < 1000; ++id) {
             report[11] = char(id >> 8);
             report[12] = char(id);
-            w.linkStatsWindow()->countReceivedBlock(
-                {reinterpret_cast<const uint8_t*>(report.constData()), size_t(report.size())});
+            w.linkStatsWindow()->countReceivedBlock(bytesOf(report));
         }
         w.stampsCarryTime = true;
         for (const bool open : {false, true, false, true}) {

@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "MakeChild.h"
 #include "ModuleFrame.h"
+#include "Placement.h"
 #include "Sound.h"
 #include "Tick.h"
 
@@ -156,8 +157,7 @@ void KeyPanel::showEvent(QShowEvent* event)
     layoutKeys();
     if (!m_placed) {
         m_placed = true;
-        if (const QWidget* owner = parentWidget())
-            move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+        centreOverOwner(this);
     }
     keepOnScreen();
 }

@@ -1,5 +1,7 @@
 #include "IdPanel.h"
 
+#include "RepaintBeat.h"
+
 #include <QPainter>
 
 IdPanel::IdPanel(QWidget* parent) : QFrame(parent)
@@ -19,10 +21,8 @@ void IdPanel::setText(const QString& text)
     if (text == m_text)
         return;
     m_text = text;
-    if (m_repaint.isActive())
-        return;
-    const bool quiet = !m_sinceRepaint.isValid() || m_sinceRepaint.elapsed() >= kRepaintMs;
-    m_repaint.start(quiet ? 0 : msToNextBeat());
+    if (!m_repaint.isActive())
+        m_repaint.start(repaintDelay(m_sinceRepaint));
 }
 
 void IdPanel::paintEvent(QPaintEvent* event)

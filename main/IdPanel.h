@@ -1,20 +1,16 @@
 #pragma once
 
-#include "RepaintBeat.h"
-
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QTimer>
 
 // A panel with an ID of the last received frame. Its text is current at once, but it repaints at
-// most every kRepaintMs: with 600 frames a second from many transmitters, repainting every change
+// most once a repaint beat: with 600 frames a second from many transmitters, repainting every change
 // cost more than reception itself. It fills its background, so the band behind it is not
 // repainted with it.
 class IdPanel : public QFrame {
     Q_OBJECT
 public:
-    static constexpr int kRepaintMs = kRepaintBeatMs;
-
     explicit IdPanel(QWidget* parent = nullptr);
 
     [[nodiscard]] QString text() const { return m_text; }

@@ -3,7 +3,6 @@
 
 #include "BlockText.h"
 #include "ClickLabel.h"
-#include "CodePage.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "IdPanel.h"
@@ -61,13 +60,17 @@ void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
                 QString::asprintf(".%04d =>", now.time().msec());
     }
     // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
-    if (m_log.running())
-        m_log.append(stamp + (binaryMode() ? renderBinary(block) : renderText(block)));
-    // "Binary" lines keep their bytes; the monitor formats the part it shows.
-    if (binaryMode())
+    if (binaryMode()) {
+        if (m_log.running())
+            m_log.append(stamp + renderBinary(block));
+        // "Binary" lines keep their bytes; the monitor formats the part it shows.
         m_monitor->appendBinaryLine(stamp, block);
-    else
-        m_monitor->appendLine(stamp + renderText(block));
+        return;
+    }
+    const QString line = stamp + renderText(block);
+    if (m_log.running())
+        m_log.append(line);
+    m_monitor->appendLine(line);
 }
 
 void MainWindow::onMonitorClearClicked()

@@ -13,17 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-int exactIndex(const QComboBox* box, const QString& text)
-{
-    for (int i = 0; i < box->count(); ++i) {
-        if (box->itemText(i) == text)
-            return i;
-    }
-    return -1;
-}
-} // namespace
-
 void MainWindow::onSendClicked()
 {
     if (binaryMode()) {
@@ -46,7 +35,7 @@ void MainWindow::sendTextLine(const QString& text)
 void MainWindow::addSendHistory()
 {
     const QString text = sendTextBox->currentText();
-    if (exactIndex(sendTextBox, text) < 0) {
+    if (sendTextBox->findText(text) < 0) {
         sendTextBox->addItem(text);
         sendTextBox->setEditText(text);
     }
@@ -55,7 +44,7 @@ void MainWindow::addSendHistory()
 void MainWindow::commitSendDelimiter()
 {
     const QString text = delimiterBox->currentText();
-    if (exactIndex(delimiterBox, text) < 0) {
+    if (delimiterBox->findText(text) < 0) {
         const QSignalBlocker quiet(delimiterBox);
         delimiterBox->addItem(text);
         delimiterBox->setEditText(text);
@@ -93,7 +82,7 @@ void MainWindow::showPortSettings()
     const QString dlmt = commSettings.sendDelimiter;
     {
         const QSignalBlocker quiet(delimiterBox);
-        if (const int index = exactIndex(delimiterBox, dlmt); index >= 0) {
+        if (const int index = delimiterBox->findText(dlmt); index >= 0) {
             delimiterBox->setCurrentIndex(index);
         } else {
             delimiterBox->addItem(dlmt);

@@ -80,17 +80,17 @@ QStringList splitMonitorText(const QString& text)
     return lines;
 }
 
-QByteArray monitorFileLine(QStringView line)
+QByteArray monitorFileBytes(const QStringList& lines)
 {
-    return toCodePage(line) + "\r\n";
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += toCodePage(line) + "\r\n";
+    return bytes;
 }
 
 QString saveMonitorFile(const QString& path, const QStringList& lines)
 {
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += monitorFileLine(line);
-    if (const QString reason = replaceRegularFile(path, bytes); !reason.isEmpty())
+    if (const QString reason = replaceRegularFile(path, monitorFileBytes(lines)); !reason.isEmpty())
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
     return {};
 }

@@ -21,10 +21,10 @@ struct MonitorFileResult {
 [[nodiscard]] MonitorFileResult loadMonitorFile(const QString& path);
 [[nodiscard]] QStringList splitMonitorText(const QString& text);
 
-// One line as a monitor file holds it: in the code page, followed by CR LF.
-[[nodiscard]] QByteArray monitorFileLine(QStringView line);
+// Lines as a monitor file holds them: in the code page, each followed by CR LF.
+[[nodiscard]] QByteArray monitorFileBytes(const QStringList& lines);
 
-// Every line followed by CR LF, in the code page, saved by replaceRegularFile: a failed save leaves
-// the old file whole, a link keeps pointing at the file, and anything but a regular file is
-// refused. Returns the error message, empty on success.
+// The lines as monitorFileBytes, saved by replaceRegularFile: a failed save leaves the old file
+// whole, a link keeps pointing at the file, and anything but a regular file is refused. Returns
+// the error message, empty on success.
 [[nodiscard]] QString saveMonitorFile(const QString& path, const QStringList& lines);

@@ -70,7 +70,7 @@ qsizetype LineRef::previousColumn(qsizetype column) const
 void MonitorLines::append(QString text, QByteArray bytes)
 {
     if (count() > kLimit)
-        dropAll();
+        clear();
     const qsizetype row = count();
     if (!bytes.isEmpty()) {
         m_bytes.resize(row);
@@ -84,7 +84,7 @@ void MonitorLines::append(QString text, QByteArray bytes)
 
 void MonitorLines::assign(QStringList lines)
 {
-    dropAll();
+    clear();
     m_text = std::move(lines);
     m_ends.reserve(size_t(m_text.size()));
     qsizetype end = 0;
@@ -95,11 +95,6 @@ void MonitorLines::assign(QStringList lines)
 }
 
 void MonitorLines::clear()
-{
-    dropAll();
-}
-
-void MonitorLines::dropAll()
 {
     m_removed += count();
     m_text.clear();

@@ -61,8 +61,6 @@ public:
     [[nodiscard]] TextPos end() const;
 
 private:
-    void dropAll();
-
     QStringList m_text;
     QList<QByteArray> m_bytes;     // only as long as the last "Binary" line needs
     std::vector<qsizetype> m_ends; // offset after each line and its '\n'

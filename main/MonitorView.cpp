@@ -1,6 +1,7 @@
 #include "MonitorView.h"
 
 #include "MonitorAccessible.h"
+#include "RepaintBeat.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -149,10 +150,9 @@ void MonitorView::setLines(const QStringList& lines)
 
 void MonitorView::scheduleRefresh()
 {
-    if (m_refreshTimer.isActive())
-        return;
     // The first line after a quiet spell is shown at once, the rest on the repaint beat.
-    m_refreshTimer.start(m_sinceRefresh.elapsed() >= kRefreshMs ? 0 : msToNextBeat());
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start(repaintDelay(m_sinceRefresh));
 }
 
 void MonitorView::refresh()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "MonitorLines.h"
-#include "RepaintBeat.h"
 #include "TextMetrics.h"
 
 #include <QAbstractScrollArea>
@@ -26,8 +25,6 @@ class QMenu;
 class MonitorView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    static constexpr int kRefreshMs = kRepaintBeatMs;
-
     explicit MonitorView(QWidget* parent = nullptr);
 
     void appendLine(const QString& line);

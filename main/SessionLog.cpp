@@ -78,9 +78,7 @@ int SessionLog::Writer::write(const QStringList& lines)
         return ENOENT;
     if (lines.isEmpty())
         return 0;
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += monitorFileLine(line);
+    const QByteArray bytes = monitorFileBytes(lines);
     errno = 0;
     if (!writeAll(fd, bytes))
         return errno != 0 ? errno : EIO;

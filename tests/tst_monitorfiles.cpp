@@ -163,8 +163,7 @@ private slots:
         m_main->toggleSendMode(); // Text
         QByteArray expected;
         const auto receive = [&](const QByteArray& block, const QByteArray& savedLine) {
-            m_main->displayReceivedBlock(
-                {reinterpret_cast<const uint8_t*>(block.data()), size_t(block.size())});
+            m_main->displayReceivedBlock(asBlock(block));
             expected += savedLine + "\r\n";
         };
         for (int b = 0x20; b <= 0xFF; ++b) {
@@ -193,8 +192,7 @@ private slots:
         }
         m_main->toggleSendMode(); // Text
         const QByteArray japanese = hex("93FA 967B");
-        m_main->displayReceivedBlock(
-            {reinterpret_cast<const uint8_t*>(japanese.data()), size_t(japanese.size())});
+        m_main->displayReceivedBlock(asBlock(japanese));
         expected += japanese + "\r\n";
         const QString file = path("burst.Txt");
         save(file);

@@ -119,9 +119,7 @@ private slots:
         auto* keyPanelStatus = w.keyPanel()->findChild<PanelStatusBar*>("statusPanels");
         auto* surveyStatus = w.surveyPanel()->findChild<PanelStatusBar*>("statusPanels");
         const QByteArray report = hex("0F 5A 13 13 00 FF FF FF FF 12 34 56 78 83 41 00 00 01 FE");
-        const auto feed = [&](const QByteArray& b) {
-            w.displayReceivedBlock({reinterpret_cast<const uint8_t*>(b.data()), size_t(b.size())});
-        };
+        const auto feed = [&](const QByteArray& b) { w.displayReceivedBlock(asBlock(b)); };
         feed(report);
         QCOMPARE(keyPanelStatus->panelText(1), QStringLiteral("83h 41h 00h 00h"));
         QCOMPARE(surveyStatus->panelText(1), QString());
