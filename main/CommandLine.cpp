@@ -39,14 +39,6 @@ bool isQtOption(const QString& name)
     return names.contains(name);
 }
 
-QString rateList()
-{
-    QStringList rates;
-    for (const int32_t rate : kBitRates)
-        rates << QString::number(rate);
-    return rates.join(u' ');
-}
-
 CommandLine only(CommandLine::Action action, const QString& error = {})
 {
     CommandLine c;
@@ -91,8 +83,9 @@ CommandLine parseCommandLine(const QStringList& arguments, bool qtOptionsPresent
         bool ok = false;
         const int rate = text.toInt(&ok);
         // A rate outside the table would silently run at 9600; on the command line it is refused.
-        if (!ok || std::find(kBitRates.begin(), kBitRates.end(), rate) == kBitRates.end())
-            return refused(QStringLiteral("--baud wants one of %1, not '%2'").arg(rateList(), text));
+        if (!ok || !isBitRate(rate))
+            return refused(
+                QStringLiteral("--baud wants one of %1, not '%2'").arg(bitRateTexts().join(u' '), text));
         c.overrides.baudRate = rate;
     }
     if (p.parser.isSet(p.settings)) {

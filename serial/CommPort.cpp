@@ -51,10 +51,23 @@ uint64_t currentGeneration = 0;
 
 int bitRateFor(int32_t setting)
 {
-    return std::find(kBitRates.begin(), kBitRates.end(), setting) != kBitRates.end() ? setting : 9600;
+    return isBitRate(setting) ? setting : 9600;
 }
 
 } // namespace
+
+bool isBitRate(int32_t rate)
+{
+    return std::find(kBitRates.begin(), kBitRates.end(), rate) != kBitRates.end();
+}
+
+QStringList bitRateTexts()
+{
+    QStringList texts;
+    for (const int32_t rate : kBitRates)
+        texts << QString::number(rate);
+    return texts;
+}
 
 LineSettings lineSettingsFor(const CommSettings& s)
 {

@@ -3,6 +3,7 @@
 #include "CommSettings.h"
 
 #include <QByteArrayView>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -15,6 +16,9 @@ extern PortFlag reportOpenErrors;
 // The bit rates the port runs at; any other setting runs at 9600.
 inline constexpr std::array<int32_t, 10> kBitRates{1200,  2400,  4800,  9600,  19200,
                                                    38400, 56000, 57600, 76800, 115200};
+[[nodiscard]] bool isBitRate(int32_t rate);
+// The rates as decimal texts, in order.
+[[nodiscard]] QStringList bitRateTexts();
 
 struct LineSettings;
 // The line settings a record stands for: bit rates outside the table run at 9600, data bits

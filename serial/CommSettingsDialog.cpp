@@ -71,10 +71,7 @@ CommSettingsDialog::CommSettingsDialog(QWidget* owner, SearchHooks hooks)
     portBox = combo(portParametersGroup, "portBox", {80, 20}, 109, {});
     setUpPortList();
     label(portParametersGroup, "bitRateLabel", {16, 48}, QStringLiteral("ﾎﾞｰﾚｰﾄ"));
-    QStringList rates;
-    for (const int32_t rate : kBitRates)
-        rates << QString::number(rate);
-    bitRateBox = combo(portParametersGroup, "bitRateBox", {80, 44}, 109, rates);
+    bitRateBox = combo(portParametersGroup, "bitRateBox", {80, 44}, 109, bitRateTexts());
     label(portParametersGroup, "dataBitsLabel", {16, 72}, QStringLiteral("ﾃﾞｰﾀﾋﾞｯﾄ"));
     dataBitsBox = combo(portParametersGroup, "dataBitsBox", {80, 68}, 109, {"7", "8"});
     label(portParametersGroup, "parityLabel", {16, 96}, QStringLiteral("ﾊﾟﾘﾃｨﾁｪｯｸ"));
