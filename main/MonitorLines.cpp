@@ -6,8 +6,6 @@
 #include <span>
 
 namespace {
-constexpr char kHex[] = "0123456789ABCDEF";
-
 std::span<const uint8_t> byteSpan(QByteArrayView bytes)
 {
     return {reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())};
@@ -24,9 +22,9 @@ QChar LineRef::at(qsizetype column) const
     case 0:
         return u' ';
     case 1:
-        return QLatin1Char(kHex[byte >> 4]);
+        return QLatin1Char(kHexDigits[byte >> 4]);
     case 2:
-        return QLatin1Char(kHex[byte & 0x0F]);
+        return QLatin1Char(kHexDigits[byte & 0x0F]);
     default:
         return u'h';
     }

@@ -5,8 +5,6 @@
 #include <QByteArray>
 
 namespace {
-constexpr char kHex[] = "0123456789ABCDEF";
-
 bool isControlCode(uint8_t b)
 {
     return b < 0x20 || b == 0x7F;
@@ -19,8 +17,8 @@ QString renderBinary(std::span<const uint8_t> block)
     QChar* out = line.data();
     for (const uint8_t b : block) {
         *out++ = u' ';
-        *out++ = QLatin1Char(kHex[b >> 4]);
-        *out++ = QLatin1Char(kHex[b & 0x0F]);
+        *out++ = QLatin1Char(kHexDigits[b >> 4]);
+        *out++ = QLatin1Char(kHexDigits[b & 0x0F]);
         *out++ = u'h';
     }
     return line;
@@ -33,7 +31,7 @@ QString renderText(std::span<const uint8_t> block)
     bool lastWasText = true;
     for (const uint8_t b : block) {
         if (isControlCode(b)) {
-            const char item[] = {' ', kHex[b >> 4], kHex[b & 0x0F], 'h'};
+            const char item[] = {' ', kHexDigits[b >> 4], kHexDigits[b & 0x0F], 'h'};
             bytes.append(item, 4);
             lastWasText = false;
         } else {
@@ -53,8 +51,8 @@ QString formatId(const std::array<uint8_t, 4>& id)
     QString text(qsizetype(id.size() * 3), Qt::Uninitialized);
     QChar* out = text.data();
     for (const uint8_t b : id) {
-        *out++ = QLatin1Char(kHex[b >> 4]);
-        *out++ = QLatin1Char(kHex[b & 0x0F]);
+        *out++ = QLatin1Char(kHexDigits[b >> 4]);
+        *out++ = QLatin1Char(kHexDigits[b & 0x0F]);
         *out++ = u' ';
     }
     return text;

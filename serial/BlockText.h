@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <span>
 
+// The digits of the hexadecimal renderings, by value.
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // Every byte as a space, two upper-case hexadecimal digits and "h": 0F 5A gives " 0Fh 5Ah".
 // Byte k of a block occupies characters 4k+1 to 4k+4 (counted from 1).
 [[nodiscard]] QString renderBinary(std::span<const uint8_t> block);
