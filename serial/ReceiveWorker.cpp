@@ -65,8 +65,10 @@ void receivePass(ReceiveSession& session)
             break;
         remaining -= n;
         session.bytesLastPass += n;
+        // Every byte of a chunk was queued before the read: one reading of the clock serves all.
+        const uint32_t readAt = tickCount();
         for (int i = 0; i < n; ++i) {
-            session.assembler.feed(static_cast<uint8_t>(chunk[size_t(i)]), tickCount());
+            session.assembler.feed(static_cast<uint8_t>(chunk[size_t(i)]), readAt);
             // The rest came from a port that has been closed meanwhile; showing it now would put
             // it after what a port opened since has shown.
             if (session.cancelled)
