@@ -142,7 +142,8 @@ void MainWindow::onLogChosen()
     const QString folder = m_logFileName.isEmpty() ? QString() : QFileInfo(m_logFileName).path() + u'/';
     const QString name = folder + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")) +
                          u'.' + kMonitorFileSuffix;
-    Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, name, false};
+    Dialogs::FileRequest request{QStringLiteral("ログ記録 (Log)"), kMonitorFileFilters, kMonitorFileSuffix,
+                                 name, false};
     const QString chosen = dialogs().saveFileName(this, request);
     if (chosen.isEmpty())
         return;

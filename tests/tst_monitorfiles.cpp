@@ -397,6 +397,7 @@ private slots:
         QCOMPARE(request.nameFilters,
                  QStringList({QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("Txt"));
+        QCOMPARE(request.caption, QStringLiteral("ログ記録 (Log)"));
         QVERIFY(!request.confirmOverwrite); // an existing file is appended to
         QVERIFY2(
             QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}\\.Txt$")).match(request.fileName).hasMatch(),
