@@ -3,6 +3,7 @@
 #include "MonitorFile.h"
 #include "RegularFile.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <atomic>
@@ -32,6 +33,8 @@ struct SessionLog::Writer {
     [[nodiscard]] int write(const QStringList& lines);
 
     const int fd;
+    dev_t device = 0;
+    ino_t inode = 0;
     std::atomic<qint64> size = 0;
 
     std::mutex mutex;
@@ -100,6 +103,10 @@ QString SessionLog::start(const QString& path)
         return QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.reason);
     m_writer = std::make_shared<Writer>(file.fd);
     m_writer->size = file.size;
+    if (struct stat st{}; ::fstat(file.fd, &st) == 0) {
+        m_writer->device = st.st_dev;
+        m_writer->inode = st.st_ino;
+    }
     m_path = path;
     std::thread([writer = m_writer] { writer->run(); }).detach();
     return {};
@@ -152,6 +159,13 @@ void SessionLog::append(const QString& line)
     }
     if (wake)
         w.cv.notify_all();
+}
+
+bool SessionLog::writesTo(const QString& path) const
+{
+    struct stat st {};
+    return m_writer && ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+           st.st_dev == m_writer->device && st.st_ino == m_writer->inode;
 }
 
 qint64 SessionLog::size() const

@@ -492,6 +492,48 @@ private slots:
         QCOMPARE(m_dialogs->messages.size(), 1);
     }
 
+    // However the running log's file is named, the monitor is not saved over it: a replaced file
+    // would end the log and lose every line that the monitor no longer holds.
+    void theMonitorIsNotSavedOverTheRunningLog_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("its own name") << "session.Txt";
+        QTest::newRow("a symbolic link to it") << "link.Txt";
+        QTest::newRow("a hard link to it") << "hard.Txt";
+        QTest::newRow("through a linked folder") << "folder-link/session.Txt";
+    }
+    void theMonitorIsNotSavedOverTheRunningLog()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("session.Txt"));
+        startLog(file);
+        QVERIFY(logItem()->isChecked());
+        QVERIFY(QFile::link(file, dir.filePath(QStringLiteral("link.Txt"))));
+        QCOMPARE(::link(QFile::encodeName(file).constData(),
+                        QFile::encodeName(dir.filePath(QStringLiteral("hard.Txt"))).constData()),
+                 0);
+        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("folder-link"))));
+        QStringList lines;
+        const auto receive = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                const QByteArray report = transmitterReport(uint32_t(i), uint8_t(lines.size()));
+                m_main->displayReceivedBlock(asBlock(report));
+                lines << renderBinary(asBlock(report));
+            }
+        };
+        receive(1100); // the monitor has emptied itself once
+        m_main->statusPanels()->setPanelText(1, QStringLiteral("status"));
+        save(dir.filePath(name));
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages[0].text.contains(dir.filePath(name)),
+                 qPrintable(m_dialogs->messages[0].text));
+        QCOMPARE(status(), QStringLiteral("status"));
+        receive(5);
+        m_main->close();
+        QCOMPARE(loadMonitorFile(file).lines, lines);
+    }
+
     void theChosenFontShowsItsSizeAndColour()
     {
         auto* panel = m_main->findChild<QLabel*>(QStringLiteral("fontPanel"));
