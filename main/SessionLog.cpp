@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -31,6 +32,7 @@ struct SessionLog::Writer {
 
     void run();
     [[nodiscard]] int write(const QStringList& lines);
+    void cutToLastWholeLine(QByteArrayView bytes);
 
     const int fd;
     dev_t device = 0;
@@ -83,10 +85,28 @@ int SessionLog::Writer::write(const QStringList& lines)
         return 0;
     const QByteArray bytes = monitorFileBytes(lines);
     errno = 0;
-    if (!writeAll(fd, bytes))
-        return errno != 0 ? errno : EIO;
+    if (!writeAll(fd, bytes)) {
+        const int error = errno != 0 ? errno : EIO;
+        cutToLastWholeLine(bytes);
+        return error;
+    }
     size += bytes.size();
     return 0;
+}
+
+// A full disk takes part of the bytes: what it took is cut back to the end of the last whole
+// line, so the log does not end in half a line that the next session's lines would run on from.
+void SessionLog::Writer::cutToLastWholeLine(QByteArrayView bytes)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return;
+    const qint64 before = size;
+    const qint64 taken = std::clamp<qint64>(st.st_size - before, 0, bytes.size());
+    const qsizetype lineEnd = bytes.first(taken).lastIndexOf("\r\n");
+    const qint64 keep = before + (lineEnd < 0 ? 0 : lineEnd + 2);
+    if (st.st_size > keep && ::ftruncate(fd, keep) == 0)
+        size = keep;
 }
 
 SessionLog::~SessionLog()

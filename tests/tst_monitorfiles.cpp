@@ -27,6 +27,8 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 const QString kNotRegular = QStringLiteral("It is not a regular file.");
@@ -532,6 +534,48 @@ private slots:
         receive(5);
         m_main->close();
         QCOMPARE(loadMonitorFile(file).lines, lines);
+    }
+
+    // A full disk, met by the log's writer in a child process that ignores SIGXFSZ as the program
+    // does: the file ends with the last line that fitted whole, after what it held before.
+    void aLogCutShortByAFullDiskEndsWithItsLastWholeLine_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::newRow("inside the first line") << 40;
+        QTest::newRow("after some lines") << 4000;
+    }
+    void aLogCutShortByAFullDiskEndsWithItsLastWholeLine()
+    {
+        QFETCH(int, limit);
+        const QString file = path("full.Txt");
+        const QByteArray earlier = "earlier session\r\n";
+        writeFile(file, earlier);
+        QByteArray expected = earlier;
+        bool full = false;
+        std::vector<QByteArray> reports;
+        for (int i = 0; i < 100; ++i) {
+            reports.push_back(transmitterReport(uint32_t(i), uint8_t(i)));
+            const QByteArray line = renderBinary(asBlock(reports.back())).toLatin1() + "\r\n";
+            full = full || expected.size() + line.size() > limit;
+            if (!full)
+                expected += line;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(30);
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            startLog(file);
+            for (const QByteArray& report : reports)
+                m_main->displayReceivedBlock(asBlock(report));
+            m_main->close();
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, qPrintable(QString::number(status, 16)));
+        QCOMPARE(readAll(file), expected);
     }
 
     void theChosenFontShowsItsSizeAndColour()
