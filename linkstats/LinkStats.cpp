@@ -76,14 +76,12 @@ void LinkStats::heard(LinkRow& row, size_t bytes, int64_t nowMs)
 void LinkStats::count(std::span<const uint8_t> block, uint32_t tick)
 {
     advance(tick);
-    if (block.size() > kCommandAt && block[kCommandAt] == kKeyReport) {
-        countKeyReport(block);
-        return;
-    }
-    if (isFrame(block))
-        heard(summaryRow(LinkRow::Kind::Command, block[kCommandAt]), block.size(), m_nowMs);
-    else
+    if (!isFrame(block))
         heard(summaryRow(LinkRow::Kind::NotAFrame, 0), block.size(), m_nowMs);
+    else if (block[kCommandAt] == kKeyReport)
+        countKeyReport(block);
+    else
+        heard(summaryRow(LinkRow::Kind::Command, block[kCommandAt]), block.size(), m_nowMs);
 }
 
 void LinkStats::countKeyReport(std::span<const uint8_t> block)

@@ -49,9 +49,10 @@ struct LinkRow {
     [[nodiscard]] double lossPercent() const;
 };
 
-// Per-transmitter link statistics from received blocks. A key report is a block whose fourth
-// byte is 0x13; it names its transmitter by bytes 9-12, carries the transmitter's running
-// sequence number in byte 4 and the key in byte 17. Other blocks are summed per command byte.
+// Per-transmitter link statistics from received blocks. A key report is a frame (a block that
+// starts 0F 5A) whose fourth byte is 0x13; it names its transmitter by bytes 9-12, carries the
+// transmitter's running sequence number in byte 4 and the key in byte 17. Other frames are summed
+// per command byte, and every block that is no frame in one row.
 // Counting a block costs a hash lookup and a few increments: it runs for every block received.
 class LinkStats {
 public:

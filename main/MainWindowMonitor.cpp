@@ -115,6 +115,13 @@ void MainWindow::onSaveAsChosen()
     if (chosen.isEmpty())
         return;
     const QString path = QFileInfo(withDefaultSuffix(chosen)).absoluteFilePath();
+    // Replacing the log's file would end the log and lose every line the monitor no longer holds.
+    if (m_log.writesTo(path)) {
+        showError(
+            this,
+            QStringLiteral("Cannot create file \"%1\". The session log is writing to this file.").arg(path));
+        return;
+    }
     // The dialog asked about the name it returned; an extension added here names another file.
     if (QFileInfo(path) != QFileInfo(chosen) && QFileInfo::exists(path) &&
         dialogs().message(this, QStringLiteral("%1 は既に存在します。\n上書きしますか?").arg(path),
@@ -142,7 +149,8 @@ void MainWindow::onLogChosen()
     const QString folder = m_logFileName.isEmpty() ? QString() : QFileInfo(m_logFileName).path() + u'/';
     const QString name = folder + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")) +
                          u'.' + kMonitorFileSuffix;
-    Dialogs::FileRequest request{QString(), kMonitorFileFilters, kMonitorFileSuffix, name, false};
+    Dialogs::FileRequest request{QStringLiteral("ログ記録 (Log)"), kMonitorFileFilters, kMonitorFileSuffix,
+                                 name, false};
     const QString chosen = dialogs().saveFileName(this, request);
     if (chosen.isEmpty())
         return;

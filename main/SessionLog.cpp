@@ -3,8 +3,10 @@
 #include "MonitorFile.h"
 #include "RegularFile.h"
 
+#include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -30,8 +32,11 @@ struct SessionLog::Writer {
 
     void run();
     [[nodiscard]] int write(const QStringList& lines);
+    void cutToLastWholeLine(QByteArrayView bytes);
 
     const int fd;
+    dev_t device = 0;
+    ino_t inode = 0;
     std::atomic<qint64> size = 0;
 
     std::mutex mutex;
@@ -80,10 +85,28 @@ int SessionLog::Writer::write(const QStringList& lines)
         return 0;
     const QByteArray bytes = monitorFileBytes(lines);
     errno = 0;
-    if (!writeAll(fd, bytes))
-        return errno != 0 ? errno : EIO;
+    if (!writeAll(fd, bytes)) {
+        const int error = errno != 0 ? errno : EIO;
+        cutToLastWholeLine(bytes);
+        return error;
+    }
     size += bytes.size();
     return 0;
+}
+
+// A full disk takes part of the bytes: what it took is cut back to the end of the last whole
+// line, so the log does not end in half a line that the next session's lines would run on from.
+void SessionLog::Writer::cutToLastWholeLine(QByteArrayView bytes)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return;
+    const qint64 before = size;
+    const qint64 taken = std::clamp<qint64>(st.st_size - before, 0, bytes.size());
+    const qsizetype lineEnd = bytes.first(taken).lastIndexOf("\r\n");
+    const qint64 keep = before + (lineEnd < 0 ? 0 : lineEnd + 2);
+    if (st.st_size > keep && ::ftruncate(fd, keep) == 0)
+        size = keep;
 }
 
 SessionLog::~SessionLog()
@@ -100,6 +123,10 @@ QString SessionLog::start(const QString& path)
         return QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.reason);
     m_writer = std::make_shared<Writer>(file.fd);
     m_writer->size = file.size;
+    if (struct stat st{}; ::fstat(file.fd, &st) == 0) {
+        m_writer->device = st.st_dev;
+        m_writer->inode = st.st_ino;
+    }
     m_path = path;
     std::thread([writer = m_writer] { writer->run(); }).detach();
     return {};
@@ -152,6 +179,13 @@ void SessionLog::append(const QString& line)
     }
     if (wake)
         w.cv.notify_all();
+}
+
+bool SessionLog::writesTo(const QString& path) const
+{
+    struct stat st {};
+    return m_writer && ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+           st.st_dev == m_writer->device && st.st_ino == m_writer->inode;
 }
 
 qint64 SessionLog::size() const

@@ -32,6 +32,8 @@ public:
     void finish();
 
     [[nodiscard]] bool running() const { return m_writer != nullptr; }
+    // Whether the path names the running log's file, under whatever name (links, other folders).
+    [[nodiscard]] bool writesTo(const QString& path) const;
     void append(const QString& line);
     // What the file holds: its size at the start and what has been written since.
     [[nodiscard]] qint64 size() const;

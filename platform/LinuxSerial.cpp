@@ -3,6 +3,8 @@
 #include <asm/termios.h>
 #include <linux/serial.h>
 
+#include <cstring>
+
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
 namespace {
@@ -34,6 +36,26 @@ speed_t standardCode(int bitRate)
 } // namespace
 
 namespace linuxserial {
+
+static_assert(sizeof(termios2) <= sizeof(SavedLine::bytes));
+
+SavedLine saveLineSettings(int fd)
+{
+    struct termios2 tio {};
+    SavedLine saved;
+    saved.valid = ioctl(fd, TCGETS2, &tio) == 0;
+    std::memcpy(saved.bytes.data(), &tio, sizeof tio);
+    return saved;
+}
+
+void restoreLineSettings(int fd, const SavedLine& saved)
+{
+    if (!saved.valid)
+        return;
+    struct termios2 tio {};
+    std::memcpy(&tio, saved.bytes.data(), sizeof tio);
+    ioctl(fd, TCSETS2, &tio);
+}
 
 bool applyLineSettings(int fd, int bitRate, int dataBits, char parity, int stopBits)
 {

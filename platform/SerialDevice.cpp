@@ -25,10 +25,14 @@ SerialCalls::Opened SerialCalls::open(const QByteArray& path)
     if (fd < 0)
         return {-1, errno};
     // TIOCEXCL keeps other programs out; the lock also keeps out a second open by this program
-    // and by root, whom TIOCEXCL does not stop.
+    // and by root, whom TIOCEXCL does not stop. Root also looks at the flag itself: a port another
+    // program holds exclusively is that program's, and its flag is not ours to clear.
     int error = 0;
+    int exclusive = 0;
     if (!isatty(fd))
         error = ENOTTY;
+    else if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        error = EBUSY;
     else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         error = errno == EWOULDBLOCK ? EBUSY : errno;
     else if (::ioctl(fd, TIOCEXCL) != 0)
@@ -87,6 +91,7 @@ bool SerialDevice::open(const QString& path)
     if (opened.fd < 0)
         return false;
     m_fd = opened.fd;
+    m_lineAtOpen = linuxserial::saveLineSettings(m_fd);
     m_errorCounters = {};
     readErrorCounters(&m_errorCounters);
     return true;
@@ -96,6 +101,9 @@ void SerialDevice::close()
 {
     if (m_fd < 0)
         return;
+    // At once, as Qt's serial port does: waiting for the output to drain could hold the window for
+    // as long as a stalled adapter likes.
+    linuxserial::restoreLineSettings(m_fd, m_lineAtOpen);
     serialCalls().close(m_fd);
     m_fd = -1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinuxSerial.h"
+
 #include <QString>
 
 #include <array>
@@ -27,12 +29,14 @@ public:
         int fd = -1;
         int error = 0; // errno of a failed open; EBUSY for a port another program holds
     };
-    // Opens an existing terminal device exclusively, without waiting.
+    // Opens an existing terminal device exclusively, without waiting; a port that another program
+    // holds exclusively is refused with EBUSY, root or not.
     virtual Opened open(const QByteArray& path);
     virtual void configure(int fd, const LineSettings& settings);
     // Modules and adapters wire DTR and RTS to reset, sleep or power pins: they are kept low.
     virtual void clearModemLine(int fd, ModemLine line);
     virtual ssize_t write(int fd, const char* data, size_t count);
+    // Gives up the exclusive hold, which only an open that succeeded can have set.
     virtual void close(int fd);
 };
 
@@ -41,8 +45,9 @@ public:
 void setSerialCalls(SerialCalls* replacement);
 
 // One serial device opened through termios: exclusive, raw, no flow control, non-blocking.
-// The receive worker may poll fd() while the GUI thread uses the device; the device is closed
-// only after the worker has ended.
+// Closing puts back the line settings found at open, so a console or another program's port is
+// not left in raw mode. The receive worker may poll fd() while the GUI thread uses the device; the
+// device is closed only after the worker has ended.
 class SerialDevice {
 public:
     SerialDevice() = default;
@@ -84,6 +89,7 @@ private:
 
     int m_fd = -1;
     int m_openError = 0;
+    linuxserial::SavedLine m_lineAtOpen;
     int m_bitRate = 9600;
     std::array<int, 5> m_errorCounters{};
 };

@@ -27,6 +27,8 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 const QString kNotRegular = QStringLiteral("It is not a regular file.");
@@ -397,6 +399,7 @@ private slots:
         QCOMPARE(request.nameFilters,
                  QStringList({QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.Txt)"), QStringLiteral("全てのﾌｧｲﾙ (*.*)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("Txt"));
+        QCOMPARE(request.caption, QStringLiteral("ログ記録 (Log)"));
         QVERIFY(!request.confirmOverwrite); // an existing file is appended to
         QVERIFY2(
             QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}\\.Txt$")).match(request.fileName).hasMatch(),
@@ -489,6 +492,90 @@ private slots:
         QVERIFY(receive(pty, "after"));
         QCOMPARE(monitor()->lines().last(), QStringLiteral(" 61h 66h 74h 65h 72h"));
         QCOMPARE(m_dialogs->messages.size(), 1);
+    }
+
+    // However the running log's file is named, the monitor is not saved over it: a replaced file
+    // would end the log and lose every line that the monitor no longer holds.
+    void theMonitorIsNotSavedOverTheRunningLog_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("its own name") << "session.Txt";
+        QTest::newRow("a symbolic link to it") << "link.Txt";
+        QTest::newRow("a hard link to it") << "hard.Txt";
+        QTest::newRow("through a linked folder") << "folder-link/session.Txt";
+    }
+    void theMonitorIsNotSavedOverTheRunningLog()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("session.Txt"));
+        startLog(file);
+        QVERIFY(logItem()->isChecked());
+        QVERIFY(QFile::link(file, dir.filePath(QStringLiteral("link.Txt"))));
+        QCOMPARE(::link(QFile::encodeName(file).constData(),
+                        QFile::encodeName(dir.filePath(QStringLiteral("hard.Txt"))).constData()),
+                 0);
+        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("folder-link"))));
+        QStringList lines;
+        const auto receive = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                const QByteArray report = transmitterReport(uint32_t(i), uint8_t(lines.size()));
+                m_main->displayReceivedBlock(asBlock(report));
+                lines << renderBinary(asBlock(report));
+            }
+        };
+        receive(1100); // the monitor has emptied itself once
+        m_main->statusPanels()->setPanelText(1, QStringLiteral("status"));
+        save(dir.filePath(name));
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages[0].text.contains(dir.filePath(name)),
+                 qPrintable(m_dialogs->messages[0].text));
+        QCOMPARE(status(), QStringLiteral("status"));
+        receive(5);
+        m_main->close();
+        QCOMPARE(loadMonitorFile(file).lines, lines);
+    }
+
+    // A full disk, met by the log's writer in a child process that ignores SIGXFSZ as the program
+    // does: the file ends with the last line that fitted whole, after what it held before.
+    void aLogCutShortByAFullDiskEndsWithItsLastWholeLine_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::newRow("inside the first line") << 40;
+        QTest::newRow("after some lines") << 4000;
+    }
+    void aLogCutShortByAFullDiskEndsWithItsLastWholeLine()
+    {
+        QFETCH(int, limit);
+        const QString file = path("full.Txt");
+        const QByteArray earlier = "earlier session\r\n";
+        writeFile(file, earlier);
+        QByteArray expected = earlier;
+        bool full = false;
+        std::vector<QByteArray> reports;
+        for (int i = 0; i < 100; ++i) {
+            reports.push_back(transmitterReport(uint32_t(i), uint8_t(i)));
+            const QByteArray line = renderBinary(asBlock(reports.back())).toLatin1() + "\r\n";
+            full = full || expected.size() + line.size() > limit;
+            if (!full)
+                expected += line;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(30);
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            startLog(file);
+            for (const QByteArray& report : reports)
+                m_main->displayReceivedBlock(asBlock(report));
+            m_main->close();
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, qPrintable(QString::number(status, 16)));
+        QCOMPARE(readAll(file), expected);
     }
 
     void theChosenFontShowsItsSizeAndColour()

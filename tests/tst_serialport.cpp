@@ -16,6 +16,7 @@
 
 #include <asm/termios.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,13 @@ struct termios2 lineOf(int fd)
     struct termios2 t {};
     ioctl(fd, TCGETS2, &t);
     return t;
+}
+
+QString describe(const struct termios2& t)
+{
+    return QString::asprintf("iflag %o oflag %o cflag %o lflag %o %u/%u bit/s cc ", t.c_iflag, t.c_oflag,
+                             t.c_cflag, t.c_lflag, t.c_ispeed, t.c_ospeed) +
+           QByteArray(reinterpret_cast<const char*>(t.c_cc), sizeof t.c_cc).toHex(' ');
 }
 
 // The reason a failed open gives, or nothing when it opens. Root passes every permission check,
@@ -119,19 +127,42 @@ private slots:
         QCOMPARE(int(commSettings.workerRunning), 0);
     }
 
-    void aPortIsOpenedOnlyOnceAndTheRefusalNamesItsHolder()
+    void aHeldPortIsRefusedAndItsHolderKeepsIt_data()
     {
+        QTest::addColumn<bool>("heldByUs");
+        QTest::newRow("held by this program") << true;
+        QTest::newRow("held exclusively by another program") << false;
+    }
+    // Root passes TIOCEXCL: the holder's flag must be looked at, and left as it is.
+    void aHeldPortIsRefusedAndItsHolderKeepsIt()
+    {
+        QFETCH(bool, heldByUs);
         Pty pty;
         SerialDevice first;
+        int holder = -1;
+        if (heldByUs) {
+            QVERIFY(first.open(pty.slavePath()));
+            holder = first.fd();
+        } else {
+            holder = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(holder >= 0 && ioctl(holder, TIOCEXCL) == 0);
+        }
         SerialDevice second;
-        QVERIFY(first.open(pty.slavePath()));
         QVERIFY(!second.open(pty.slavePath()));
         QCOMPARE(second.openError(), EBUSY);
         QCOMPARE(
             openFailureReason(pty.slavePath(), second.openError()),
             pty.slavePath() +
                 QStringLiteral(": the port is busy: tst_serialport (PID %1) has it open.").arg(getpid()));
-        first.close();
+        int exclusive = 0;
+        QVERIFY(ioctl(holder, TIOCGEXCL, &exclusive) == 0);
+        QCOMPARE(exclusive, 1);
+        if (heldByUs) {
+            first.close();
+        } else { // as the holder does when it lets go
+            ioctl(holder, TIOCNXCL);
+            ::close(holder);
+        }
         QVERIFY(second.open(pty.slavePath()));
         QCOMPARE(second.openError(), 0);
     }
@@ -211,8 +242,9 @@ private slots:
         QCOMPARE(l.stopBits, expectedStop);
     }
 
-    // A pseudo-terminal keeps the rate, stop bits and raw mode (it forces 8 bits, no parity).
-    void lineSettingsReachTheDevice_data()
+    // A pseudo-terminal keeps the rate, stop bits and raw mode (it forces 8 bits, no parity). What
+    // the port was set to before, here a console's line at 4800 bit/s, comes back at close.
+    void lineSettingsReachTheDeviceAndThoseFoundComeBackAtClose_data()
     {
         QTest::addColumn<int>("baud");
         QTest::addColumn<int>("stopBits");
@@ -223,12 +255,20 @@ private slots:
         QTest::newRow("76800") << 76800 << 1 << 76800u;
         QTest::newRow("115200") << 115200 << 1 << 115200u;
     }
-    void lineSettingsReachTheDevice()
+    void lineSettingsReachTheDeviceAndThoseFoundComeBackAtClose()
     {
         QFETCH(int, baud);
         QFETCH(int, stopBits);
         QFETCH(unsigned, speed);
         Pty pty;
+        struct termios2 console = lineOf(pty.masterFd());
+        console.c_iflag |= ICRNL | IXON;
+        console.c_oflag |= OPOST | ONLCR;
+        console.c_lflag |= ICANON | ECHO | ISIG;
+        console.c_cflag = (console.c_cflag & ~CBAUD) | B4800;
+        console.c_ispeed = console.c_ospeed = 4800;
+        QCOMPARE(ioctl(pty.masterFd(), TCSETS2, &console), 0);
+        const QString found = describe(lineOf(pty.masterFd()));
         commSettings.portName = pty.slavePath();
         commSettings.baudRate = baud;
         commSettings.stopBits = stopBits;
@@ -239,6 +279,8 @@ private slots:
         QCOMPARE(unsigned(t.c_cflag & CRTSCTS), 0u);
         QCOMPARE(unsigned(t.c_iflag & (IXON | IXOFF)), 0u);
         QCOMPARE(unsigned(t.c_lflag & (ICANON | ECHO)), 0u);
+        commClose();
+        QCOMPARE(describe(lineOf(pty.masterFd())), found);
     }
 
     void modemLinesGoLowBeforeTheFirstWriteAndAgainAtClose()
