@@ -231,8 +231,10 @@ void MainWindow::buildSendBand(QWidget* band)
 
     msgIdLabel->setToolTip(QStringLiteral("Click: Monitor Clear"));
     sendModeLabel->setToolTip(QStringLiteral("Click: Text / Binary"));
-    sendTextBox->lineEdit()->installEventFilter(this);
-    delimiterBox->lineEdit()->installEventFilter(this);
+    // The focus rests on the combo box, which hands keys to its line edit without the line edit's
+    // filters seeing them: Enter is caught on the combo box.
+    sendTextBox->installEventFilter(this);
+    delimiterBox->installEventFilter(this);
     connect(sendButton, &QPushButton::clicked, this, &MainWindow::onSendClicked);
     connect(msgIdLabel, &ClickLabel::clicked, this, &MainWindow::onMonitorClearClicked);
     connect(sendModeLabel, &ClickLabel::clicked, this, &MainWindow::toggleSendMode);
@@ -423,9 +425,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == delimiterBox->lineEdit())
+            if (watched == delimiterBox)
                 commitSendDelimiter();
-            if (watched == sendTextBox->lineEdit() || watched == delimiterBox->lineEdit()) {
+            if (watched == sendTextBox || watched == delimiterBox) {
                 sendButton->setFocus(Qt::OtherFocusReason);
                 return true;
             }
