@@ -111,6 +111,7 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     m_monitor = new MonitorView(central);
     m_monitor->setObjectName(QStringLiteral("monitor"));
     m_monitor->setFont(monitorFont());
+    m_monitor->setAccessibleName(QStringLiteral("Monitor"));
     column->addWidget(m_monitor, 1);
     setCentralWidget(central);
 
@@ -163,6 +164,10 @@ void MainWindow::buildSetupBand(QWidget* band)
     destinationIdPanel = idPanel(band, "destinationIdPanel", {256, 32, 109, 21});
     productIdCaption = boldLabel(band, "productIdCaption", {372, 16, 109, 12}, QStringLiteral("Product ID"));
     productIdPanel = idPanel(band, "productIdPanel", {372, 32, 109, 21});
+    // An empty panel is named by its caption.
+    sourceIdCaption->setBuddy(sourceIdPanel);
+    destinationIdCaption->setBuddy(destinationIdPanel);
+    productIdCaption->setBuddy(productIdPanel);
     radioRatePanel = makeChild<QFrame>(band, "radioRatePanel", {492, 4, 157, 25});
     rate9600Button = makeChild<QRadioButton>(radioRatePanel, "rate9600Button", {4, 4, 45, 17});
     rate9600Button->setText(QStringLiteral("9600"));

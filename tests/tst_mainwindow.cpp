@@ -5,10 +5,12 @@
 #include "IdPanel.h"
 #include "KeyPanel.h"
 #include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -181,6 +183,26 @@ private slots:
                     .hasMatch());
         for (qsizetype i = 1; i < changes.size(); ++i)
             QVERIFY(changes[i] - changes[i - 1] > 800);
+    }
+
+    void assistiveTechnologyNamesTheMonitorAndReadsTheIdPanelsAsLabels()
+    {
+        MainWindow w;
+        w.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.monitor())->text(QAccessible::Name),
+                 QStringLiteral("Monitor"));
+        const std::pair<const char*, QString> panels[] = {
+            {"sourceIdPanel", QStringLiteral("Src. Device ID")},
+            {"destinationIdPanel", QStringLiteral("Dst. Device ID")},
+            {"productIdPanel", QStringLiteral("Product ID")}};
+        for (const auto& [name, caption] : panels) {
+            auto* panel = w.findChild<IdPanel*>(name);
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(panel);
+            QCOMPARE(read->role(), QAccessible::StaticText);
+            QCOMPARE(read->text(QAccessible::Name), caption);
+            panel->setText(QStringLiteral("12 34 56 78 "));
+            QVERIFY(waitUntil([&] { return read->text(QAccessible::Name) == panel->text(); }));
+        }
     }
 
     void viewInitializeButtonTogglesTheInitButton()
