@@ -361,9 +361,11 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     sendBand->show();
     fontPanel->setText(QStringLiteral("Size:%1").arg(m_monitor->font().pointSize()));
     clockPanel->clear();
-    m_clockTimer.setInterval(500);
+    m_clockTimer.setSingleShot(true);
+    // A coarse timer may fire a little before the half second it is set for.
+    m_clockTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::onClockTick);
-    m_clockTimer.start();
+    startClockTimer(QTime::currentTime());
     timeStampBox->setChecked(false);
     deviceLabel->hide();
     toggleSendMode();
@@ -453,11 +455,20 @@ void MainWindow::setSettingsStatus(const QString& text)
 
 void MainWindow::onClockTick()
 {
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
-    if (now != clockPanel->text())
-        clockPanel->setText(now);
+    const QDateTime now = QDateTime::currentDateTime();
+    startClockTimer(now.time());
+    const QString text = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    if (text != clockPanel->text())
+        clockPanel->setText(text);
     if (m_surveyPanel)
         m_surveyPanel->onClockTick();
+}
+
+void MainWindow::startClockTimer(QTime now)
+{
+    // Every 500 ms, on the whole and half second: the panel turns with the second that the time
+    // stamps read, and the survey keeps its tick.
+    m_clockTimer.start(500 - now.msec() % 500);
 }
 
 void MainWindow::editCommSettings()
