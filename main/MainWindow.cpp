@@ -111,6 +111,7 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     m_monitor = new MonitorView(central);
     m_monitor->setObjectName(QStringLiteral("monitor"));
     m_monitor->setFont(monitorFont());
+    m_monitor->setAccessibleName(QStringLiteral("Monitor"));
     column->addWidget(m_monitor, 1);
     setCentralWidget(central);
 
@@ -163,6 +164,10 @@ void MainWindow::buildSetupBand(QWidget* band)
     destinationIdPanel = idPanel(band, "destinationIdPanel", {256, 32, 109, 21});
     productIdCaption = boldLabel(band, "productIdCaption", {372, 16, 109, 12}, QStringLiteral("Product ID"));
     productIdPanel = idPanel(band, "productIdPanel", {372, 32, 109, 21});
+    // An empty panel is named by its caption.
+    sourceIdCaption->setBuddy(sourceIdPanel);
+    destinationIdCaption->setBuddy(destinationIdPanel);
+    productIdCaption->setBuddy(productIdPanel);
     radioRatePanel = makeChild<QFrame>(band, "radioRatePanel", {492, 4, 157, 25});
     rate9600Button = makeChild<QRadioButton>(radioRatePanel, "rate9600Button", {4, 4, 45, 17});
     rate9600Button->setText(QStringLiteral("9600"));
@@ -231,8 +236,10 @@ void MainWindow::buildSendBand(QWidget* band)
 
     msgIdLabel->setToolTip(QStringLiteral("Click: Monitor Clear"));
     sendModeLabel->setToolTip(QStringLiteral("Click: Text / Binary"));
-    sendTextBox->lineEdit()->installEventFilter(this);
-    delimiterBox->lineEdit()->installEventFilter(this);
+    // The focus rests on the combo box, which hands keys to its line edit without the line edit's
+    // filters seeing them: Enter is caught on the combo box.
+    sendTextBox->installEventFilter(this);
+    delimiterBox->installEventFilter(this);
     connect(sendButton, &QPushButton::clicked, this, &MainWindow::onSendClicked);
     connect(msgIdLabel, &ClickLabel::clicked, this, &MainWindow::onMonitorClearClicked);
     connect(sendModeLabel, &ClickLabel::clicked, this, &MainWindow::toggleSendMode);
@@ -354,9 +361,11 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     sendBand->show();
     fontPanel->setText(QStringLiteral("Size:%1").arg(m_monitor->font().pointSize()));
     clockPanel->clear();
-    m_clockTimer.setInterval(500);
+    m_clockTimer.setSingleShot(true);
+    // A coarse timer may fire a little before the half second it is set for.
+    m_clockTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::onClockTick);
-    m_clockTimer.start();
+    startClockTimer(QTime::currentTime());
     timeStampBox->setChecked(false);
     deviceLabel->hide();
     toggleSendMode();
@@ -423,9 +432,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == delimiterBox->lineEdit())
+            if (watched == delimiterBox)
                 commitSendDelimiter();
-            if (watched == sendTextBox->lineEdit() || watched == delimiterBox->lineEdit()) {
+            if (watched == sendTextBox || watched == delimiterBox) {
                 sendButton->setFocus(Qt::OtherFocusReason);
                 return true;
             }
@@ -446,11 +455,20 @@ void MainWindow::setSettingsStatus(const QString& text)
 
 void MainWindow::onClockTick()
 {
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
-    if (now != clockPanel->text())
-        clockPanel->setText(now);
+    const QDateTime now = QDateTime::currentDateTime();
+    startClockTimer(now.time());
+    const QString text = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    if (text != clockPanel->text())
+        clockPanel->setText(text);
     if (m_surveyPanel)
         m_surveyPanel->onClockTick();
+}
+
+void MainWindow::startClockTimer(QTime now)
+{
+    // Every 500 ms, on the whole and half second: the panel turns with the second that the time
+    // stamps read, and the survey keeps its tick.
+    m_clockTimer.start(500 - now.msec() % 500);
 }
 
 void MainWindow::editCommSettings()

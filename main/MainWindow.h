@@ -24,6 +24,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTime;
 class SurveyPanel;
 
 // The main window: device set-up row, send line, monitor tool row, monitor and status bar. It
@@ -101,6 +102,8 @@ private:
     void buildMonitorBand(QWidget* band);
     void buildMenu();
     void placeRightAnchored();
+    // Sets the clock timer for the next whole or half second after `now`.
+    void startClockTimer(QTime now);
     // The communication settings dialog; true when it was accepted.
     bool runSettingsDialog();
     [[nodiscard]] int deviceKind() const;

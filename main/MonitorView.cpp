@@ -144,8 +144,6 @@ void MonitorView::setLines(const QStringList& lines)
     m_lines.assign(lines);
     setSelection({}, {});
     refresh();
-    // A loaded file is read from its start.
-    verticalScrollBar()->setValue(0);
 }
 
 void MonitorView::scheduleRefresh()
@@ -164,6 +162,9 @@ void MonitorView::refresh()
         m_removedAtRefresh = m_lines.removed();
         m_measuredRows = 0;
         m_widest = 0;
+        // What was scrolled to has gone; the view is at the end of what took its place. At the
+        // top, the scroll bar's value does not change and would not turn following back on.
+        m_follow = true;
     }
     const qsizetype firstNew = m_measuredRows;
     for (; m_measuredRows < m_lines.count(); ++m_measuredRows)

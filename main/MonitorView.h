@@ -20,7 +20,8 @@ class QMenu;
 // are measured and the scroll bars set then, so lines that the 1000-line rule empties before it
 // are never measured or painted.
 // The view follows the newest line unless the user has scrolled up (or is selecting with the
-// mouse), and follows again at the end.
+// mouse), and follows again at the end and whenever its lines are replaced (Clear, the 1000-line
+// rule, a loaded file, which is shown from its end).
 // Text is painted in the palette's Text colour on its Base colour.
 class MonitorView : public QAbstractScrollArea {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -30,6 +31,29 @@ QString runFileDialog(QWidget* parent, const Dialogs::FileRequest& request, QFil
         return {};
     return dialog.selectedFiles().constFirst();
 }
+
+// Qt's font chooser inside a dialog of ours. On its own, Enter and Esc would only hide the chooser
+// and leave the dialog around it empty; here they accept or cancel that dialog.
+class EmbeddedFontChooser : public QFontDialog {
+public:
+    EmbeddedFontChooser(const QFont& initial, QDialog* outer) : QFontDialog(initial, outer), m_outer(outer) {}
+
+    void done(int result) override { m_outer->done(result); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        // Enter in its text boxes: the chooser has no button of its own to take it.
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+            accept();
+        else
+            QFontDialog::keyPressEvent(event);
+    }
+
+private:
+    QDialog* m_outer;
+};
 } // namespace
 
 Dialogs::Answer Dialogs::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
@@ -78,7 +102,7 @@ std::optional<Dialogs::FontChoice> Dialogs::font(QWidget* parent, const FontChoi
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("dlgFont"));
     dialog.setWindowTitle(QStringLiteral("フォント"));
-    auto* fonts = new QFontDialog(initial.font, &dialog);
+    auto* fonts = new EmbeddedFontChooser(initial.font, &dialog);
     fonts->setObjectName(QStringLiteral("fontChooser"));
     fonts->setWindowFlags(Qt::Widget);
     fonts->setOptions(QFontDialog::NoButtons);

@@ -5,10 +5,12 @@
 #include "IdPanel.h"
 #include "KeyPanel.h"
 #include "MainWindow.h"
+#include "MonitorView.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -159,14 +161,24 @@ private slots:
         QCOMPARE(iniBytes().count('\n'), 16); // two sections, thirteen keys and AutoReconnect
     }
 
-    void clockChangesAtMostOncePerSecond()
+    // Made a little before the middle of a second, a window whose clock ran freely from its start
+    // would show the last second until the middle of the next, while the stamps show the new one.
+    void theClockTurnsWithTheSecondOfTheTimeStamps()
     {
+        {
+            // The first window loads the fonts; the one under test is then made in a few ms.
+            const MainWindow first;
+        }
+        QVERIFY(waitUntil([] { return QTime::currentTime().msec() / 50 == 8; }));
         MainWindow w;
         const auto* clock = w.findChild<QLabel*>("clockPanel");
+        w.findChild<QCheckBox*>("timeStampBox")->setChecked(true);
+        const uint8_t block[] = {0x41};
         QString last = clock->text();
         QElapsedTimer t;
         t.start();
         QList<qint64> changes;
+        int stamped = 0;
         while (t.elapsed() < 3700) {
             QTest::qWait(20);
             if (clock->text() != last) {
@@ -174,13 +186,40 @@ private slots:
                     changes << t.elapsed();
                 last = clock->text();
             }
+            const int ms = QTime::currentTime().msec();
+            if (ms >= 250 && ms < 350 && !last.isEmpty()) {
+                w.displayReceivedBlock(block);
+                QCOMPARE(w.monitor()->lines().constLast().left(20), last + u'.');
+                ++stamped;
+            }
         }
+        QVERIFY(stamped >= 3);
         QVERIFY(changes.size() >= 2);
         QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                     .match(last)
                     .hasMatch());
         for (qsizetype i = 1; i < changes.size(); ++i)
             QVERIFY(changes[i] - changes[i - 1] > 800);
+    }
+
+    void assistiveTechnologyNamesTheMonitorAndReadsTheIdPanelsAsLabels()
+    {
+        MainWindow w;
+        w.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.monitor())->text(QAccessible::Name),
+                 QStringLiteral("Monitor"));
+        const std::pair<const char*, QString> panels[] = {
+            {"sourceIdPanel", QStringLiteral("Src. Device ID")},
+            {"destinationIdPanel", QStringLiteral("Dst. Device ID")},
+            {"productIdPanel", QStringLiteral("Product ID")}};
+        for (const auto& [name, caption] : panels) {
+            auto* panel = w.findChild<IdPanel*>(name);
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(panel);
+            QCOMPARE(read->role(), QAccessible::StaticText);
+            QCOMPARE(read->text(QAccessible::Name), caption);
+            panel->setText(QStringLiteral("12 34 56 78 "));
+            QVERIFY(waitUntil([&] { return read->text(QAccessible::Name) == panel->text(); }));
+        }
     }
 
     void viewInitializeButtonTogglesTheInitButton()

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -161,6 +162,46 @@ private slots:
         QVERIFY(wide > 0);
         v.setFont(gothic(26));
         QVERIFY(v.horizontalScrollBar()->maximum() > wide);
+    }
+
+    // Scrolled to the top, the scroll bar's value stays 0 when the lines go: what takes their place
+    // is followed all the same.
+    void theViewFollowsAgainWhenItsLinesAreReplaced_data()
+    {
+        QTest::addColumn<QString>("replacement");
+        QTest::newRow("Monitor Clear") << "clear";
+        QTest::newRow("the 1000-line rule") << "rule";
+        QTest::newRow("a loaded file") << "load";
+    }
+    void theViewFollowsAgainWhenItsLinesAreReplaced()
+    {
+        QFETCH(QString, replacement);
+        MonitorView& v = view({});
+        QScrollBar* bar = v.verticalScrollBar();
+        for (int i = 0; i < 100; ++i)
+            v.appendLine(QStringLiteral("line %1").arg(i));
+        v.refresh();
+        QVERIFY(QTest::qWaitForWindowActive(&v));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(!v.following());
+        if (replacement == u"clear") {
+            v.clearLines();
+        } else if (replacement == u"rule") {
+            while (v.lineCount() <= MonitorLines::kLimit)
+                v.appendLine(QStringLiteral("more"));
+            v.appendLine(QStringLiteral("first"));
+            v.refresh();
+            QCOMPARE(v.lineCount(), 1);
+        } else {
+            v.setLines(QStringList(200, QStringLiteral("loaded")));
+        }
+        for (int i = 0; i < 100; ++i)
+            v.appendLine(QStringLiteral("new %1").arg(i));
+        v.refresh();
+        QVERIFY(v.following());
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void keysMoveAndSelect_data()

@@ -12,13 +12,19 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFontDialog>
 #include <QImage>
+#include <QLineEdit>
+#include <QListView>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -608,6 +614,51 @@ private slots:
         m_dialogs->fontAnswer.reset();
         m_main->onFontPanelDoubleClicked();
         QCOMPARE(m_dialogs->fontOffered->colour, maroon);
+    }
+
+    // The real dialog, opened by a double-click on the panel; the keys go to the focused widget.
+    void enterAndEscAnswerTheWholeFontDialog_data()
+    {
+        QTest::addColumn<bool>("inList");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("Enter in the size box") << false << int(Qt::Key_Return) << true;
+        QTest::newRow("Enter in a list") << true << int(Qt::Key_Enter) << true;
+        QTest::newRow("Esc in the size box") << false << int(Qt::Key_Escape) << false;
+        QTest::newRow("Esc in a list") << true << int(Qt::Key_Escape) << false;
+    }
+    void enterAndEscAnswerTheWholeFontDialog()
+    {
+        QFETCH(bool, inList);
+        QFETCH(int, key);
+        QFETCH(bool, accepted);
+        m_dialogs.reset();
+        auto* panel = m_main->findChild<ClickLabel*>(QStringLiteral("fontPanel"));
+        const QString before = panel->text();
+        bool chooserHidden = false;
+        bool leftOpen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+            auto* chooser = dialog->findChild<QFontDialog*>();
+            QLineEdit* size = nullptr;
+            for (QLineEdit* edit : chooser->findChildren<QLineEdit*>())
+                size = edit->validator() ? edit : size;
+            size->setFocus(Qt::MouseFocusReason);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("14"));
+            if (inList)
+                chooser->findChild<QListView*>()->setFocus(Qt::MouseFocusReason);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            chooserHidden = chooser->isHidden();
+            leftOpen = dialog->isVisible();
+            if (leftOpen)
+                dialog->reject();
+        });
+        QTest::mouseDClick(panel, Qt::LeftButton, {}, panel->rect().center());
+        QVERIFY(!chooserHidden);
+        QVERIFY(!leftOpen);
+        QCOMPARE(panel->text(), accepted ? QStringLiteral("Size:14") : before);
     }
 };
 

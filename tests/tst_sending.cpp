@@ -8,6 +8,7 @@
 #include "IdPanel.h"
 #include "MainWindow.h"
 #include "ModuleFrame.h"
+#include "SendLine.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -220,37 +221,48 @@ private slots:
         QCOMPARE(child<QComboBox>("sendTextBox")->currentText(), longText);
     }
 
-    void aTypedDelimiterIsCommittedWithEnter()
+    // The keys go where the user's keys go: to the focused combo box, which hands them to its line
+    // edit itself.
+    void enterMovesTheFocusToSendAndTheNextEnterSends_data()
     {
-        MainWindow& w = window();
-        w.toggleSendMode();
-        auto* dlmt = child<QComboBox>("delimiterBox");
-        auto* send = child<QPushButton>("sendButton");
-        dlmt->lineEdit()->setFocus();
-        dlmt->setEditText(QStringLiteral("0x55"));
-        QTest::keyClick(dlmt->lineEdit(), Qt::Key_Return);
-        QCOMPARE(dlmt->count(), 8);
-        QCOMPARE(dlmt->itemText(7), QStringLiteral("0x55"));
-        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("0x55"));
-        QVERIFY(send->hasFocus());
-        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
-        w.onSendClicked();
-        QCOMPARE(sent(2), hex("41 55"));
-        dlmt->setCurrentIndex(4);
-        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("CRLF"));
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QStringList>("delimiters");
+        QTest::newRow("send line") << "sendTextBox"
+                                   << "hi" << hex("68 69 0D 0A") << kDelimiterNames;
+        QTest::newRow("typed delimiter") << "delimiterBox"
+                                         << "0x55" << hex("41 55") << kDelimiterNames + QStringList{"0x55"};
     }
-
-    void enterInTheSendLineOnlyMovesTheFocus()
+    void enterMovesTheFocusToSendAndTheNextEnterSends()
     {
-        MainWindow& w = window();
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, delimiters);
+        MainWindow& w = window("SendDlmt=CRLF\r\n");
         w.toggleSendMode();
-        auto* line = child<QComboBox>("sendTextBox");
-        line->lineEdit()->setFocus();
-        line->setEditText(QStringLiteral("hello"));
-        QTest::keyClick(line->lineEdit(), Qt::Key_Return);
-        QVERIFY(child<QPushButton>("sendButton")->hasFocus());
+        child<QComboBox>("sendTextBox")->setEditText(QStringLiteral("A"));
+        auto* typedInto = child<QComboBox>(box.toLatin1().constData());
+        typedInto->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), child<QPushButton>("sendButton"));
         expectNothingSent();
-        QCOMPARE(line->count(), 0);
+        QCOMPARE(history(), QStringList());
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(this->sent(int(sent.size())), sent);
+        auto* dlmt = child<QComboBox>("delimiterBox");
+        QStringList items;
+        for (int i = 0; i < dlmt->count(); ++i)
+            items << dlmt->itemText(i);
+        QCOMPARE(items, delimiters);
+        QCOMPARE(commSettings.sendDelimiter, dlmt->currentText());
+        QCOMPARE(history().size(), 1);
+        dlmt->setCurrentIndex(1);
+        QCOMPARE(commSettings.sendDelimiter, QStringLiteral("ETX"));
     }
 
     void theSendModeLabelToggles()
