@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 
@@ -43,6 +44,8 @@ int main(int argc, char* argv[])
         return answer(early, argc, argv);
 
     QApplication app(argc, argv);
+    // Signals that arrive while the window is built wait in the pipe until the event loop runs.
+    TerminationSignals termination;
     setUpApplication();
     QApplication::setApplicationVersion(QStringLiteral(ZELVOTERM_VERSION));
     // Qt's own options are gone now; anything still unknown is refused.
@@ -55,5 +58,10 @@ int main(int argc, char* argv[])
     MainWindow mainWindow(nullptr, commandLine.overrides);
     mainWindow.createToolWindows();
     mainWindow.show();
+    QObject::connect(&termination, &TerminationSignals::received, &mainWindow, [&mainWindow] {
+        mainWindow.onQuitChosen();
+        // Ends a modal dialog's loop too, which the window's closing alone would leave running.
+        QCoreApplication::exit(0);
+    });
     return app.exec();
 }

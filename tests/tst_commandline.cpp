@@ -6,10 +6,30 @@
 #include "MainWindow.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+// True once a program has opened the port: it holds the port's lock from then on.
+bool portTaken(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return errno == EBUSY;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return locked;
+}
+} // namespace
 
 class CommandLineTest : public QObject {
     Q_OBJECT
@@ -106,6 +126,64 @@ private slots:
         QCOMPARE(p.exitCode(), status);
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), out);
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), err);
+    }
+
+    // kill, a logout and Ctrl+C end the real program as Quit does: settings saved, status 0. Under
+    // a file-size limit the save fails instead of the limit's signal killing the program, and the
+    // old file stays whole with no temporary file beside it. The child starts with the signals'
+    // default actions, as from a shell.
+    void aSignalEndsTheProgramAsQuitDoes_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("fileSizeLimit");
+        QTest::newRow("SIGTERM") << SIGTERM << 0;
+        QTest::newRow("SIGHUP") << SIGHUP << 0;
+        QTest::newRow("SIGINT") << SIGINT << 0;
+    }
+    void aSignalEndsTheProgramAsQuitDoes()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, fileSizeLimit);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("zelvoterm.ini"));
+        const QByteArray old = "[COMPORT]\r\nBaudRate=9600\r\n";
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(old);
+        }
+        Pty pty;
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([fileSizeLimit] {
+            for (const int s : {SIGTERM, SIGHUP, SIGINT, SIGXFSZ})
+                std::signal(s, SIG_DFL);
+            if (fileSizeLimit > 0) {
+                const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
+        p.start(QStringLiteral(ZELVOTERM_BINARY),
+                {QStringLiteral("--settings"), ini, QStringLiteral("--port"), pty.slavePath(),
+                 QStringLiteral("--baud"), QStringLiteral("115200")});
+        QVERIFY(waitUntil([&] { return portTaken(pty.slavePath()); }, 10000));
+        QCOMPARE(::kill(pid_t(p.processId()), signal), 0);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        if (fileSizeLimit > 0) {
+            QCOMPARE(saved, old);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                     {QStringLiteral("zelvoterm.ini")});
+        } else {
+            QVERIFY2(saved.contains("BaudRate=115200\r\n"), saved.constData());
+        }
     }
 
     void portAndRateAreTakenAsIfConfirmedInTheDialog()
