@@ -139,6 +139,7 @@ private slots:
         QTest::newRow("SIGTERM") << SIGTERM << 0;
         QTest::newRow("SIGHUP") << SIGHUP << 0;
         QTest::newRow("SIGINT") << SIGINT << 0;
+        QTest::newRow("SIGTERM, settings larger than the file-size limit") << SIGTERM << 64;
     }
     void aSignalEndsTheProgramAsQuitDoes()
     {
