@@ -22,7 +22,7 @@ int answer(const CommandLine& commandLine, int argc, char* argv[])
 {
     if (commandLine.action == CommandLine::Action::Error) {
         std::fprintf(stderr, "zelvoterm: %s\n", qPrintable(commandLine.error));
-        return 2;
+        return kRefusedStatus;
     }
     if (commandLine.action == CommandLine::Action::Version) {
         std::printf("zelvoterm %s\n", ZELVOTERM_VERSION);
@@ -33,7 +33,7 @@ int answer(const CommandLine& commandLine, int argc, char* argv[])
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
-    std::fputs(qPrintable(commandLineHelp()), stdout);
+    std::fputs(qPrintable(commandLineHelp(commandLine)), stdout);
     return 0;
 }
 } // namespace
