@@ -1,4 +1,5 @@
-// The command line: what it accepts, what it refuses, and what --port and --baud do to a run.
+// The command line: what it accepts, what it refuses, what --port and --baud do to a run, and how
+// signals end one.
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
