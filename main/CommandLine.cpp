@@ -29,14 +29,57 @@ struct Parser {
 };
 
 // The options QApplication takes out of the arguments (its documented ones).
-bool isQtOption(const QString& name)
+const QStringList& qtOptionNames()
 {
     static const QStringList names =
         QStringLiteral("platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
                        "qwindowtitle reverse session display geometry style stylesheet widgetcount nograb "
                        "dograb sync name title visual fn font bg fg btn im inputstyle")
             .split(u' ');
-    return names.contains(name);
+    return names;
+}
+
+bool isQtOption(const QString& name)
+{
+    return qtOptionNames().contains(name);
+}
+
+bool isControl(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A refusal is one line on a terminal: control characters, line breaks among them, are written
+// as the shell's $'...' quoting writes them, which also keeps escape sequences off the terminal.
+QString escapedControls(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (!isControl(c))
+            out += QString::fromUcs4(&c, 1);
+        else if (c == u'\n')
+            out += QLatin1String("\\n");
+        else if (c == u'\r')
+            out += QLatin1String("\\r");
+        else if (c == u'\t')
+            out += QLatin1String("\\t");
+        else if (c <= 0xFF)
+            out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        else if (c <= 0xFFFF)
+            out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        else
+            out += QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'));
+    }
+    return out;
 }
 
 CommandLine only(CommandLine::Action action, const QString& error = {})
@@ -49,7 +92,7 @@ CommandLine only(CommandLine::Action action, const QString& error = {})
 
 CommandLine refused(const QString& text)
 {
-    return only(CommandLine::Action::Error, text);
+    return only(CommandLine::Action::Error, escapedControls(text));
 }
 } // namespace
 
@@ -62,9 +105,13 @@ CommandLine parseCommandLine(const QStringList& arguments, bool qtOptionsPresent
     // Qt's options and their values are checked again once QApplication has taken them out.
     const bool qtOptionsLeft = qtOptionsPresent && onlyQtOptions;
     if (!parsed && !qtOptionsLeft)
-        return refused(p.parser.errorText().simplified());
-    if (p.parser.isSet(p.help))
-        return only(CommandLine::Action::Help);
+        return refused(p.parser.errorText());
+    if (p.parser.isSet(p.help) || p.parser.isSet(QStringLiteral("help-all"))) {
+        CommandLine c =
+            only(p.parser.isSet(p.help) ? CommandLine::Action::Help : CommandLine::Action::HelpAll);
+        c.settingsFile = p.parser.value(p.settings);
+        return c;
+    }
     if (p.parser.isSet(p.version))
         return only(CommandLine::Action::Version);
     if (!qtOptionsLeft && !p.parser.positionalArguments().isEmpty())
@@ -96,7 +143,22 @@ CommandLine parseCommandLine(const QStringList& arguments, bool qtOptionsPresent
     return c;
 }
 
-QString commandLineHelp()
+QString commandLineHelp(const CommandLine& commandLine)
 {
-    return Parser().parser.helpText() + QStringLiteral("\nSettings file: %1\n").arg(settingsFilePath());
+    QString text = Parser().parser.helpText();
+    if (commandLine.action == CommandLine::Action::HelpAll) {
+        text += QStringLiteral(
+            "\nQt's own options (see QGuiApplication and QApplication in Qt's documentation):\n");
+        QString line;
+        for (const QString& name : qtOptionNames()) {
+            if (line.size() + name.size() > 76) {
+                text += line + u'\n';
+                line.clear();
+            }
+            line += QStringLiteral("  -") + name;
+        }
+        text += line + u'\n';
+    }
+    const QString file = commandLine.settingsFile.isEmpty() ? settingsFilePath() : commandLine.settingsFile;
+    return text + QStringLiteral("\nSettings file: %1\n").arg(escapedControls(file));
 }

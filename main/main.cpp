@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -20,7 +22,7 @@ int answer(const CommandLine& commandLine, int argc, char* argv[])
 {
     if (commandLine.action == CommandLine::Action::Error) {
         std::fprintf(stderr, "zelvoterm: %s\n", qPrintable(commandLine.error));
-        return 2;
+        return kRefusedStatus;
     }
     if (commandLine.action == CommandLine::Action::Version) {
         std::printf("zelvoterm %s\n", ZELVOTERM_VERSION);
@@ -31,7 +33,7 @@ int answer(const CommandLine& commandLine, int argc, char* argv[])
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
-    std::fputs(qPrintable(commandLineHelp()), stdout);
+    std::fputs(qPrintable(commandLineHelp(commandLine)), stdout);
     return 0;
 }
 } // namespace
@@ -42,7 +44,12 @@ int main(int argc, char* argv[])
         early.action != CommandLine::Action::Run)
         return answer(early, argc, argv);
 
+    // A write past a file-size limit then fails with EFBIG, which the session log, Save As and the
+    // settings file report, instead of killing the program with its data unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
+    // Signals that arrive while the window is built wait in the pipe until the event loop runs.
+    TerminationSignals termination;
     setUpApplication();
     QApplication::setApplicationVersion(QStringLiteral(ZELVOTERM_VERSION));
     // Qt's own options are gone now; anything still unknown is refused.
@@ -55,5 +62,10 @@ int main(int argc, char* argv[])
     MainWindow mainWindow(nullptr, commandLine.overrides);
     mainWindow.createToolWindows();
     mainWindow.show();
+    QObject::connect(&termination, &TerminationSignals::received, &mainWindow, [&mainWindow] {
+        mainWindow.onQuitChosen();
+        // Ends a modal dialog's loop too, which the window's closing alone would leave running.
+        QCoreApplication::exit(0);
+    });
     return app.exec();
 }

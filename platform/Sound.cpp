@@ -2,9 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSoundEffect>
-
-#include <memory>
 
 namespace {
 std::function<void(const QString&)>& replacement()
@@ -28,9 +27,11 @@ void playSystemSound(const QString& name)
         replacement()(name);
         return;
     }
-    static std::unique_ptr<QSoundEffect> effect;
+    // The effect belongs to the application and goes with it: one that outlived it would be
+    // destroyed by the exit handlers after Qt Multimedia's sample cache, and corrupt the heap.
+    static QPointer<QSoundEffect> effect;
     if (!effect)
-        effect = std::make_unique<QSoundEffect>();
+        effect = new QSoundEffect(QCoreApplication::instance());
     effect->stop();
     effect->setSource(soundSource(name));
     effect->play();

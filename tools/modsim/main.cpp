@@ -71,12 +71,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvo-modsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_MODSIM_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulates a 920 MHz radio module and its remote-control transmitters on a pseudo-terminal.\n"
         "Prints the slave's path on the first line; type help for the commands it reads on stdin."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption link(
         QStringLiteral("link"),
         QStringLiteral("Symbolic link to the slave (default %1).").arg(defaultLinkPath()),

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGTERM, SIGHUP and SIGINT (kill, a logout, Ctrl+C in the starting terminal) into the
+// Qt signal `received` on the thread that made the object, so that the program can end as its
+// Quit does instead of at once. One object at a time; its destruction restores the default actions.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void received();
+
+private:
+    void onPipeReadable();
+
+    QSocketNotifier* m_notifier = nullptr;
+};
