@@ -478,7 +478,7 @@ int main(int argc, char* argv[])
             if (loaded.error.isEmpty()) {
                 QMetaObject::Connection c =
                     QObject::connect(w.monitor(), &MonitorView::painted, [&] { paintedUs = nowUs(); });
-                w.monitor()->setLines(loaded.lines);
+                w.monitor()->setLines(loaded.lines, loaded.original);
                 while (paintedUs == 0 && nowUs() - start < 60'000'000)
                     runFor(5);
                 QObject::disconnect(c);

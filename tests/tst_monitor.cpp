@@ -125,8 +125,8 @@ private slots:
     {
         MonitorView& v = view({});
         for (int i = 0; i < 1001; ++i)
-            v.appendLine(QString(2000, u'W'));
-        v.appendLine(QStringLiteral("short"));
+            v.appendLine(QByteArray(2000, 'W'));
+        v.appendLine("short");
         v.refresh();
         QCOMPARE(v.horizontalScrollBar()->maximum(), 0);
         QCOMPARE(v.lines(), QStringList{QStringLiteral("short")});
@@ -138,24 +138,24 @@ private slots:
         MonitorView& v = view({});
         QScrollBar* bar = v.verticalScrollBar();
         for (int i = 0; i < 100; ++i)
-            v.appendLine(QStringLiteral("line %1").arg(i));
+            v.appendLine("line " + QByteArray::number(i));
         QVERIFY(waitUntil([&] { return v.paintedThrough() == 100; }));
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
         QTest::keyClick(&v, Qt::Key_PageUp);
         QVERIFY(!v.following());
         const int top = bar->value();
-        v.appendLine(QStringLiteral("more"));
+        v.appendLine("more");
         v.refresh();
         QCOMPARE(bar->value(), top);
         QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
         QVERIFY(v.following());
-        v.appendLine(QStringLiteral("last"));
+        v.appendLine("last");
         v.refresh();
         QCOMPARE(bar->value(), bar->maximum());
 
         // Both scroll bars: a wider font widens the view's content.
-        v.appendLine(QString(200, u'x'));
+        v.appendLine(QByteArray(200, 'x'));
         v.refresh();
         const int wide = v.horizontalScrollBar()->maximum();
         QVERIFY(wide > 0);
