@@ -63,13 +63,16 @@ LineText decodeLine(QByteArrayView bytes)
     LineText line;
     line.text.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
-        const auto b = uint8_t(bytes[i]);
-        // Most lines are ASCII, which is the same in the code page.
-        if (b < 0x80) {
-            line.text.append(QLatin1Char(char(b)));
-            ++i;
+        // Most text is ASCII, which is the same in the code page: a run of it is taken at once.
+        qsizetype ascii = i;
+        while (ascii < bytes.size() && uint8_t(bytes[ascii]) < 0x80)
+            ++ascii;
+        if (ascii > i) {
+            line.text.append(QLatin1StringView(bytes.sliced(i, ascii - i)));
+            i = ascii;
             continue;
         }
+        const auto b = uint8_t(bytes[i]);
         const CodePageChar c = codePageCharAt(bytes, i);
         if (c.defined) {
             line.text.append(QChar(c.unicode));
