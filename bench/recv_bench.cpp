@@ -9,7 +9,8 @@
 //   recv_bench linkstats       key reports at 600 frames/s with the Link Statistics window closed,
 //                              then open over a full table (not part of "all runs")
 //   recv_bench log             key reports at 600 frames/s and a 4 MB burst without and with a
-//                              session log running (not part of "all runs")
+//                              session log running, then 64 MB at the pty's full speed with the
+//                              log running (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "BlockText.h"
@@ -234,11 +235,17 @@ private:
     std::deque<std::pair<int64_t, int64_t>> pendingStamps; // (line, written at) not yet painted
 };
 
-// Answers the session log's file dialog.
+// Answers the session log's file dialog and keeps its messages (a log that stops shows one).
 class LogFileAnswer : public Dialogs {
 public:
     explicit LogFileAnswer(QString path) : m_path(std::move(path)) {}
     QString saveFileName(QWidget*, const FileRequest&) override { return m_path; }
+    Answer message(QWidget*, const QString& text, const QString&, Icon, Buttons) override
+    {
+        messages << text;
+        return Answer::Ok;
+    }
+    QStringList messages;
 
 private:
     QString m_path;
@@ -408,7 +415,7 @@ int main(int argc, char* argv[])
         if (w.binaryMode() != binary)
             w.toggleSendMode();
     };
-    const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) {
+    const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) -> Result {
         setBinary(binary);
         w.startRun();
         runFor(300);
@@ -418,6 +425,7 @@ int main(int argc, char* argv[])
             note += QStringLiteral("; worst latency to the screen %1 ms")
                         .arg(double(w.worstLatencyUs) / 1000, 0, 'f', 1);
         printRow(label, r, note);
+        return r;
     };
 
     if (wanted("idle")) {
@@ -470,7 +478,7 @@ int main(int argc, char* argv[])
             if (loaded.error.isEmpty()) {
                 QMetaObject::Connection c =
                     QObject::connect(w.monitor(), &MonitorView::painted, [&] { paintedUs = nowUs(); });
-                w.monitor()->setLines(loaded.lines);
+                w.monitor()->setLines(loaded.lines, loaded.original);
                 while (paintedUs == 0 && nowUs() - start < 60'000'000)
                     runFor(5);
                 QObject::disconnect(c);
@@ -539,6 +547,16 @@ int main(int argc, char* argv[])
                         (long long)(linesIn(logPath) - before), (long long)expected,
                         double(QFileInfo(logPath).size()) / 1e6);
         }
+        // Long enough at full speed that a log which falls behind the reception stops.
+        logItem->trigger();
+        const Result full =
+            run("64 MB burst Binary, log running", {Feed::Kind::Text, 0, 0, 16384 * 4097}, true, false);
+        std::printf("log: %.1f MB/s received, %s\n", double(full.feed.sent) / 1e6 / full.seconds,
+                    logItem->isChecked() ? "log running"
+                                         : qPrintable(QStringLiteral("log stopped: ") +
+                                                      answer.messages.join(u' ').simplified()));
+        if (logItem->isChecked())
+            logItem->trigger();
         w.stampsCarryTime = false;
         setDialogs(nullptr);
     }

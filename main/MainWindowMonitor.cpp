@@ -60,14 +60,15 @@ void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
                 QString::asprintf(".%04d =>", now.time().msec());
     }
     // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
+    // Both keep a line as the bytes that came, so a saved monitor and the log open as shown.
     if (binaryMode()) {
         if (m_log.running())
-            m_log.append(stamp + renderBinary(block));
+            m_log.append(stamp.toLatin1() + renderBinaryBytes(block));
         // "Binary" lines keep their bytes; the monitor formats the part it shows.
         m_monitor->appendBinaryLine(stamp, block);
         return;
     }
-    const QString line = stamp + renderText(block);
+    const QByteArray line = stamp.toLatin1() + renderTextBytes(block);
     if (m_log.running())
         m_log.append(line);
     m_monitor->appendLine(line);
@@ -103,7 +104,7 @@ void MainWindow::onOpenChosen()
         showError(this, loaded.error);
         return;
     }
-    m_monitor->setLines(loaded.lines);
+    m_monitor->setLines(loaded.lines, loaded.original);
     m_statusPanels->setPanelText(1, path);
 }
 
@@ -129,7 +130,7 @@ void MainWindow::onSaveAsChosen()
                           Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     m_saveFileName = path;
-    if (const QString error = saveMonitorFile(path, m_monitor->lines()); !error.isEmpty()) {
+    if (const QString error = saveMonitorFile(path, m_monitor->content()); !error.isEmpty()) {
         showError(this, error);
         return;
     }

@@ -1,23 +1,42 @@
 #include "MonitorFile.h"
 
+#include "BlockText.h"
 #include "CodePage.h"
+#include "MonitorLines.h"
 #include "RegularFile.h"
 
+#include <QStringDecoder>
+
 namespace {
-// As splitMonitorText counts them: CR LF, a lone CR and a lone LF end a line, and text after
-// the last line end is a line too. CR and LF are single bytes in the code page and in UTF-8.
-qsizetype countLines(QByteArrayView bytes)
+// Calls `line` with the bytes of each line: CR LF, a lone CR and a lone LF end a line, and bytes
+// after the last line end are a line too. CR and LF are single bytes in the code page and in
+// UTF-8, never part of a character.
+template <typename Line> void forEachLine(QByteArrayView bytes, Line&& line)
 {
-    qsizetype lines = 0;
+    qsizetype start = 0;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
-        if (bytes[i] == '\n' || bytes[i] == '\r') {
-            ++lines;
-            if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n')
-                ++i;
-        }
+        if (bytes[i] != '\n' && bytes[i] != '\r')
+            continue;
+        line(bytes.sliced(start, i - start));
+        if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
     }
-    return n > 0 && bytes[n - 1] != '\n' && bytes[n - 1] != '\r' ? lines + 1 : lines;
+    if (start < n)
+        line(bytes.sliced(start));
+}
+
+// A file the program saved may start with these bytes too (they came first): only UTF-8 that is
+// valid throughout is taken for UTF-8.
+bool isUtf8WithBom(QByteArrayView bytes)
+{
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return false;
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = utf8.decode(bytes.sliced(3));
+    return !utf8.hasError();
 }
 } // namespace
 
@@ -47,48 +66,56 @@ MonitorFileResult loadMonitorFile(const QString& path)
         return result;
     }
     const QByteArray& bytes = file.bytes;
-    if (const qsizetype lines = countLines(bytes); lines > kMonitorFileLines) {
+    qsizetype lines = 0;
+    forEachLine(bytes, [&](QByteArrayView) { ++lines; });
+    if (lines > kMonitorFileLines) {
         result.error = QStringLiteral("\"%1\" has %2 lines; the monitor loads files of up to %3 lines.")
                            .arg(path)
                            .arg(lines)
                            .arg(kMonitorFileLines);
         return result;
     }
-    const QByteArray bom("\xEF\xBB\xBF");
-    const QString text =
-        bytes.startsWith(bom) ? QString::fromUtf8(bytes.mid(bom.size())) : fromCodePage(bytes);
-    result.lines = splitMonitorText(text);
+    return monitorFileLines(bytes);
+}
+
+MonitorFileResult monitorFileLines(QByteArrayView bytes)
+{
+    MonitorFileResult result;
+    const bool utf8 = isUtf8WithBom(bytes);
+    forEachLine(bytes, [&](QByteArrayView line) {
+        LineText shown;
+        if (utf8) {
+            // The first line's bytes begin with the byte-order mark, which is no part of its text.
+            const bool first = result.lines.isEmpty();
+            shown.text = QString::fromUtf8(first ? line.sliced(3) : line);
+            shown.exact = !first && toCodePage(shown.text) == line;
+        } else {
+            shown = decodeLine(line);
+        }
+        if (!shown.exact) {
+            result.original.resize(result.lines.size());
+            result.original.append(line.toByteArray());
+        }
+        result.lines.append(std::move(shown.text));
+    });
     return result;
 }
 
-QStringList splitMonitorText(const QString& text)
+void appendMonitorFileLine(QByteArray& file, QByteArrayView line)
 {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
+    file.append(line);
+    file.append("\r\n");
 }
 
-QByteArray monitorFileBytes(const QStringList& lines)
+QByteArray monitorFileBytes(const MonitorLines& lines)
 {
     QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += toCodePage(line) + "\r\n";
+    for (qsizetype row = 0; row < lines.count(); ++row)
+        appendMonitorFileLine(bytes, lines.fileLine(row));
     return bytes;
 }
 
-QString saveMonitorFile(const QString& path, const QStringList& lines)
+QString saveMonitorFile(const QString& path, const MonitorLines& lines)
 {
     if (const QString reason = replaceRegularFile(path, monitorFileBytes(lines)); !reason.isEmpty())
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);

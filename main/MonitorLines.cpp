@@ -1,6 +1,7 @@
 #include "MonitorLines.h"
 
 #include "BlockText.h"
+#include "CodePage.h"
 
 #include <algorithm>
 #include <span>
@@ -9,6 +10,18 @@ namespace {
 std::span<const uint8_t> byteSpan(QByteArrayView bytes)
 {
     return {reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())};
+}
+
+// Lists of bytes by row that only some lines have: `value` at `row`, or an empty entry while
+// the list is in use.
+void keepAt(QList<QByteArray>& list, qsizetype row, QByteArray value)
+{
+    if (!value.isEmpty()) {
+        list.resize(row);
+        list.append(std::move(value));
+    } else if (!list.isEmpty()) {
+        list.append(QByteArray());
+    }
 }
 } // namespace
 
@@ -67,23 +80,31 @@ qsizetype LineRef::previousColumn(qsizetype column) const
 
 void MonitorLines::append(QString text, QByteArray bytes)
 {
+    add(std::move(text), std::move(bytes), QByteArray());
+}
+
+void MonitorLines::appendText(QByteArrayView line)
+{
+    LineText shown = decodeLine(line);
+    add(std::move(shown.text), QByteArray(), shown.exact ? QByteArray() : line.toByteArray());
+}
+
+void MonitorLines::add(QString text, QByteArray bytes, QByteArray original)
+{
     if (count() > kLimit)
         clear();
     const qsizetype row = count();
-    if (!bytes.isEmpty()) {
-        m_bytes.resize(row);
-        m_bytes.append(std::move(bytes));
-    } else if (!m_bytes.isEmpty()) {
-        m_bytes.append(QByteArray());
-    }
+    keepAt(m_bytes, row, std::move(bytes));
+    keepAt(m_original, row, std::move(original));
     m_text.append(std::move(text));
     m_ends.push_back((m_ends.empty() ? 0 : m_ends.back()) + line(row).length() + 1);
 }
 
-void MonitorLines::assign(QStringList lines)
+void MonitorLines::assign(QStringList lines, QList<QByteArray> original)
 {
     clear();
     m_text = std::move(lines);
+    m_original = std::move(original);
     m_ends.reserve(size_t(m_text.size()));
     qsizetype end = 0;
     for (const QString& t : std::as_const(m_text)) {
@@ -97,6 +118,7 @@ void MonitorLines::clear()
     m_removed += count();
     m_text.clear();
     m_bytes.clear();
+    m_original.clear();
     m_ends.clear();
     m_ends.shrink_to_fit();
 }
@@ -114,6 +136,14 @@ QStringList MonitorLines::all() const
             out[row] = line(row).toString();
     }
     return out;
+}
+
+QByteArray MonitorLines::fileLine(qsizetype row) const
+{
+    if (row < m_original.size() && !m_original[row].isEmpty())
+        return m_original[row];
+    const LineRef l = line(row);
+    return toCodePage(l.text) + renderBinaryBytes(byteSpan(l.bytes));
 }
 
 qsizetype MonitorLines::offsetOf(TextPos pos) const

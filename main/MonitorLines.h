@@ -41,13 +41,18 @@ public:
     // Empties the container first when it holds more than kLimit lines: it grows to 1001 lines,
     // and the next line empties it and becomes its first.
     void append(QString text, QByteArray bytes = {});
-    // A loaded file: all of its lines, the rule applies from the next append.
-    void assign(QStringList lines);
+    // A text line in bytes of the code page, shown as decodeLine shows it and saved as these bytes.
+    void appendText(QByteArrayView line);
+    // A loaded file: all of its lines, the rule applies from the next append. `original` holds the
+    // bytes a line was read from where its text does not encode back to them (see fileLine).
+    void assign(QStringList lines, QList<QByteArray> original = {});
     void clear();
 
     [[nodiscard]] qsizetype count() const { return m_text.size(); }
     [[nodiscard]] LineRef line(qsizetype row) const;
     [[nodiscard]] QStringList all() const;
+    // A line as a file keeps it, in bytes of the code page: the bytes it came as, received or read.
+    [[nodiscard]] QByteArray fileLine(qsizetype row) const;
     // Lines removed so far by the rule, Clear and loads: line `row` is the
     // (removed() + row + 1)-th line the monitor has held.
     [[nodiscard]] qint64 removed() const { return m_removed; }
@@ -61,8 +66,13 @@ public:
     [[nodiscard]] TextPos end() const;
 
 private:
+    void add(QString text, QByteArray bytes, QByteArray original);
+
     QStringList m_text;
-    QList<QByteArray> m_bytes;     // only as long as the last "Binary" line needs
+    QList<QByteArray> m_bytes; // only as long as the last "Binary" line needs
+    // The bytes of each text line whose text does not encode back to them, so that a save keeps
+    // what came; only as long as the last such line needs.
+    QList<QByteArray> m_original;
     std::vector<qsizetype> m_ends; // offset after each line and its '\n'
     qint64 m_removed = 0;
 };

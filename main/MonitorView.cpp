@@ -112,22 +112,24 @@ MonitorView::MonitorView(QWidget* parent) : QAbstractScrollArea(parent)
     remeasure();
 }
 
-void MonitorView::appendLine(const QString& line)
+void MonitorView::appendLine(QByteArrayView line)
 {
-    add(line, {});
+    const qint64 removed = m_lines.removed();
+    m_lines.appendText(line);
+    added(removed);
 }
 
 void MonitorView::appendBinaryLine(const QString& text, std::span<const uint8_t> bytes)
 {
-    add(text, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    const qint64 removed = m_lines.removed();
+    m_lines.append(text, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    added(removed);
 }
 
-void MonitorView::add(QString text, QByteArray bytes)
+void MonitorView::added(qint64 removedBefore)
 {
-    const qint64 removed = m_lines.removed();
-    m_lines.append(std::move(text), std::move(bytes));
     // The selection went with the lines the 1000-line rule emptied.
-    if (m_lines.removed() != removed)
+    if (m_lines.removed() != removedBefore)
         setSelection({}, {});
     scheduleRefresh();
 }
@@ -139,9 +141,9 @@ void MonitorView::clearLines()
     refresh();
 }
 
-void MonitorView::setLines(const QStringList& lines)
+void MonitorView::setLines(const QStringList& lines, const QList<QByteArray>& original)
 {
-    m_lines.assign(lines);
+    m_lines.assign(lines, original);
     setSelection({}, {});
     refresh();
 }

@@ -28,12 +28,13 @@ class MonitorView : public QAbstractScrollArea {
 public:
     explicit MonitorView(QWidget* parent = nullptr);
 
-    void appendLine(const QString& line);
+    // A text line in bytes of the code page (see MonitorLines::appendText).
+    void appendLine(QByteArrayView line);
     // A "Binary" line: the text (a time stamp or nothing), then each byte as " XXh".
     void appendBinaryLine(const QString& text, std::span<const uint8_t> bytes);
     void clearLines();
     // A loaded file: replaces the content; the 1000-line rule applies from the next append.
-    void setLines(const QStringList& lines);
+    void setLines(const QStringList& lines, const QList<QByteArray>& original = {});
     // Every line, also those not yet painted.
     [[nodiscard]] QStringList lines() const { return m_lines.all(); }
     [[nodiscard]] int lineCount() const { return int(m_lines.count()); }
@@ -79,7 +80,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void add(QString text, QByteArray bytes);
+    void added(qint64 removedBefore);
     void scheduleRefresh();
     void remeasure();
     void updateScrollBars();

@@ -4,7 +4,6 @@
 #include "RegularFile.h"
 
 #include <QFile>
-#include <QStringList>
 
 #include <algorithm>
 #include <atomic>
@@ -19,10 +18,10 @@
 
 namespace {
 // A flood wakes the writer before its second is up, so the lines waiting stay few.
-constexpr qsizetype kWakeChars = 256 * 1024;
-// A disk that has taken nothing while this much piled up has stalled: the log stops rather than
-// fill the memory.
-constexpr qsizetype kMaxPendingChars = 16 * 1024 * 1024;
+constexpr qsizetype kWakeBytes = 256 * 1024;
+// A disk that has not taken this much while it piled up does not keep up: the log stops rather
+// than fill the memory. More than a second of the port at full speed in "Binary" mode.
+constexpr qsizetype kMaxPendingBytes = 32 * 1024 * 1024;
 // Stands for a stalled disk among the errno values a writer can end with.
 constexpr int kStalled = -1;
 } // namespace
@@ -31,7 +30,7 @@ struct SessionLog::Writer {
     explicit Writer(int fd) : fd(fd) {}
 
     void run();
-    [[nodiscard]] int write(const QStringList& lines);
+    [[nodiscard]] int write(const QByteArray& bytes);
     void cutToLastWholeLine(QByteArrayView bytes);
 
     const int fd;
@@ -41,8 +40,7 @@ struct SessionLog::Writer {
 
     std::mutex mutex;
     std::condition_variable cv;
-    QStringList pending;
-    qsizetype pendingChars = 0;
+    QByteArray pending; // whole lines, each with its line end
     bool stopping = false;
     bool done = false;
     int error = 0; // the errno value that ended it, or kStalled
@@ -53,14 +51,13 @@ void SessionLog::Writer::run()
     std::unique_lock lock(mutex);
     for (;;) {
         cv.wait_for(lock, std::chrono::milliseconds(kFlushMs),
-                    [this] { return stopping || error != 0 || pendingChars >= kWakeChars; });
+                    [this] { return stopping || error != 0 || pending.size() >= kWakeBytes; });
         if (error != 0)
             break;
-        const QStringList lines = std::exchange(pending, {});
-        pendingChars = 0;
+        const QByteArray bytes = std::exchange(pending, {});
         const bool last = stopping;
         lock.unlock();
-        const int failed = write(lines);
+        const int failed = write(bytes);
         lock.lock();
         if (failed != 0) {
             error = failed;
@@ -75,15 +72,14 @@ void SessionLog::Writer::run()
     cv.notify_all();
 }
 
-int SessionLog::Writer::write(const QStringList& lines)
+int SessionLog::Writer::write(const QByteArray& bytes)
 {
     // A removed file takes writes without complaint, and they are lost with it.
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_nlink == 0)
         return ENOENT;
-    if (lines.isEmpty())
+    if (bytes.isEmpty())
         return 0;
-    const QByteArray bytes = monitorFileBytes(lines);
     errno = 0;
     if (!writeAll(fd, bytes)) {
         const int error = errno != 0 ? errno : EIO;
@@ -158,7 +154,7 @@ void SessionLog::finish()
     m_stopped.clear();
 }
 
-void SessionLog::append(const QString& line)
+void SessionLog::append(QByteArrayView line)
 {
     if (!m_writer)
         return;
@@ -168,13 +164,12 @@ void SessionLog::append(const QString& line)
         std::lock_guard lock(w.mutex);
         if (w.error != 0)
             return;
-        if (w.pendingChars > kMaxPendingChars) {
+        if (w.pending.size() > kMaxPendingBytes) {
             w.error = kStalled;
             wake = true;
         } else {
-            w.pending.append(line);
-            w.pendingChars += line.size();
-            wake = w.pendingChars >= kWakeChars;
+            appendMonitorFileLine(w.pending, line);
+            wake = w.pending.size() >= kWakeBytes;
         }
     }
     if (wake)

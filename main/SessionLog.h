@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -34,7 +35,9 @@ public:
     [[nodiscard]] bool running() const { return m_writer != nullptr; }
     // Whether the path names the running log's file, under whatever name (links, other folders).
     [[nodiscard]] bool writesTo(const QString& path) const;
-    void append(const QString& line);
+    // A line in bytes of the code page, as a monitor file holds it: the writer only writes, so
+    // the log keeps up with whatever the disk takes.
+    void append(QByteArrayView line);
     // What the file holds: its size at the start and what has been written since.
     [[nodiscard]] qint64 size() const;
     // The message of a failure that has stopped the log (a write failed, the file was removed,

@@ -115,22 +115,27 @@ QByteArray toCodePage(QStringView text)
     return out;
 }
 
-QString fromCodePage(QByteArrayView bytes)
+CodePageChar codePageCharAt(QByteArrayView bytes, qsizetype at)
 {
     const Tables& t = tables();
+    const auto b = uint8_t(bytes[at]);
+    if (isLeadByte(b) && at + 1 < bytes.size()) {
+        const auto trail = uint8_t(bytes[at + 1]);
+        if (const char16_t c = t.pairs[size_t(leadIndex(b) * 256 + trail)])
+            return {c, 2, true, t.bytes[c] == uint16_t(b << 8 | trail)};
+    }
+    const char16_t c = t.single[b];
+    return {c, 1, b < 0x80 || (b >= 0xA1 && b <= 0xDF), true};
+}
+
+QString fromCodePage(QByteArrayView bytes)
+{
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const auto b = uint8_t(bytes[i]);
-        if (isLeadByte(b) && i + 1 < n) {
-            if (const char16_t c = t.pairs[size_t(leadIndex(b) * 256 + uint8_t(bytes[i + 1]))]) {
-                *out++ = QChar(c);
-                ++i;
-                continue;
-            }
-        }
-        *out++ = QChar(t.single[b]);
+    for (qsizetype i = 0; i < bytes.size();) {
+        const CodePageChar c = codePageCharAt(bytes, i);
+        *out++ = QChar(c.unicode);
+        i += c.size;
     }
     text.truncate(out - text.constData());
     return text;

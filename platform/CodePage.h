@@ -11,3 +11,12 @@
 // Characters the code page lacks encode as "?".
 [[nodiscard]] QByteArray toCodePage(QStringView text);
 [[nodiscard]] QString fromCodePage(QByteArrayView bytes);
+
+// The character that starts at bytes[at], as fromCodePage decodes it.
+struct CodePageChar {
+    char16_t unicode = 0;
+    int size = 1;          // the bytes it takes: 2 for a lead and trail byte pair
+    bool defined = true;   // false for a byte that makes no character; unicode is then its stand-in
+    bool canonical = true; // toCodePage gives these bytes back: false for the other of two pairs
+};
+[[nodiscard]] CodePageChar codePageCharAt(QByteArrayView bytes, qsizetype at);

@@ -126,8 +126,8 @@ private slots:
     {
         MonitorView& v = view({});
         for (int i = 0; i < 1001; ++i)
-            v.appendLine(QString(2000, u'W'));
-        v.appendLine(QStringLiteral("short"));
+            v.appendLine(QByteArray(2000, 'W'));
+        v.appendLine("short");
         v.refresh();
         QCOMPARE(v.horizontalScrollBar()->maximum(), 0);
         QCOMPARE(v.lines(), QStringList{QStringLiteral("short")});
@@ -139,24 +139,24 @@ private slots:
         MonitorView& v = view({});
         QScrollBar* bar = v.verticalScrollBar();
         for (int i = 0; i < 100; ++i)
-            v.appendLine(QStringLiteral("line %1").arg(i));
+            v.appendLine("line " + QByteArray::number(i));
         QVERIFY(waitUntil([&] { return v.paintedThrough() == 100; }));
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
         QTest::keyClick(&v, Qt::Key_PageUp);
         QVERIFY(!v.following());
         const int top = bar->value();
-        v.appendLine(QStringLiteral("more"));
+        v.appendLine("more");
         v.refresh();
         QCOMPARE(bar->value(), top);
         QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
         QVERIFY(v.following());
-        v.appendLine(QStringLiteral("last"));
+        v.appendLine("last");
         v.refresh();
         QCOMPARE(bar->value(), bar->maximum());
 
         // Both scroll bars: a wider font widens the view's content.
-        v.appendLine(QString(200, u'x'));
+        v.appendLine(QByteArray(200, 'x'));
         v.refresh();
         const int wide = v.horizontalScrollBar()->maximum();
         QVERIFY(wide > 0);
@@ -179,7 +179,7 @@ private slots:
         MonitorView& v = view({});
         QScrollBar* bar = v.verticalScrollBar();
         for (int i = 0; i < 100; ++i)
-            v.appendLine(QStringLiteral("line %1").arg(i));
+            v.appendLine("line " + QByteArray::number(i));
         v.refresh();
         QVERIFY(QTest::qWaitForWindowActive(&v));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);
@@ -189,15 +189,15 @@ private slots:
             v.clearLines();
         } else if (replacement == u"rule") {
             while (v.lineCount() <= MonitorLines::kLimit)
-                v.appendLine(QStringLiteral("more"));
-            v.appendLine(QStringLiteral("first"));
+                v.appendLine("more");
+            v.appendLine("first");
             v.refresh();
             QCOMPARE(v.lineCount(), 1);
         } else {
             v.setLines(QStringList(200, QStringLiteral("loaded")));
         }
         for (int i = 0; i < 100; ++i)
-            v.appendLine(QStringLiteral("new %1").arg(i));
+            v.appendLine("new " + QByteArray::number(i));
         v.refresh();
         QVERIFY(v.following());
         QVERIFY(bar->maximum() > 0);

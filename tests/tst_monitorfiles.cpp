@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontDialog>
 #include <QImage>
@@ -31,9 +32,11 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -166,27 +169,41 @@ private slots:
         QCOMPARE(status(), file);
     }
 
-    void receivedTextIsSavedAsTheBytesReceived()
+    // What a module sent is saved as it came, opens as the lines shown and saves again the same:
+    // bytes that make no character show in hexadecimal, each of two pairs of one character stays
+    // itself, and a file that starts with a UTF-8 byte-order mark is not read as UTF-8 unless the
+    // rest is.
+    void receivedLinesSaveOpenAndSaveAgainUnchanged()
     {
+        Pty pty;
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
         m_main->toggleSendMode(); // Text
-        QByteArray expected;
-        const auto receive = [&](const QByteArray& block, const QByteArray& savedLine) {
-            m_main->displayReceivedBlock(asBlock(block));
-            expected += savedLine + "\r\n";
-        };
-        for (int b = 0x20; b <= 0xFF; ++b) {
-            if (b != 0x7F)
-                receive(QByteArray(1, char(b)), QByteArray(1, char(b)));
-        }
-        receive(hex("82 0D"), "\x82 0Dh");
-        receive(hex("93 FA 85 40"), hex("93 FA 85 40"));
+        QByteArray everyByte;
+        for (int b = 0x10; b <= 0xFF; ++b)
+            everyByte += char(b);
+        const QList<QByteArray> blocks = {hex("EF BB BF 93 FA"), hex("ED 40 87 90 FA 5C 81 E0"),
+                                          hex("EE EE C0 41"),    hex("85 40 82 0D"),
+                                          hex("80 A0 FD FE FF"), everyByte};
+        for (const QByteArray& block : blocks)
+            QVERIFY(receive(pty, block));
+        m_main->toggleSendMode(); // "Binary"
+        QVERIFY(receive(pty, "AB"));
         const QStringList shown = monitor()->lines();
-        const QString file = path("received.Txt");
-        save(file);
+        QCOMPARE(shown.mid(0, 5),
+                 QStringList({QStringLiteral(" EFhｻｿ日"), QStringLiteral("纊≒纊≒"), QStringLiteral(" EEh鋿A"),
+                              QStringLiteral(" 85h@ 82h 0Dh"), QStringLiteral(" 80h A0h FDh FEh FFh")}));
+
+        save(path("received.Txt"));
         QVERIFY(m_dialogs->messages.isEmpty());
-        QCOMPARE(readAll(file), expected);
-        open(file);
+        const QByteArray saved = readAll(path("received.Txt"));
+        QVERIFY(saved.startsWith(blocks[0] + "\r\n" + blocks[1] + "\r\n" + blocks[2] + "\r\n" +
+                                 hex("85 40 82") + " 0Dh\r\n" + blocks[4] + "\r\n"));
+        QVERIFY(saved.endsWith(" 41h 42h\r\n"));
+        open(path("received.Txt"));
         QCOMPARE(monitor()->lines(), shown);
+        save(path("again.Txt"));
+        QCOMPARE(readAll(path("again.Txt")), saved);
     }
 
     void aSaveRightAfterReceptionHoldsEveryLine()
@@ -211,27 +228,41 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd") << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb\n\n") << QStringList{"a", "", "b", ""};
-        QTest::newRow("LF CR is two ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
-        QTest::newRow("empty") << QByteArray() << QStringList{};
-        QTest::newRow("one line end") << QByteArray("\r\n") << QStringList{""};
-        QTest::newRow("Shift-JIS") << hex("93FA 967B 0D0A") << QStringList{QStringLiteral("日本")};
+        QTest::addColumn<QByteArray>("savedAgain");
+        QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd") << QStringList{"a", "b", "c", "d"}
+                               << QByteArray("a\r\nb\r\nc\r\nd\r\n");
+        QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb\n\n") << QStringList{"a", "", "b", ""}
+                                       << QByteArray("a\r\n\r\nb\r\n\r\n");
+        QTest::newRow("LF CR is two ends")
+            << QByteArray("a\n\rb") << QStringList{"a", "", "b"} << QByteArray("a\r\n\r\nb\r\n");
+        QTest::newRow("empty") << QByteArray() << QStringList{} << QByteArray();
+        QTest::newRow("one line end") << QByteArray("\r\n") << QStringList{""} << QByteArray("\r\n");
+        QTest::newRow("Shift-JIS") << hex("93FA 967B 0D0A") << QStringList{QStringLiteral("日本")}
+                                   << hex("93FA 967B 0D0A");
+        // Lines read as UTF-8 save as they were read, byte-order mark included.
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC\r\nx")
-                                        << QStringList{QStringLiteral("日本"), "x"};
+                                        << QStringList{QStringLiteral("日本"), "x"}
+                                        << QByteArray("\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC\r\nx\r\n");
+        QTest::newRow("BOM, then Shift-JIS")
+            << hex("EFBBBF 93FA 967B 0D0A") << QStringList{QStringLiteral(" EFhｻｿ日本")}
+            << hex("EFBBBF 93FA 967B 0D0A");
         QTest::newRow("a line of a megabyte")
-            << QByteArray(1 << 20, 'A') << QStringList{QString(1 << 20, u'A')};
+            << QByteArray(1 << 20, 'A') << QStringList{QString(1 << 20, u'A')}
+            << QByteArray(1 << 20, 'A') + "\r\n";
     }
     void lineEndsAndEncodings()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, lines);
+        QFETCH(QByteArray, savedAgain);
         const QString file = path("ends.Txt");
         writeFile(file, bytes);
         open(file);
         QVERIFY(m_dialogs->messages.isEmpty());
         QCOMPARE(monitor()->lines(), lines);
         QCOMPARE(monitor()->lineCount(), lines.size());
+        save(path("again.Txt"));
+        QCOMPARE(readAll(path("again.Txt")), savedAgain);
     }
 
     void aLongFileLoadsWholeAndTheNextBlockEmptiesTheMonitor()
@@ -459,6 +490,49 @@ private slots:
         logged = loadMonitorFile(file).lines;
         QCOMPARE(logged.size(), qsizetype(blocks) + 2);
         QVERIFY2(logged.last().endsWith(QStringLiteral(" =>last")), qPrintable(logged.last()));
+    }
+
+    // The port at full speed in "Binary" mode for longer than a log that falls behind could hold
+    // its lines: every line reaches the file and the log runs on.
+    void theLogKeepsUpWithThePortAtFullSpeed()
+    {
+        Pty pty;
+        commSettings.portName = pty.slavePath();
+        QVERIFY(commOpen());
+        const QString file = path("flood.Txt");
+        startLog(file);
+        // No 0F in it: blocks of 4097 bytes, as the buffer overflows. A thread of its own writes
+        // as fast as the pseudo-terminal takes them.
+        const QByteArray flood(24 * 1024 * 1024, 'A');
+        std::thread module([fd = pty.masterFd(), &flood] {
+            for (qsizetype done = 0; done < flood.size();) {
+                const ssize_t n = ::write(fd, flood.constData() + done, size_t(flood.size() - done));
+                if (n > 0)
+                    done += n;
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+            }
+        });
+        // An event loop of its own: QTest::qWait sleeps between its rounds, which slows reception.
+        QEventLoop loop;
+        QTimer check;
+        connect(&check, &QTimer::timeout, &loop, [&] {
+            if (m_main->received == flood.size())
+                loop.quit();
+        });
+        check.start(10);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        module.join();
+        QCOMPARE(m_main->received, flood.size());
+        m_main->updateLogStatus();
+        QVERIFY2(m_dialogs->messages.isEmpty(), qPrintable(m_dialogs->messages.value(0).text));
+        QVERIFY(logItem()->isChecked());
+        logItem()->trigger();
+        m_main->close();
+        const QByteArray logged = readAll(file);
+        QCOMPARE(logged.count('\n'), qsizetype(m_main->blocks.size()));
+        QCOMPARE(logged.size(), flood.size() * 4 + 2 * qsizetype(m_main->blocks.size()));
     }
 
     void aFailingLogStopsWithItsMessageAndReceptionGoesOn_data()

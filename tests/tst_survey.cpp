@@ -205,7 +205,7 @@ private slots:
 
     void aRunOfTenSecondsEndsOnTheTwentyFirstTick()
     {
-        m_main->monitor()->appendLine(QStringLiteral("before the run"));
+        m_main->monitor()->appendLine("before the run");
         press(QStringLiteral("10"));
         QVERIFY(start()->isChecked());
         QCOMPARE(start()->text(), QStringLiteral("Busy"));

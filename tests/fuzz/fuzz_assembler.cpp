@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes, split and timed by the input itself, through the frame assembler and the
-// renderings, and checks that every byte read is accounted for, and that after any garbage and a
-// quiet line the next well-formed frame arrives as exactly one block.
+// renderings, and checks that every byte read is accounted for, that a Text line's text encodes
+// back to its bytes exactly when it says so (so a line kept as text loses nothing), and that after
+// any garbage and a quiet line the next well-formed frame arrives as exactly one block.
 #include "BlockText.h"
+#include "CodePage.h"
 #include "FrameAssembler.h"
 
 #include <algorithm>
@@ -23,7 +25,10 @@ struct CountingSink : FrameSink {
             std::abort();
         if (renderBinary(block).size() != qsizetype(block.size() * 4))
             std::abort();
-        (void)renderText(block);
+        const QByteArray line = renderTextBytes(block);
+        const LineText shown = decodeLine(line);
+        if (shown.exact != (toCodePage(shown.text) == line))
+            std::abort();
     }
     void idsReceived() override {}
     void frameCompleted() override { ++completions; }
