@@ -6,15 +6,40 @@
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
+#include "RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <atomic>
+#include <fcntl.h>
+#include <functional>
 #include <memory>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+
+namespace {
+// Runs `act` in a child process and returns its exit status. Root's privileges are dropped there
+// (to nobody's), so that folder and file permissions apply as they do to a user.
+int inChildProcess(const std::function<int()>& act, bool asUser = false)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (asUser && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        ::_exit(act());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+} // namespace
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -315,36 +340,115 @@ private slots:
         QCOMPARE(int(reportOpenErrors), 0);
     }
 
-    void failedSaveReportsTheRestAndLeavesTheOldFileWhole()
+    void aSaveThatCannotBeMadeIsReportedAndLeavesNothingBehind()
     {
         RecordingView view;
-        QTemporaryDir dir;
-        const QString locked = dir.filePath(QStringLiteral("ro/zelvoterm.ini"));
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("ro"))));
-        {
-            QFile f(locked);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("[COMPORT]\r\nBaudRate=1200\r\n");
-        }
-        // A folder that cannot take the temporary file: a path inside a regular file works for root too.
-        const QString impossible = locked + QStringLiteral("/inside.ini");
+        writeFile("[COMPORT]\r\nBaudRate=1200\r\n");
+        // A path inside a regular file: no folder takes it, not even for root.
+        const QString impossible = path() + QStringLiteral("/inside.ini");
         setSettingsFilePath(impossible);
         QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + impossible);
+        QCOMPARE(fileBytes(), QByteArray("[COMPORT]\r\nBaudRate=1200\r\n"));
+    }
 
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
-                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        setSettingsFilePath(locked);
-        const bool saved = saveSettings();
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        if (getuid() != 0) {
-            QVERIFY(!saved);
-            QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + locked);
-            QFile f(locked);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), QByteArray("[COMPORT]\r\nBaudRate=1200\r\n"));
+    // The folder takes no temporary file: a file the user may write is written in place, and only
+    // one they may not write is reported, left as it was.
+    void aFileInAReadOnlyFolderIsSavedInPlaceWhenItIsWritable_data()
+    {
+        QTest::addColumn<bool>("fileWritable");
+        QTest::newRow("writable file") << true;
+        QTest::newRow("read-only file") << false;
+    }
+    void aFileInAReadOnlyFolderIsSavedInPlaceWhenItIsWritable()
+    {
+        QFETCH(bool, fileWritable);
+        const QString folder = m_dir.filePath(QStringLiteral("ro"));
+        const QString file = folder + QStringLiteral("/zelvoterm.ini");
+        QVERIFY(QDir().mkpath(folder));
+        QFile::remove(file);
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[COMPORT]\r\nBaudRate=1200\r\n[Other]\r\nkeep=1\r\n");
         }
+        const QByteArray name = QFile::encodeName(file);
+        QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        QCOMPARE(::chmod(name.constData(), fileWritable ? 0644 : 0444), 0);
+        if (::getuid() == 0)
+            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        setSettingsFilePath(file);
+
+        const int status = inChildProcess(
+            [&] {
+                RecordingView view;
+                loadSettings();
+                commSettings.baudRate = 115200;
+                const bool saved = saveSettings();
+                return saved ? 0 : view.settingsStatus == QStringLiteral("NG ... ") + file ? 1 : 2;
+            },
+            true);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QCOMPARE(status, fileWritable ? 0 : 1);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QCOMPARE(bytes.startsWith("[COMPORT]\r\nBaudRate=115200\r\n"), fileWritable);
+        QVERIFY(bytes.contains("[Other]\r\nkeep=1\r\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden),
+                 QStringList(QStringLiteral("zelvoterm.ini")));
+    }
+
+    // A terminal chosen as a file (Open, --settings, the session log) is never opened: opened by a
+    // session leader it would become the controlling terminal, whose hang-up ends the program, and
+    // opening a serial adapter raises DTR and RTS.
+    void aTerminalInAFilesPlaceIsNeverOpened_data()
+    {
+        QTest::addColumn<int>("use");
+        QTest::newRow("read (Open, --settings)") << 0;
+        QTest::newRow("append (session log)") << 1;
+        QTest::newRow("settings loaded and saved") << 2;
+        QTest::newRow("replaced (Save As)") << 3;
+    }
+    void aTerminalInAFilesPlaceIsNeverOpened()
+    {
+        QFETCH(int, use);
+        Pty pty;
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(), IN_OPEN) >= 0);
+        const QString link = m_dir.filePath(QStringLiteral("terminal.Txt"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(pty.slavePath(), link));
+        setSettingsFilePath(link);
+
+        const int status = inChildProcess([&] {
+            if (::setsid() < 0)
+                return 10;
+            bool refused = false;
+            switch (use) {
+            case 0:
+                refused = readRegularFile(link, 1024).status == FileContents::Status::NotRegular;
+                break;
+            case 1:
+                refused = openRegularFileForAppend(link).fd < 0;
+                break;
+            case 2:
+                loadSettings();
+                refused = !saveSettings();
+                break;
+            default:
+                refused = !replaceRegularFile(link, "x").isEmpty();
+            }
+            const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY);
+            return (refused ? 0 : 1) | (terminal >= 0 ? 2 : 0);
+        });
+        QCOMPARE(status, 0); // refused, and the child has no controlling terminal
+        std::array<char, 4096> events{};
+        QCOMPARE(::read(watch, events.data(), events.size()), ssize_t(-1)); // nothing opened the terminal
+        ::close(watch);
+        QFile::remove(link);
     }
 
     void profileKeepsValueBytesExactly()
