@@ -7,10 +7,10 @@
 
 // Where the settings file is: beside the executable, with its name and the extension ".ini", when
 // that folder is writable (a portable copy keeps working, and the files users already have are
-// found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder, which an
-// installed program can always write. A folder under /usr/ counts as not writable, even for root.
-[[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
-                                          const QString& configFolder);
+// found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder ($XDG_CONFIG_HOME
+// when it is an absolute path, else ~/.config), which an installed program can always write. A
+// folder under /usr/ counts as not writable, even for root.
+[[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable);
 // The settings file in use: the one set below, or the default place.
 [[nodiscard]] QString settingsFilePath();
 // Points the settings file elsewhere (--settings, tests); an empty path restores the default.

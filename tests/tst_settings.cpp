@@ -70,19 +70,30 @@ private slots:
     void settingsFileLocation_data()
     {
         QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QByteArray>("xdgConfigHome");
         QTest::addColumn<QString>("expected");
         QTest::newRow("writable folder: beside the program")
-            << true << QStringLiteral("/opt/zt/bin/zelvoterm.ini");
+            << true << QByteArray("/x") << QStringLiteral("/opt/zt/bin/zelvoterm.ini");
         QTest::newRow("read-only folder: the configuration folder")
-            << false << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
+            << false << QByteArray() << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
+        QTest::newRow("XDG_CONFIG_HOME")
+            << false << QByteArray("/x/conf") << QStringLiteral("/x/conf/zelvoterm/zelvoterm.ini");
+        QTest::newRow("relative XDG_CONFIG_HOME: ignored")
+            << false << QByteArray("conf") << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
     }
     void settingsFileLocation()
     {
         QFETCH(bool, folderWritable);
+        QFETCH(QByteArray, xdgConfigHome);
         QFETCH(QString, expected);
-        QCOMPARE(defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
-                                     QStringLiteral("/home/u/.config")),
-                 expected);
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", "/home/u");
+        qputenv("XDG_CONFIG_HOME", xdgConfigHome);
+        const QString found = defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable);
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", xdg);
+        QCOMPARE(found, expected);
         // The test program's folder is writable; a file named on the command line takes precedence.
         setSettingsFilePath({});
         QVERIFY(settingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
