@@ -135,13 +135,15 @@ bool saveSettings()
     if (f.load(path) == ProfileFile::Load::Unreadable)
         return failed();
     const CommSettings& s = commSettings;
+    bool written = true;
     const auto text = [&](const char* section, const char* key, const QString& v) {
         const auto loaded = loadedTexts().find(key);
         const bool unchanged = loaded != loadedTexts().end() && loaded->second.text == v;
-        f.setValue(section, key, unchanged ? loaded->second.stored : toCodePage(v));
+        written &= unchanged ? f.setStoredValue(section, key, loaded->second.stored)
+                             : f.setValue(section, key, toCodePage(v));
     };
     const auto number = [&](const char* section, const char* key, int32_t v) {
-        f.setValue(section, key, QByteArray::number(v));
+        written &= f.setValue(section, key, QByteArray::number(v));
     };
     text(kPortSection, "PortName", s.portName);
     number(kPortSection, "BaudRate", s.baudRate);
@@ -157,5 +159,5 @@ bool saveSettings()
     number(kRadioSection, "RFch____", rfChannel);
     number(kRadioSection, "RFpw____", rfPower);
     number(kRadioSection, "RFbp____", rfRateCode);
-    return f.save(path) || failed();
+    return (written && f.save(path)) || failed();
 }

@@ -32,5 +32,5 @@ void applySettingsOverrides(const SettingsOverrides& overrides);
 // Writes all 13 keys and AutoReconnect at once; a text the user has not changed keeps the bytes it
 // was read as. A failure shows "NG ... " and the path in the settings status and leaves the old
 // file as it was; so does a file that exists but cannot be read, which saving would otherwise
-// overwrite.
+// overwrite, a text with a line break, and a file that would grow beyond what loading reads.
 bool saveSettings();

@@ -158,11 +158,58 @@ private slots:
 
     void negativeTimeOutIsKeptAsWritten()
     {
-        writeFile("[COMPORT]\nRecvTout=-1\n");
+        writeFile("[COMPORT]\r\nRecvTout=-1\r\n");
         loadSettings();
         QCOMPARE(commSettings.receiveTimeoutMs, -1);
         QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains("RecvTout=-1\r\n"));
+    }
+
+    // Read as the Windows profile calls read them, and written back in the file's own form.
+    void byteOrderMarkAndEveryKindOfLineEndAreKept_data()
+    {
+        QTest::addColumn<QByteArray>("mark");
+        QTest::addColumn<QByteArray>("end");
+        QTest::newRow("CR LF") << QByteArray() << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray() << QByteArray("\n");
+        QTest::newRow("lone CR") << QByteArray() << QByteArray("\r");
+        QTest::newRow("byte-order mark, CR LF") << QByteArray("\xEF\xBB\xBF") << QByteArray("\r\n");
+        QTest::newRow("byte-order mark, lone CR") << QByteArray("\xEF\xBB\xBF") << QByteArray("\r");
+    }
+    void byteOrderMarkAndEveryKindOfLineEndAreKept()
+    {
+        QFETCH(QByteArray, mark);
+        QFETCH(QByteArray, end);
+        const QList<QByteArray> lines = {"[COMPORT]", "PortName=COM3", "BaudRate=9600", "", "[Other]", "k=v"};
+        writeFile(mark + lines.join(end) + end);
+        for (int pass = 0; pass < 2; ++pass) {
+            loadSettings();
+            QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+            QCOMPARE(commSettings.baudRate, 9600);
+            QVERIFY(saveSettings());
+            const QByteArray bytes = fileBytes();
+            QCOMPARE(bytes.toLower().count("[comport]"), 1);
+            QVERIFY(
+                bytes.startsWith(mark + "[COMPORT]" + end + "PortName=COM3" + end + "BaudRate=9600" + end));
+            QVERIFY(bytes.contains(end + "[Other]" + end + "k=v" + end));
+            QCOMPARE(bytes.count('\r') + bytes.count('\n'), bytes.count(end) * end.size());
+        }
+    }
+
+    // The keys a save adds must not push the file beyond what the next start reads.
+    void aSaveThatWouldOutgrowTheReadLimitIsRefused()
+    {
+        RecordingView view;
+        const QByteArray head = "[COMPORT]\r\nBaudRate=9600\r\n;";
+        const QByteArray file = head + QByteArray(ProfileFile::kMaxBytes - head.size() - 2, 'x') + "\r\n";
+        writeFile(file);
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
+        QVERIFY(!saveSettings());
+        QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
+        QCOMPARE(fileBytes(), file);
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
     }
 
     void japaneseTextsTravelAsCodePageBytes()
@@ -187,7 +234,8 @@ private slots:
         QTest::newRow("one pair only") << QByteArray("\"\"COM3\"\"") << QStringLiteral("\"COM3\"");
         QTest::newRow("unpaired") << QByteArray("\"COM3") << QStringLiteral("\"COM3");
         QTest::newRow("a lone quote") << QByteArray("\"") << QStringLiteral("\"");
-        QTest::newRow("single quotes") << QByteArray("'COM3'") << QStringLiteral("'COM3'");
+        QTest::newRow("single quotes") << QByteArray("'COM3'") << QStringLiteral("COM3");
+        QTest::newRow("unlike quotes") << QByteArray("'COM3\"") << QStringLiteral("'COM3\"");
     }
     void quotedValuesAreReadWithoutTheirQuotes()
     {
@@ -220,6 +268,31 @@ private slots:
         QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
     }
 
+    // What a user types is read back as typed: ends that would be trimmed or taken for quotes are
+    // quoted. A line break would end the line and start another key: that save is refused.
+    void typedTextsReadBackAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("blanks around") << QStringLiteral(" COM3 ");
+        QTest::newRow("in double quotes") << QStringLiteral("\"COM3\"");
+        QTest::newRow("in single quotes") << QStringLiteral("'COM3'");
+        QTest::newRow("a line break") << QStringLiteral("COM3\n[Dev.920M]\nRFch____=5");
+    }
+    void typedTextsReadBackAsTyped()
+    {
+        QFETCH(QString, typed);
+        RecordingView view;
+        writeFile("[COMPORT]\r\nPortName=COM1\r\n");
+        loadSettings();
+        commSettings.portName = typed;
+        const bool lineBreak = typed.contains(u'\n');
+        QCOMPARE(saveSettings(), !lineBreak);
+        loadSettings();
+        QCOMPARE(commSettings.portName, lineBreak ? QStringLiteral("COM1") : typed);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(view.settingsStatus, lineBreak ? QStringLiteral("NG ... ") + path() : QString());
+    }
+
     void otherSectionsAndKeysSurviveASave()
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
@@ -227,9 +300,8 @@ private slots:
         QCOMPARE(commSettings.baudRate, 9600);
         QVERIFY(saveSettings());
         const QByteArray bytes = fileBytes();
-        QVERIFY(
-            bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
-        QVERIFY(bytes.contains("[Tail]\r\nx=y\r\n"));
+        QVERIFY(bytes.startsWith("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nBaudRate=9600\n"));
+        QVERIFY(bytes.contains("[Tail]\nx=y\n"));
         QCOMPARE(bytes.toLower().count("baudrate"), 1); // the key is rewritten in place, not added again
     }
 
@@ -466,7 +538,7 @@ private slots:
     {
         ProfileFile p;
         const QByteArray odd("\x81\x40 x\x7f\xfe");
-        p.setValue("S", "K", odd);
+        QVERIFY(p.setValue("S", "K", odd));
         QCOMPARE(p.value("s", "k").value(), odd);
         QVERIFY(!p.value("S", "other").has_value());
         QVERIFY(!p.value("T", "K").has_value());
