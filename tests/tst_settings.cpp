@@ -3,10 +3,9 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "ProfileFile.h"
+#include "RegularFile.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
-
-#include "RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,8 +24,8 @@
 #include <unistd.h>
 
 namespace {
-// Runs `act` in a child process and returns its exit status. Root's privileges are dropped there
-// (to nobody's), so that folder and file permissions apply as they do to a user.
+// Runs `act` in a child process and returns its exit status. As a user, root's privileges are
+// dropped there (to nobody's), so that folder and file permissions apply.
 int inChildProcess(const std::function<int()>& act, bool asUser = false)
 {
     const pid_t pid = ::fork();
