@@ -2,32 +2,52 @@
 
 #include "RegularFile.h"
 
-#include <QList>
-
 namespace {
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF"; // of UTF-8
+
 bool sameName(QByteArrayView a, QByteArrayView b)
 {
     return a.size() == b.size() && a.toByteArray().compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool isQuoted(const QByteArray& v)
+{
+    return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
 }
 } // namespace
 
 ProfileFile::Load ProfileFile::load(const QString& path)
 {
-    m_lines.clear();
+    parse({});
     const FileContents file = readRegularFile(path, kMaxBytes);
     if (file.status == FileContents::Status::Missing)
         return Load::Missing;
     if (file.status != FileContents::Status::Read)
         return Load::Unreadable;
-    for (QByteArray line : file.bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        m_lines.push_back(line);
-    }
-    // A file that ends with a line break yields one empty piece after it, which is no line.
-    if (!m_lines.empty() && m_lines.back().isEmpty())
-        m_lines.pop_back();
+    parse(file.bytes);
     return Load::Read;
+}
+
+void ProfileFile::parse(QByteArrayView bytes)
+{
+    m_lines.clear();
+    m_lineEnd = "\r\n";
+    m_byteOrderMark = bytes.startsWith(kByteOrderMark);
+    if (m_byteOrderMark)
+        bytes = bytes.sliced(qstrlen(kByteOrderMark));
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        m_lines.push_back(bytes.sliced(start, i - start).toByteArray());
+        const qsizetype endLength = bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
+        if (m_lines.size() == 1)
+            m_lineEnd = bytes.sliced(i, endLength).toByteArray();
+        i += endLength - 1;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        m_lines.push_back(bytes.sliced(start).toByteArray());
 }
 
 bool ProfileFile::isSectionHeader(const QByteArray& line, QByteArray* name)
@@ -56,7 +76,7 @@ ProfileFile::Entry ProfileFile::parseEntry(const QByteArray& line)
 std::optional<QByteArray> ProfileFile::value(QByteArrayView section, QByteArrayView key) const
 {
     std::optional<QByteArray> v = storedValue(section, key);
-    if (v && v->size() >= 2 && v->startsWith('"') && v->endsWith('"'))
+    if (v && isQuoted(*v))
         return v->mid(1, v->size() - 2);
     return v;
 }
@@ -79,9 +99,17 @@ std::optional<QByteArray> ProfileFile::storedValue(QByteArrayView section, QByte
     return std::nullopt;
 }
 
-void ProfileFile::setValue(QByteArrayView section, QByteArrayView key, const QByteArray& value)
+bool ProfileFile::setValue(QByteArrayView section, QByteArrayView key, const QByteArray& value)
 {
-    const QByteArray newLine = key.toByteArray() + '=' + value;
+    const bool quote = isQuoted(value) || value.trimmed().size() != value.size();
+    return setStoredValue(section, key, quote ? '"' + value + '"' : value);
+}
+
+bool ProfileFile::setStoredValue(QByteArrayView section, QByteArrayView key, const QByteArray& stored)
+{
+    if (stored.contains('\r') || stored.contains('\n'))
+        return false;
+    const QByteArray newLine = key.toByteArray() + '=' + stored;
     bool inSection = false;
     std::optional<size_t> lastOfSection; // the last non-blank line of the wanted section
     for (size_t i = 0; i < m_lines.size(); ++i) {
@@ -99,28 +127,30 @@ void ProfileFile::setValue(QByteArrayView section, QByteArrayView key, const QBy
         const Entry e = parseEntry(m_lines[i]);
         if (!e.key.isEmpty() && sameName(e.key, key)) {
             m_lines[i] = newLine;
-            return;
+            return true;
         }
         if (!m_lines[i].trimmed().isEmpty())
             lastOfSection = i;
     }
     if (lastOfSection) {
         m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(*lastOfSection + 1), newLine);
-        return;
+        return true;
     }
     m_lines.push_back("[" + section.toByteArray() + "]");
     m_lines.push_back(newLine);
+    return true;
 }
 
 QByteArray ProfileFile::toBytes() const
 {
-    QByteArray out;
+    QByteArray out = m_byteOrderMark ? QByteArray(kByteOrderMark) : QByteArray();
     for (const QByteArray& line : m_lines)
-        out += line + "\r\n";
+        out += line + m_lineEnd;
     return out;
 }
 
 bool ProfileFile::save(const QString& path) const
 {
-    return replaceRegularFile(path, toBytes()).isEmpty();
+    const QByteArray bytes = toBytes();
+    return bytes.size() <= kMaxBytes && replaceRegularFile(path, bytes).isEmpty();
 }

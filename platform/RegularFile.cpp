@@ -52,10 +52,70 @@ int createTemporary(const QByteArray& target, QByteArray* name)
     const QByteArray stem = target + ".tmp-" + QByteArray::number(::getpid()) + '-';
     for (int attempt = 0;; ++attempt) {
         *name = stem + QByteArray::number(attempt);
-        const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
+}
+
+struct Opened {
+    int fd = -1;
+    bool notRegular = false;
+    int error = 0; // errno of a failure other than notRegular
+    struct stat st {};
+};
+
+// Opens a file that stat has shown to be a regular file, or creates one with O_CREAT in `flags`.
+// Opening is what does harm: a terminal becomes the controlling terminal of a session leader (and
+// its hang-up then ends the program), a serial adapter raises DTR and RTS, a pipe waits for its
+// other end. So the type is checked first, every open is O_NOCTTY and O_NONBLOCK, and the opened
+// file is checked again in case the path changed in between.
+Opened openRegular(const QByteArray& name, int flags)
+{
+    Opened result;
+    if (::stat(name.constData(), &result.st) != 0) {
+        result.error = errno;
+        if (errno != ENOENT || !(flags & O_CREAT))
+            return result;
+    } else if (!S_ISREG(result.st.st_mode)) {
+        result.notRegular = true;
+        return result;
+    }
+    const bool existed = result.error == 0;
+    result.error = 0;
+    const struct stat checked = result.st;
+    const int fd = ::open(name.constData(), flags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    if (::fstat(fd, &result.st) != 0 || !S_ISREG(result.st.st_mode) ||
+        (existed && (result.st.st_dev != checked.st_dev || result.st.st_ino != checked.st_ino))) {
+        ::close(fd);
+        result.notRegular = true;
+        return result;
+    }
+    result.fd = fd;
+    return result;
+}
+
+// Overwrites a file whose folder takes no temporary file: not all-or-nothing, but the only way to
+// save a file the user may write in a folder they may not. The reason of a failure, empty on success.
+QString writeInPlace(const QByteArray& target, const QByteArray& bytes)
+{
+    const Opened file = openRegular(target, O_WRONLY);
+    if (file.notRegular)
+        return notRegularReason();
+    if (file.fd < 0)
+        return systemReason(file.error);
+    bool written =
+        writeAll(file.fd, bytes) && ::ftruncate(file.fd, bytes.size()) == 0 && ::fsync(file.fd) == 0;
+    int error = errno;
+    if (::close(file.fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    return written ? QString() : systemReason(error);
 }
 } // namespace
 
@@ -81,19 +141,19 @@ bool writeAll(int fd, QByteArrayView bytes)
 FileContents readRegularFile(const QString& path, qint64 maxBytes)
 {
     FileContents result;
-    // Without O_NONBLOCK, opening a pipe would wait for a writer.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.status = errno == ENOENT ? FileContents::Status::Missing : FileContents::Status::CannotOpen;
-        result.reason = systemReason(errno);
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    const Opened file = openRegular(QFile::encodeName(path), O_RDONLY);
+    if (file.notRegular) {
         result.status = FileContents::Status::NotRegular;
         return result;
     }
+    if (file.fd < 0) {
+        result.status =
+            file.error == ENOENT ? FileContents::Status::Missing : FileContents::Status::CannotOpen;
+        result.reason = systemReason(file.error);
+        return result;
+    }
+    const int fd = file.fd;
+    const struct stat& st = file.st;
     if (st.st_size > maxBytes) {
         ::close(fd);
         result.status = FileContents::Status::TooLarge;
@@ -144,7 +204,7 @@ QString replaceRegularFile(const QString& path, const QByteArray& bytes)
     QByteArray temporary;
     const int fd = createTemporary(target, &temporary);
     if (fd < 0)
-        return systemReason(errno);
+        return exists ? writeInPlace(target, bytes) : systemReason(errno);
     if (exists) {
         (void)!::fchown(fd, st.st_uid, st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
@@ -167,23 +227,12 @@ QString replaceRegularFile(const QString& path, const QByteArray& bytes)
 AppendFile openRegularFileForAppend(const QString& path)
 {
     AppendFile result;
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    // Without O_NONBLOCK, opening a pipe would wait for a reader.
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        // A pipe without a reader refuses the open; it is no regular file either way.
-        const int error = errno;
-        result.reason = ::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? notRegularReason()
-                                                                                   : systemReason(error);
+    const Opened file = openRegular(QFile::encodeName(path), O_WRONLY | O_APPEND | O_CREAT);
+    if (file.fd < 0) {
+        result.reason = file.notRegular ? notRegularReason() : systemReason(file.error);
         return result;
     }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        result.reason = notRegularReason();
-        return result;
-    }
-    result.fd = fd;
-    result.size = st.st_size;
+    result.fd = file.fd;
+    result.size = file.st.st_size;
     return result;
 }

@@ -4,8 +4,9 @@
 #include <QString>
 
 // Reading and saving files that must be regular files. A device, a pipe or a folder in their
-// place is refused: reading /dev/zero never ends, opening a pipe waits for a writer, and saving
-// must never put a file where a device node was.
+// place is refused before it is opened: reading /dev/zero never ends, opening a pipe waits for a
+// writer, opening a terminal can make it the program's controlling terminal and opening a serial
+// adapter raises its DTR and RTS; and saving must never put a file where a device node was.
 
 struct FileContents {
     enum class Status { Read, Missing, NotRegular, TooLarge, CannotOpen, CannotRead };
@@ -19,7 +20,8 @@ struct FileContents {
 [[nodiscard]] FileContents readRegularFile(const QString& path, qint64 maxBytes);
 
 // Replaces the file with the bytes as a whole: they go to a temporary file beside it, which is
-// then renamed over it, so a failed save leaves the old file as it was. Symbolic links are
+// then renamed over it, so a failed save leaves the old file as it was. Where the folder takes no
+// new file, a file the user may write is overwritten in place instead. Symbolic links are
 // followed and kept: the file at the end of the chain is replaced (or created), with the old
 // file's permissions. A file that exists and is not a regular file is refused. Returns the reason
 // of a failure in the system's words, empty on success.

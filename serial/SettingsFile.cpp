@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <map>
 
@@ -57,12 +56,16 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
 }
 } // namespace
 
-QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
-                            const QString& configFolder)
+QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable)
 {
     const QFileInfo exe(executablePath);
     if (executableFolderWritable)
         return exe.absolutePath() + u'/' + exe.completeBaseName() + QStringLiteral(".ini");
+    // A relative XDG_CONFIG_HOME is invalid under the XDG rules: it would put the settings under
+    // whatever folder the program happens to be started from.
+    const QString xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString configFolder =
+        QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome : QDir::homePath() + QStringLiteral("/.config");
     return configFolder + QStringLiteral("/zelvoterm/zelvoterm.ini");
 }
 
@@ -74,8 +77,7 @@ QString settingsFilePath()
     const QString folder = QFileInfo(exe).absolutePath();
     // Root may write anywhere; an installed program's folder still takes no settings file.
     const bool systemFolder = folder.startsWith(QLatin1String("/usr/"));
-    return defaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder,
-                               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    return defaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder);
 }
 
 void setSettingsFilePath(const QString& path)
@@ -133,13 +135,15 @@ bool saveSettings()
     if (f.load(path) == ProfileFile::Load::Unreadable)
         return failed();
     const CommSettings& s = commSettings;
+    bool written = true;
     const auto text = [&](const char* section, const char* key, const QString& v) {
         const auto loaded = loadedTexts().find(key);
         const bool unchanged = loaded != loadedTexts().end() && loaded->second.text == v;
-        f.setValue(section, key, unchanged ? loaded->second.stored : toCodePage(v));
+        written &= unchanged ? f.setStoredValue(section, key, loaded->second.stored)
+                             : f.setValue(section, key, toCodePage(v));
     };
     const auto number = [&](const char* section, const char* key, int32_t v) {
-        f.setValue(section, key, QByteArray::number(v));
+        written &= f.setValue(section, key, QByteArray::number(v));
     };
     text(kPortSection, "PortName", s.portName);
     number(kPortSection, "BaudRate", s.baudRate);
@@ -155,5 +159,5 @@ bool saveSettings()
     number(kRadioSection, "RFch____", rfChannel);
     number(kRadioSection, "RFpw____", rfPower);
     number(kRadioSection, "RFbp____", rfRateCode);
-    return f.save(path) || failed();
+    return (written && f.save(path)) || failed();
 }

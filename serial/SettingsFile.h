@@ -7,10 +7,10 @@
 
 // Where the settings file is: beside the executable, with its name and the extension ".ini", when
 // that folder is writable (a portable copy keeps working, and the files users already have are
-// found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder, which an
-// installed program can always write. A folder under /usr/ counts as not writable, even for root.
-[[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable,
-                                          const QString& configFolder);
+// found); otherwise zelvoterm/zelvoterm.ini in the user's configuration folder ($XDG_CONFIG_HOME
+// when it is an absolute path, else ~/.config), which an installed program can always write. A
+// folder under /usr/ counts as not writable, even for root.
+[[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable);
 // The settings file in use: the one set below, or the default place.
 [[nodiscard]] QString settingsFilePath();
 // Points the settings file elsewhere (--settings, tests); an empty path restores the default.
@@ -32,5 +32,5 @@ void applySettingsOverrides(const SettingsOverrides& overrides);
 // Writes all 13 keys and AutoReconnect at once; a text the user has not changed keeps the bytes it
 // was read as. A failure shows "NG ... " and the path in the settings status and leaves the old
 // file as it was; so does a file that exists but cannot be read, which saving would otherwise
-// overwrite.
+// overwrite, a text with a line break, and a file that would grow beyond what loading reads.
 bool saveSettings();

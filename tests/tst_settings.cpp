@@ -3,6 +3,7 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "ProfileFile.h"
+#include "RegularFile.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -11,10 +12,33 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <atomic>
+#include <fcntl.h>
+#include <functional>
 #include <memory>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+
+namespace {
+// Runs `act` in a child process and returns its exit status. As a user, root's privileges are
+// dropped there (to nobody's), so that folder and file permissions apply.
+int inChildProcess(const std::function<int()>& act, bool asUser = false)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (asUser && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        ::_exit(act());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+} // namespace
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -45,19 +69,30 @@ private slots:
     void settingsFileLocation_data()
     {
         QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QByteArray>("xdgConfigHome");
         QTest::addColumn<QString>("expected");
         QTest::newRow("writable folder: beside the program")
-            << true << QStringLiteral("/opt/zt/bin/zelvoterm.ini");
+            << true << QByteArray("/x") << QStringLiteral("/opt/zt/bin/zelvoterm.ini");
         QTest::newRow("read-only folder: the configuration folder")
-            << false << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
+            << false << QByteArray() << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
+        QTest::newRow("XDG_CONFIG_HOME")
+            << false << QByteArray("/x/conf") << QStringLiteral("/x/conf/zelvoterm/zelvoterm.ini");
+        QTest::newRow("relative XDG_CONFIG_HOME: ignored")
+            << false << QByteArray("conf") << QStringLiteral("/home/u/.config/zelvoterm/zelvoterm.ini");
     }
     void settingsFileLocation()
     {
         QFETCH(bool, folderWritable);
+        QFETCH(QByteArray, xdgConfigHome);
         QFETCH(QString, expected);
-        QCOMPARE(defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable,
-                                     QStringLiteral("/home/u/.config")),
-                 expected);
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", "/home/u");
+        qputenv("XDG_CONFIG_HOME", xdgConfigHome);
+        const QString found = defaultSettingsPath(QStringLiteral("/opt/zt/bin/zelvoterm"), folderWritable);
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", xdg);
+        QCOMPARE(found, expected);
         // The test program's folder is writable; a file named on the command line takes precedence.
         setSettingsFilePath({});
         QVERIFY(settingsFilePath().endsWith(QStringLiteral("/tst_settings.ini")));
@@ -122,11 +157,58 @@ private slots:
 
     void negativeTimeOutIsKeptAsWritten()
     {
-        writeFile("[COMPORT]\nRecvTout=-1\n");
+        writeFile("[COMPORT]\r\nRecvTout=-1\r\n");
         loadSettings();
         QCOMPARE(commSettings.receiveTimeoutMs, -1);
         QVERIFY(saveSettings());
         QVERIFY(fileBytes().contains("RecvTout=-1\r\n"));
+    }
+
+    // Read as the Windows profile calls read them, and written back in the file's own form.
+    void byteOrderMarkAndEveryKindOfLineEndAreKept_data()
+    {
+        QTest::addColumn<QByteArray>("mark");
+        QTest::addColumn<QByteArray>("end");
+        QTest::newRow("CR LF") << QByteArray() << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray() << QByteArray("\n");
+        QTest::newRow("lone CR") << QByteArray() << QByteArray("\r");
+        QTest::newRow("byte-order mark, CR LF") << QByteArray("\xEF\xBB\xBF") << QByteArray("\r\n");
+        QTest::newRow("byte-order mark, lone CR") << QByteArray("\xEF\xBB\xBF") << QByteArray("\r");
+    }
+    void byteOrderMarkAndEveryKindOfLineEndAreKept()
+    {
+        QFETCH(QByteArray, mark);
+        QFETCH(QByteArray, end);
+        const QList<QByteArray> lines = {"[COMPORT]", "PortName=COM3", "BaudRate=9600", "", "[Other]", "k=v"};
+        writeFile(mark + lines.join(end) + end);
+        for (int pass = 0; pass < 2; ++pass) {
+            loadSettings();
+            QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+            QCOMPARE(commSettings.baudRate, 9600);
+            QVERIFY(saveSettings());
+            const QByteArray bytes = fileBytes();
+            QCOMPARE(bytes.toLower().count("[comport]"), 1);
+            QVERIFY(
+                bytes.startsWith(mark + "[COMPORT]" + end + "PortName=COM3" + end + "BaudRate=9600" + end));
+            QVERIFY(bytes.contains(end + "[Other]" + end + "k=v" + end));
+            QCOMPARE(bytes.count('\r') + bytes.count('\n'), bytes.count(end) * end.size());
+        }
+    }
+
+    // The keys a save adds must not push the file beyond what the next start reads.
+    void aSaveThatWouldOutgrowTheReadLimitIsRefused()
+    {
+        RecordingView view;
+        const QByteArray head = "[COMPORT]\r\nBaudRate=9600\r\n;";
+        const QByteArray file = head + QByteArray(ProfileFile::kMaxBytes - head.size() - 2, 'x') + "\r\n";
+        writeFile(file);
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
+        QVERIFY(!saveSettings());
+        QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + path());
+        QCOMPARE(fileBytes(), file);
+        loadSettings();
+        QCOMPARE(commSettings.baudRate, 9600);
     }
 
     void japaneseTextsTravelAsCodePageBytes()
@@ -151,7 +233,8 @@ private slots:
         QTest::newRow("one pair only") << QByteArray("\"\"COM3\"\"") << QStringLiteral("\"COM3\"");
         QTest::newRow("unpaired") << QByteArray("\"COM3") << QStringLiteral("\"COM3");
         QTest::newRow("a lone quote") << QByteArray("\"") << QStringLiteral("\"");
-        QTest::newRow("single quotes") << QByteArray("'COM3'") << QStringLiteral("'COM3'");
+        QTest::newRow("single quotes") << QByteArray("'COM3'") << QStringLiteral("COM3");
+        QTest::newRow("unlike quotes") << QByteArray("'COM3\"") << QStringLiteral("'COM3\"");
     }
     void quotedValuesAreReadWithoutTheirQuotes()
     {
@@ -184,6 +267,31 @@ private slots:
         QCOMPARE(fileBytes(), QByteArray(file).replace("RecvDlmt=" + hex("ED 40"), "RecvDlmt=CR"));
     }
 
+    // What a user types is read back as typed: ends that would be trimmed or taken for quotes are
+    // quoted. A line break would end the line and start another key: that save is refused.
+    void typedTextsReadBackAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("blanks around") << QStringLiteral(" COM3 ");
+        QTest::newRow("in double quotes") << QStringLiteral("\"COM3\"");
+        QTest::newRow("in single quotes") << QStringLiteral("'COM3'");
+        QTest::newRow("a line break") << QStringLiteral("COM3\n[Dev.920M]\nRFch____=5");
+    }
+    void typedTextsReadBackAsTyped()
+    {
+        QFETCH(QString, typed);
+        RecordingView view;
+        writeFile("[COMPORT]\r\nPortName=COM1\r\n");
+        loadSettings();
+        commSettings.portName = typed;
+        const bool lineBreak = typed.contains(u'\n');
+        QCOMPARE(saveSettings(), !lineBreak);
+        loadSettings();
+        QCOMPARE(commSettings.portName, lineBreak ? QStringLiteral("COM1") : typed);
+        QCOMPARE(rfChannel, 33);
+        QCOMPARE(view.settingsStatus, lineBreak ? QStringLiteral("NG ... ") + path() : QString());
+    }
+
     void otherSectionsAndKeysSurviveASave()
     {
         writeFile("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nbaudrate=9600\n\n[Tail]\nx=y\n");
@@ -191,9 +299,8 @@ private slots:
         QCOMPARE(commSettings.baudRate, 9600);
         QVERIFY(saveSettings());
         const QByteArray bytes = fileBytes();
-        QVERIFY(
-            bytes.startsWith("; comment\r\n[Other]\r\nkeep=1\r\n[COMPORT]\r\nMine=yes\r\nBaudRate=9600\r\n"));
-        QVERIFY(bytes.contains("[Tail]\r\nx=y\r\n"));
+        QVERIFY(bytes.startsWith("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nBaudRate=9600\n"));
+        QVERIFY(bytes.contains("[Tail]\nx=y\n"));
         QCOMPARE(bytes.toLower().count("baudrate"), 1); // the key is rewritten in place, not added again
     }
 
@@ -315,43 +422,122 @@ private slots:
         QCOMPARE(int(reportOpenErrors), 0);
     }
 
-    void failedSaveReportsTheRestAndLeavesTheOldFileWhole()
+    void aSaveThatCannotBeMadeIsReportedAndLeavesNothingBehind()
     {
         RecordingView view;
-        QTemporaryDir dir;
-        const QString locked = dir.filePath(QStringLiteral("ro/zelvoterm.ini"));
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("ro"))));
-        {
-            QFile f(locked);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("[COMPORT]\r\nBaudRate=1200\r\n");
-        }
-        // A folder that cannot take the temporary file: a path inside a regular file works for root too.
-        const QString impossible = locked + QStringLiteral("/inside.ini");
+        writeFile("[COMPORT]\r\nBaudRate=1200\r\n");
+        // A path inside a regular file: no folder takes it, not even for root.
+        const QString impossible = path() + QStringLiteral("/inside.ini");
         setSettingsFilePath(impossible);
         QVERIFY(!saveSettings());
         QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + impossible);
+        QCOMPARE(fileBytes(), QByteArray("[COMPORT]\r\nBaudRate=1200\r\n"));
+    }
 
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
-                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        setSettingsFilePath(locked);
-        const bool saved = saveSettings();
-        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        if (getuid() != 0) {
-            QVERIFY(!saved);
-            QCOMPARE(view.settingsStatus, QStringLiteral("NG ... ") + locked);
-            QFile f(locked);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), QByteArray("[COMPORT]\r\nBaudRate=1200\r\n"));
+    // The folder takes no temporary file: a file the user may write is written in place, and only
+    // one they may not write is reported, left as it was.
+    void aFileInAReadOnlyFolderIsSavedInPlaceWhenItIsWritable_data()
+    {
+        QTest::addColumn<bool>("fileWritable");
+        QTest::newRow("writable file") << true;
+        QTest::newRow("read-only file") << false;
+    }
+    void aFileInAReadOnlyFolderIsSavedInPlaceWhenItIsWritable()
+    {
+        QFETCH(bool, fileWritable);
+        const QString folder = m_dir.filePath(QStringLiteral("ro"));
+        const QString file = folder + QStringLiteral("/zelvoterm.ini");
+        QVERIFY(QDir().mkpath(folder));
+        QFile::remove(file);
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[COMPORT]\r\nBaudRate=1200\r\n[Other]\r\nkeep=1\r\n");
         }
+        const QByteArray name = QFile::encodeName(file);
+        QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        QCOMPARE(::chmod(name.constData(), fileWritable ? 0644 : 0444), 0);
+        if (::getuid() == 0)
+            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        setSettingsFilePath(file);
+
+        const int status = inChildProcess(
+            [&] {
+                RecordingView view;
+                loadSettings();
+                commSettings.baudRate = 115200;
+                const bool saved = saveSettings();
+                return saved ? 0 : view.settingsStatus == QStringLiteral("NG ... ") + file ? 1 : 2;
+            },
+            true);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QCOMPARE(status, fileWritable ? 0 : 1);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QCOMPARE(bytes.startsWith("[COMPORT]\r\nBaudRate=115200\r\n"), fileWritable);
+        QVERIFY(bytes.contains("[Other]\r\nkeep=1\r\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden),
+                 QStringList(QStringLiteral("zelvoterm.ini")));
+    }
+
+    // A terminal chosen as a file (Open, --settings, the session log) is never opened: opened by a
+    // session leader it would become the controlling terminal, whose hang-up ends the program, and
+    // opening a serial adapter raises DTR and RTS.
+    void aTerminalInAFilesPlaceIsNeverOpened_data()
+    {
+        QTest::addColumn<int>("use");
+        QTest::newRow("read (Open, --settings)") << 0;
+        QTest::newRow("append (session log)") << 1;
+        QTest::newRow("settings loaded and saved") << 2;
+        QTest::newRow("replaced (Save As)") << 3;
+    }
+    void aTerminalInAFilesPlaceIsNeverOpened()
+    {
+        QFETCH(int, use);
+        Pty pty;
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(), IN_OPEN) >= 0);
+        const QString link = m_dir.filePath(QStringLiteral("terminal.Txt"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(pty.slavePath(), link));
+        setSettingsFilePath(link);
+
+        const int status = inChildProcess([&] {
+            if (::setsid() < 0)
+                return 10;
+            bool refused = false;
+            switch (use) {
+            case 0:
+                refused = readRegularFile(link, 1024).status == FileContents::Status::NotRegular;
+                break;
+            case 1:
+                refused = openRegularFileForAppend(link).fd < 0;
+                break;
+            case 2:
+                loadSettings();
+                refused = !saveSettings();
+                break;
+            default:
+                refused = !replaceRegularFile(link, "x").isEmpty();
+            }
+            const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY);
+            return (refused ? 0 : 1) | (terminal >= 0 ? 2 : 0);
+        });
+        QCOMPARE(status, 0); // refused, and the child has no controlling terminal
+        std::array<char, 4096> events{};
+        QCOMPARE(::read(watch, events.data(), events.size()), ssize_t(-1)); // nothing opened the terminal
+        ::close(watch);
+        QFile::remove(link);
     }
 
     void profileKeepsValueBytesExactly()
     {
         ProfileFile p;
         const QByteArray odd("\x81\x40 x\x7f\xfe");
-        p.setValue("S", "K", odd);
+        QVERIFY(p.setValue("S", "K", odd));
         QCOMPARE(p.value("s", "k").value(), odd);
         QVERIFY(!p.value("S", "other").has_value());
         QVERIFY(!p.value("T", "K").has_value());
