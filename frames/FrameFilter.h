@@ -24,6 +24,7 @@ struct FrameFilter {
     QString id;   // hexadecimal digits that start the source or the destination ID
     QString text; // found in the payload's hexadecimal or in the decoded column, any case
 
+    bool operator==(const FrameFilter&) const = default;
     [[nodiscard]] bool passesAll() const
     {
         return direction == Direction::All && !command && id.trimmed().isEmpty() && text.isEmpty();

@@ -295,3 +295,14 @@ std::optional<int64_t> parseFrameTime(std::string_view text)
         return std::nullopt;
     return QDateTime(date, time).toMSecsSinceEpoch();
 }
+
+std::vector<FrameField> frameFields(FrameKind kind, size_t size)
+{
+    if (kind != FrameKind::Frame)
+        return {{kind == FrameKind::Text ? kTextKindName : kNotFrameKindName, 0, size}};
+    std::vector<FrameField> fields{{"start", 0, 2},    {"length", 2, 1}, {"command", 3, 1},
+                                   {"sequence", 4, 1}, {"source", 5, 4}, {"destination", 9, 4}};
+    if (size > kFrameHeaderSize)
+        fields.push_back({"payload", kFrameHeaderSize, size - kFrameHeaderSize});
+    return fields;
+}

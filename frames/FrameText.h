@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The texts of a frame's columns, as plain ASCII appended to a buffer the caller keeps, so that
 // filtering a million frames allocates nothing per frame.
@@ -58,3 +59,12 @@ void appendCell(std::string& out, const FrameRecord& record, std::span<const uin
 
 inline constexpr const char* kSentName = "sent";
 inline constexpr const char* kReceivedName = "received";
+
+// The parts of an entry's bytes, in order, for marking them: the header fields and the payload of
+// a frame, or all the bytes of any other entry.
+struct FrameField {
+    const char* name;
+    size_t start;
+    size_t length;
+};
+[[nodiscard]] std::vector<FrameField> frameFields(FrameKind kind, size_t size);
