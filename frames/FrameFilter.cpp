@@ -3,6 +3,7 @@
 #include "FrameText.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 char upper(char c)
@@ -10,10 +11,12 @@ char upper(char c)
     return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
 }
 
-bool containsUpper(const std::string& haystack, const std::string& upperNeedle)
+// The haystack is made upper case in place: it is scratch text rendered for this test only.
+bool containsUpper(std::string& haystack, const std::string& upperNeedle)
 {
-    return std::search(haystack.begin(), haystack.end(), upperNeedle.begin(), upperNeedle.end(),
-                       [](char h, char n) { return upper(h) == n; }) != haystack.end();
+    for (char& c : haystack)
+        c = upper(c);
+    return std::string_view(haystack).find(upperNeedle) != std::string_view::npos;
 }
 } // namespace
 
@@ -93,7 +96,8 @@ bool FrameMatcher::textMatches(const FrameRecord& record, std::span<const uint8_
 {
     m_scratch.clear();
     appendHex(m_scratch, payloadOf(record.kind, bytes));
-    if (containsUpper(m_scratch, m_text))
+    // Hexadecimal is upper case already.
+    if (std::string_view(m_scratch).find(m_text) != std::string_view::npos)
         return true;
     if (record.kind != FrameKind::Frame)
         return false;
@@ -102,22 +106,54 @@ bool FrameMatcher::textMatches(const FrameRecord& record, std::span<const uint8_
     return containsUpper(m_scratch, m_text);
 }
 
-void appendMatches(const FrameLog& log, FrameMatcher& matcher, uint64_t from, std::vector<uint64_t>& index)
+bool appendMatches(const FrameLog& log, FrameMatcher& matcher, uint64_t& from, std::vector<uint64_t>& index,
+                   std::chrono::steady_clock::time_point deadline)
 {
-    for (uint64_t p = std::max(from, log.firstPosition()); p < log.endPosition(); ++p) {
-        const FrameRecord& r = log.record(p);
-        if (matcher.matches(r, log.bytes(r)))
-            index.push_back(p);
+    from = std::max(from, log.firstPosition());
+    const uint64_t end = log.endPosition();
+    while (from < end) {
+        // The clock is read every few thousand entries; reading it costs more than a test.
+        const uint64_t stop = std::min(end, from + 4096);
+        for (; from < stop; ++from) {
+            const FrameRecord& r = log.record(from);
+            if (matcher.matches(r, log.bytes(r)))
+                index.push_back(from);
+        }
+        if (from < end && std::chrono::steady_clock::now() >= deadline)
+            return false;
     }
+    return true;
 }
 
 void FrameIndex::setFilter(const FrameFilter& filter)
 {
-    m_filter = filter;
-    m_matcher = FrameMatcher(filter);
-    m_positions.clear();
+    startFilter(filter);
+    (void)continueFilter(std::chrono::steady_clock::time_point::max());
+    finishFilter();
+}
+
+void FrameIndex::startFilter(const FrameFilter& filter)
+{
+    m_pending = std::make_unique<Pending>(filter);
+    m_pending->scanned = m_log.firstPosition();
+}
+
+bool FrameIndex::continueFilter(std::chrono::steady_clock::time_point deadline)
+{
+    return !m_pending ||
+           appendMatches(m_log, m_pending->matcher, m_pending->scanned, m_pending->positions, deadline);
+}
+
+void FrameIndex::finishFilter()
+{
+    if (!m_pending)
+        return;
+    m_filter = m_pending->filter;
+    m_matcher = std::move(m_pending->matcher);
+    m_positions = std::move(m_pending->positions);
     m_head = 0;
-    m_scanned = m_log.firstPosition();
+    m_scanned = m_pending->scanned;
+    m_pending.reset();
     takeNew();
 }
 
@@ -144,7 +180,7 @@ void FrameIndex::dropStale(size_t count)
 size_t FrameIndex::takeNew()
 {
     const size_t before = m_positions.size();
-    appendMatches(m_log, m_matcher, m_scanned, m_positions);
-    m_scanned = m_log.endPosition();
+    (void)appendMatches(m_log, m_matcher, m_scanned, m_positions,
+                        std::chrono::steady_clock::time_point::max());
     return m_positions.size() - before;
 }

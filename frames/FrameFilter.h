@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,8 +57,10 @@ private:
 // anything else.
 [[nodiscard]] std::optional<std::string> idDigits(QStringView typed);
 
-// The positions of the log's entries that pass, from `from` to the end, appended to `index`.
-void appendMatches(const FrameLog& log, FrameMatcher& matcher, uint64_t from, std::vector<uint64_t>& index);
+// Appends the positions of the log's entries that pass, from `from` on, to `index` and moves
+// `from` past them; true when it reached the end of the log, false when the deadline came first.
+bool appendMatches(const FrameLog& log, FrameMatcher& matcher, uint64_t& from, std::vector<uint64_t>& index,
+                   std::chrono::steady_clock::time_point deadline);
 
 // The positions of the entries a filter passes, kept up to date with the log in steps that a
 // table can announce: entries that dropped out of the log leave from the front, new ones that
@@ -68,6 +72,16 @@ public:
     // Builds the index anew over the whole log.
     void setFilter(const FrameFilter& filter);
     [[nodiscard]] const FrameFilter& filter() const { return m_filter; }
+
+    // The same in steps, so that a window stays responsive over a million entries: the index in
+    // use stays as it is until finishFilter() puts the new one in its place.
+    void startFilter(const FrameFilter& filter);
+    // Scans on until the deadline; true once the whole log has been looked at.
+    [[nodiscard]] bool continueFilter(std::chrono::steady_clock::time_point deadline);
+    void finishFilter();
+    // The filter being built, if any, else the one in use.
+    [[nodiscard]] const FrameFilter& wantedFilter() const { return m_pending ? m_pending->filter : m_filter; }
+    [[nodiscard]] bool filtering() const { return m_pending != nullptr; }
 
     // Entries at the front whose frames have dropped out of the log.
     [[nodiscard]] size_t staleCount() const;
@@ -88,4 +102,12 @@ private:
     std::vector<uint64_t> m_positions;
     size_t m_head = 0; // stale entries before it are given back in large steps
     uint64_t m_scanned = 0;
+    struct Pending {
+        explicit Pending(const FrameFilter& f) : filter(f), matcher(f) {}
+        FrameFilter filter;
+        FrameMatcher matcher;
+        std::vector<uint64_t> positions;
+        uint64_t scanned = 0;
+    };
+    std::unique_ptr<Pending> m_pending;
 };

@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include <array>
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -15,11 +14,17 @@ void appendByte(std::string& out, uint8_t b)
     out += kDigits[b & 15];
 }
 
+// Filtering formats numbers for a million frames: digits by hand, not through a format string.
 void appendNumber(std::string& out, unsigned value)
 {
-    std::array<char, 12> digits{};
-    const int n = std::snprintf(digits.data(), digits.size(), "%u", value);
-    out.append(digits.data(), size_t(n));
+    std::array<char, 10> digits{};
+    size_t n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0)
+        out += digits[--n];
 }
 
 const char* commandName(uint8_t command)
@@ -105,10 +110,16 @@ void appendSetupBlock(std::string& out, uint8_t command, std::span<const uint8_t
 
 void appendHex(std::string& out, std::span<const uint8_t> bytes)
 {
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0)
-            out += ' ';
-        appendByte(out, bytes[i]);
+    if (bytes.empty())
+        return;
+    // Written in place: filtering renders the payload of every frame it looks at.
+    const size_t at = out.size();
+    out.resize(at + bytes.size() * 3 - 1, ' ');
+    char* p = out.data() + at;
+    for (const uint8_t b : bytes) {
+        p[0] = kDigits[b >> 4];
+        p[1] = kDigits[b & 15];
+        p += 3;
     }
 }
 

@@ -15,10 +15,26 @@ FramesModel::FramesModel(const FrameLog& log, QObject* parent)
 
 void FramesModel::setFilter(const FrameFilter& filter)
 {
+    startFilter(filter);
+    (void)continueFilter(std::chrono::steady_clock::time_point::max());
+}
+
+void FramesModel::startFilter(const FrameFilter& filter)
+{
+    m_index.startFilter(filter);
+}
+
+bool FramesModel::continueFilter(std::chrono::steady_clock::time_point deadline)
+{
+    if (!m_index.filtering())
+        return true;
+    if (!m_index.continueFilter(deadline))
+        return false;
     beginResetModel();
-    m_index.setFilter(filter);
+    m_index.finishFilter();
     m_rows = int(m_index.size());
     endResetModel();
+    return true;
 }
 
 bool FramesModel::refresh()

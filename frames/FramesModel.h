@@ -5,6 +5,8 @@
 
 #include <QAbstractTableModel>
 
+#include <chrono>
+
 // The frame log as a table, through a filter. The log grows on its own; the table announces the
 // rows that came and went only when refresh() is called, so that a burst of frames costs the view
 // one change, and a hidden window none.
@@ -19,6 +21,13 @@ public:
     // Builds the rows anew for another filter, or after the log was replaced.
     void setFilter(const FrameFilter& filter);
     [[nodiscard]] const FrameFilter& filter() const { return m_index.filter(); }
+    // The same in steps: the rows stay as they are until a step finds the new ones complete.
+    void startFilter(const FrameFilter& filter);
+    // Filters on until the deadline; true when the rows are those of the new filter (or no
+    // filter was being built).
+    bool continueFilter(std::chrono::steady_clock::time_point deadline);
+    [[nodiscard]] bool filtering() const { return m_index.filtering(); }
+    [[nodiscard]] const FrameFilter& wantedFilter() const { return m_index.wantedFilter(); }
     // Removes the rows whose entries dropped out of the log and adds the rows of new entries that
     // pass the filter; true when rows were added.
     bool refresh();

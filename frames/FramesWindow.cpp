@@ -104,6 +104,9 @@ FramesWindow::FramesWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Win
     bytesView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     countLabel = makeChild<QLabel>(this, QStringLiteral("countLabel"));
+    // The count changes with every beat; a label that asked for its width would lay out the
+    // whole window each time.
+    countLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     openButton = makeChild<QPushButton>(this, QStringLiteral("openButton"));
     openButton->setText(QStringLiteral("Open..."));
     saveAsButton = makeChild<QPushButton>(this, QStringLiteral("saveAsButton"));
@@ -168,6 +171,9 @@ FramesWindow::FramesWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Win
     connect(framesTable, &QWidget::customContextMenuRequested, this, &FramesWindow::onTableContextMenu);
     connect(openButton, &QPushButton::clicked, this, &FramesWindow::onOpenClicked);
     connect(saveAsButton, &QPushButton::clicked, this, &FramesWindow::onSaveAsClicked);
+    m_filterStep.setSingleShot(true);
+    m_filterStep.setInterval(0);
+    connect(&m_filterStep, &QTimer::timeout, this, &FramesWindow::continueFilter);
     m_beat.setInterval(kBeatMs);
     connect(&m_beat, &QTimer::timeout, this, &FramesWindow::refresh);
     updateCount();
@@ -224,9 +230,21 @@ void FramesWindow::applyFilter()
     filter.id = idFilterEdit->text();
     if (onlyMatchingBox->isChecked())
         filter.text = textFilterEdit->text();
-    if (filter == m_model.filter())
+    if (filter == m_model.wantedFilter())
         return;
-    m_model.setFilter(filter);
+    m_model.startFilter(filter);
+    continueFilter();
+}
+
+void FramesWindow::continueFilter()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFilterSliceMs);
+    if (!m_model.continueFilter(deadline)) {
+        m_filterStep.start();
+        updateCount();
+        return;
+    }
+    m_filterStep.stop();
     framesTable->scrollToBottom();
     updateCount();
 }
@@ -270,6 +288,8 @@ void FramesWindow::updateCount()
                     .arg(FrameLog::kDefaultLimit);
     if (!m_loadedFrom.isEmpty())
         text += QStringLiteral("; loaded from %1").arg(m_loadedFrom);
+    if (m_model.filtering())
+        text += QStringLiteral("; filtering…");
     countLabel->setText(text);
 }
 
@@ -391,7 +411,7 @@ void FramesWindow::onOpenClicked()
     m_log.replaceWith(std::move(read.log));
     m_fileName = path;
     m_loadedFrom = QFileInfo(path).fileName();
-    m_model.setFilter(m_model.filter());
+    m_model.setFilter(m_model.wantedFilter());
     updateCommandChoices();
     updateCount();
 }

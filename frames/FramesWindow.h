@@ -26,6 +26,7 @@ class FramesWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kBeatMs = 30;
+    static constexpr int kFilterSliceMs = 25;
 
     explicit FramesWindow(QWidget* owner = nullptr);
 
@@ -57,6 +58,7 @@ protected:
 
 private:
     void applyFilter();
+    void continueFilter();
     void updateCommandChoices();
     void updateCount();
     void showSelectedBytes();
@@ -79,6 +81,7 @@ private:
     QPushButton* saveAsButton = nullptr;
     QMenu* rowMenu = nullptr;
     QTimer m_beat;
+    QTimer m_filterStep; // builds a new filter's rows in slices, so typing never waits for them
     std::bitset<256> m_commandsListed;
     std::bitset<3> m_kindsListed;
     QString m_fileName;

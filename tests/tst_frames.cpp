@@ -122,6 +122,24 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         model.setFilter({});
         QCOMPARE(model.rowCount(), 1);
+
+        // A filter over many frames is built in slices; the rows stay those of the old filter
+        // until the new ones are complete.
+        FrameLog big;
+        FramesModel sliced(big);
+        QAbstractItemModelTester slicedTester(&sliced,
+                                              QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int i = 0; i < 20'000; ++i)
+            big.recordReceived(asBlock(transmitterReport(0x12345600 + uint32_t(i % 4), uint8_t(i))), i);
+        sliced.refresh();
+        sliced.startFilter(oneTransmitter);
+        int slices = 1;
+        while (!sliced.continueFilter(std::chrono::steady_clock::now())) {
+            QCOMPARE(sliced.rowCount(), 20'000);
+            ++slices;
+        }
+        QVERIFY(slices >= 4);
+        QCOMPARE(sliced.rowCount(), 5'000);
     }
 
     void sentAndReceivedBlocksAreRowsInOrderDecoded()
