@@ -18,8 +18,9 @@ bool containsUpper(std::string& haystack, const std::string& upperNeedle)
         c = upper(c);
     return std::string_view(haystack).find(upperNeedle) != std::string_view::npos;
 }
-} // namespace
 
+// "12 34", "1234", "12h 34h": the hexadecimal digits, upper case; nothing when the text holds
+// anything else.
 std::optional<std::string> idDigits(QStringView typed)
 {
     std::string digits;
@@ -39,6 +40,7 @@ std::optional<std::string> idDigits(QStringView typed)
     }
     return digits;
 }
+} // namespace
 
 FrameMatcher::FrameMatcher(const FrameFilter& filter) : m_filter(filter), m_passesAll(filter.passesAll())
 {

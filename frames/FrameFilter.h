@@ -53,10 +53,6 @@ private:
     std::string m_scratch;
 };
 
-// "12 34", "1234", "12h 34h": the hexadecimal digits, upper case; nothing when the text holds
-// anything else.
-[[nodiscard]] std::optional<std::string> idDigits(QStringView typed);
-
 // Appends the positions of the log's entries that pass, from `from` on, to `index` and moves
 // `from` past them; true when it reached the end of the log, false when the deadline came first.
 bool appendMatches(const FrameLog& log, FrameMatcher& matcher, uint64_t& from, std::vector<uint64_t>& index,
@@ -93,7 +89,6 @@ public:
     [[nodiscard]] uint64_t position(size_t row) const { return m_positions[m_head + row]; }
     // The row of the first entry at or after a log position.
     [[nodiscard]] size_t rowAtOrAfter(uint64_t position) const;
-    [[nodiscard]] size_t memoryBytes() const { return m_positions.capacity() * sizeof(uint64_t); }
 
 private:
     const FrameLog& m_log;

@@ -77,8 +77,6 @@ public:
     // The commands of the frames held so far (not forgotten when they drop out).
     [[nodiscard]] const std::bitset<256>& commandsSeen() const { return m_commandsSeen; }
     [[nodiscard]] bool kindSeen(FrameKind kind) const { return m_kindsSeen[size_t(kind)]; }
-    // The bytes held for the entries, for a measure of memory.
-    [[nodiscard]] size_t byteCapacity() const { return m_bytes.capacity(); }
 
 private:
     void add(FrameDirection direction, FrameKind kind, std::span<const uint8_t> bytes, int64_t timeMs,

@@ -133,11 +133,6 @@ void appendCommand(std::string& out, uint8_t command)
     }
 }
 
-void appendId(std::string& out, std::span<const uint8_t> id)
-{
-    appendHex(out, id);
-}
-
 void appendDecoded(std::string& out, std::span<const uint8_t> frame)
 {
     if (frame.size() < kFrameHeaderSize)
@@ -255,11 +250,11 @@ void appendCell(std::string& out, const FrameRecord& record, std::span<const uin
         return;
     case FrameColumn::Source:
         if (frame)
-            appendId(out, bytes.subspan(kFrameSourceAt, 4));
+            appendHex(out, bytes.subspan(kFrameSourceAt, 4));
         return;
     case FrameColumn::Destination:
         if (frame)
-            appendId(out, bytes.subspan(kFrameDestinationAt, 4));
+            appendHex(out, bytes.subspan(kFrameDestinationAt, 4));
         return;
     case FrameColumn::Length:
         appendNumber(out, unsigned(bytes.size()));

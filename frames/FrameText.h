@@ -16,8 +16,6 @@
 void appendHex(std::string& out, std::span<const uint8_t> bytes);
 // "13h key report" for the commands the program knows, "55h" for others.
 void appendCommand(std::string& out, uint8_t command);
-// "12 34 56 78"
-void appendId(std::string& out, std::span<const uint8_t> id);
 // What the payload of a frame carries, for the commands the program builds: a key report's maker
 // code, key and complement check; the channel, power and over-the-air rate of the RF set-up and
 // initialisation frames. Nothing for other frames, or for a payload laid out otherwise.

@@ -168,6 +168,13 @@ FramesWindow::FramesWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::Win
     connect(framesTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &FramesWindow::showSelectedBytes);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &FramesWindow::showSelectedBytes);
+    QScrollBar* bar = framesTable->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_following = value == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_following && !framesTable->selectionModel()->hasSelection())
+            bar->setValue(maximum);
+    });
     connect(framesTable, &QWidget::customContextMenuRequested, this, &FramesWindow::onTableContextMenu);
     connect(openButton, &QPushButton::clicked, this, &FramesWindow::onOpenClicked);
     connect(saveAsButton, &QPushButton::clicked, this, &FramesWindow::onSaveAsClicked);
@@ -201,19 +208,13 @@ void FramesWindow::showInFront()
     activateWindow();
 }
 
-bool FramesWindow::following() const
-{
-    const QScrollBar* bar = framesTable->verticalScrollBar();
-    return bar->value() == bar->maximum() && !framesTable->selectionModel()->hasSelection();
-}
-
 void FramesWindow::refresh()
 {
-    const bool follow = following();
     updateCommandChoices();
-    if (m_model.refresh() && follow)
-        framesTable->scrollToBottom();
-    updateCount();
+    const bool rowsRemoved = m_model.rowCount() > 0 && m_model.frameIndex().staleCount() > 0;
+    const bool rowsAdded = m_model.refresh();
+    if (rowsAdded || rowsRemoved || !m_countAge.isValid() || m_countAge.elapsed() >= kCountRefreshMs)
+        updateCount();
 }
 
 void FramesWindow::applyFilter()
@@ -245,6 +246,7 @@ void FramesWindow::continueFilter()
         return;
     }
     m_filterStep.stop();
+    m_following = true;
     framesTable->scrollToBottom();
     updateCount();
 }
@@ -291,6 +293,7 @@ void FramesWindow::updateCount()
     if (m_model.filtering())
         text += QStringLiteral("; filtering…");
     countLabel->setText(text);
+    m_countAge.start();
 }
 
 void FramesWindow::showSelectedBytes()

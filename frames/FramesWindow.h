@@ -4,6 +4,7 @@
 #include "FramesModel.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,6 +28,9 @@ class FramesWindow : public QWidget {
 public:
     static constexpr int kBeatMs = 30;
     static constexpr int kFilterSliceMs = 25;
+    // The count of frames held changes with every frame; between changes of the table it is
+    // redrawn at this pace, which reads as well and costs less.
+    static constexpr int kCountRefreshMs = 250;
 
     explicit FramesWindow(QWidget* owner = nullptr);
 
@@ -65,7 +69,6 @@ private:
     void copySelectedRows();
     void onTableContextMenu(const QPoint& at);
     void find(int step);
-    [[nodiscard]] bool following() const;
 
     FrameLog m_log;
     FramesModel m_model{m_log};
@@ -81,10 +84,14 @@ private:
     QPushButton* saveAsButton = nullptr;
     QMenu* rowMenu = nullptr;
     QTimer m_beat;
+    QElapsedTimer m_countAge;
     QTimer m_filterStep; // builds a new filter's rows in slices, so typing never waits for them
     std::bitset<256> m_commandsListed;
     std::bitset<3> m_kindsListed;
     QString m_fileName;
     QString m_loadedFrom; // the file the loaded rows came from
     bool m_placed = false;
+    // At the end of the table: new rows scroll into view unless a row is selected. The scroll
+    // range grows after the rows are laid out, so it is followed where the range changes.
+    bool m_following = true;
 };
