@@ -176,6 +176,16 @@ private slots:
                     .match(cell(0, FrameColumn::Time))
                     .hasMatch());
         QCOMPARE(child<QLabel>("countLabel")->text(), QStringLiteral("5 frames, 5 shown"));
+
+        // The command filter offers what was seen.
+        auto* commands = child<QComboBox>("commandBox");
+        QStringList offered;
+        for (int i = 0; i < commands->count(); ++i)
+            offered << commands->itemText(i);
+        QCOMPARE(offered, QStringList({"All commands", "13h key report", "2Ah RF parameter block", "55h",
+                                       "text", "not a frame"}));
+        commands->setCurrentIndex(offered.indexOf(QStringLiteral("55h")));
+        QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"4"}));
     }
 
     void theFilterBarKeysCopyAndSendAgainWorkFromTheKeyboardAndMouse()
