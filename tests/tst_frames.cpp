@@ -150,6 +150,9 @@ private slots:
         (void)m_pty->read(36);
         receive(transmitterReport(0x12345678, 0xFF, 0xCC), 2);
         receive("OK\r\n", 3);
+        m_main->onStatusBarDoubleClicked();
+        m_main->findChild<QPushButton*>("remoteChannelButton")->click();
+        (void)m_pty->read(17);
         m_main->findChild<QLineEdit*>("msgIdEdit")->setText(QStringLiteral("55"));
         m_main->findChild<QComboBox*>("sendTextBox")->setEditText(QStringLiteral("01 02"));
         m_main->findChild<QPushButton*>("sendButton")->click();
@@ -161,31 +164,34 @@ private slots:
         m_main->findChild<QPushButton*>("sendButton")->click();
         frames.refresh();
         QCOMPARE(columnTexts(FrameColumn::Direction),
-                 QStringList({"sent", "received", "received", "sent", "sent"}));
+                 QStringList({"sent", "received", "received", "sent", "sent", "sent"}));
         QCOMPARE(columnTexts(FrameColumn::Command),
-                 QStringList({"2Ah RF parameter block", "13h key report", "not a frame", "55h", "text"}));
+                 QStringList({"2Ah RF parameter block", "13h key report", "not a frame",
+                              "17h RF set-up to another device", "55h", "text"}));
         QCOMPARE(cell(0, FrameColumn::Decoded), QStringLiteral("ch 33  power 3  rate 100k"));
         QCOMPARE(cell(1, FrameColumn::Decoded),
                  QStringLiteral("maker 83 41 00 00  key Clear  complement ok"));
         QCOMPARE(cell(1, FrameColumn::Sequence), QStringLiteral("FF"));
         QCOMPARE(cell(1, FrameColumn::Destination), QStringLiteral("12 34 56 78"));
-        QCOMPARE(cell(3, FrameColumn::Payload), QStringLiteral("01 02"));
-        QCOMPARE(cell(4, FrameColumn::Payload), QStringLiteral("68 69"));
-        QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"1", "2", "3", "4", "5"}));
+        QCOMPARE(cell(3, FrameColumn::Source), QStringLiteral("12 34 56 78"));
+        QCOMPARE(cell(3, FrameColumn::Decoded), QStringLiteral("ch 33  power 3  rate 100k"));
+        QCOMPARE(cell(4, FrameColumn::Payload), QStringLiteral("01 02"));
+        QCOMPARE(cell(5, FrameColumn::Payload), QStringLiteral("68 69"));
+        QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"1", "2", "3", "4", "5", "6"}));
         QVERIFY(QRegularExpression(QStringLiteral(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.0\d{3}$)"))
                     .match(cell(0, FrameColumn::Time))
                     .hasMatch());
-        QCOMPARE(child<QLabel>("countLabel")->text(), QStringLiteral("5 frames, 5 shown"));
+        QCOMPARE(child<QLabel>("countLabel")->text(), QStringLiteral("6 frames, 6 shown"));
 
         // The command filter offers what was seen.
         auto* commands = child<QComboBox>("commandBox");
         QStringList offered;
         for (int i = 0; i < commands->count(); ++i)
             offered << commands->itemText(i);
-        QCOMPARE(offered, QStringList({"All commands", "13h key report", "2Ah RF parameter block", "55h",
-                                       "text", "not a frame"}));
+        QCOMPARE(offered, QStringList({"All commands", "13h key report", "17h RF set-up to another device",
+                                       "2Ah RF parameter block", "55h", "text", "not a frame"}));
         commands->setCurrentIndex(offered.indexOf(QStringLiteral("55h")));
-        QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"4"}));
+        QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"5"}));
     }
 
     void theFilterBarKeysCopyAndSendAgainWorkFromTheKeyboardAndMouse()
