@@ -307,6 +307,12 @@ private slots:
             qPrintable(dialogs.messages[0].text));
         QCOMPARE(columnTexts(FrameColumn::Number), QStringList({"1"}));
         QCOMPARE(frames.log().record(frames.log().firstPosition()).loaded, false);
+
+        // Closing only hides the window; it goes on recording.
+        frames.close();
+        QVERIFY(frames.isHidden());
+        m_pty->write(transmitterReport(0x12345678, 2));
+        QVERIFY(waitUntil([&] { return frames.log().size() == 2; }));
     }
 };
 
