@@ -173,9 +173,15 @@ private slots:
     void aPortThatCannotOpenRestoresTheSettingsAndKeepsTheDialog()
     {
         ScriptedDialogs dialogs;
+        // The main window shows what the link reports, as it does whenever the dialog is open.
+        QFile ini(settingsFilePath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
+        ini.close();
+        MainWindow w;
         commSettings.portName = QStringLiteral("before");
         commSettings.baudRate = 9600;
-        CommSettingsDialog dialog(nullptr);
+        CommSettingsDialog dialog(&w);
         dialog.show();
         type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
         type(&dialog, "bitRateBox", QStringLiteral("19200"));

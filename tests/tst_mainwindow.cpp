@@ -117,6 +117,28 @@ private slots:
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
     }
 
+    // The link only names its messages; the window decides how they look.
+    void theLinksMessagesAreBoxesWithTheirOwnIcon_data()
+    {
+        QTest::addColumn<CommView::LinkMessage>("kind");
+        QTest::addColumn<Dialogs::Icon>("icon");
+        QTest::newRow("open failed") << CommView::LinkMessage::OpenFailed << Dialogs::Icon::Warning;
+        QTest::newRow("write refused") << CommView::LinkMessage::WriteRefused << Dialogs::Icon::None;
+    }
+    void theLinksMessagesAreBoxesWithTheirOwnIcon()
+    {
+        QFETCH(CommView::LinkMessage, kind);
+        QFETCH(Dialogs::Icon, icon);
+        ScriptedDialogs dialogs;
+        MainWindow w;
+        commView().reportMessage(kind, QStringLiteral("text\nreason"), QStringLiteral("caption"));
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("text\nreason"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("caption"));
+        QCOMPARE(dialogs.messages[0].icon, icon);
+        QCOMPARE(dialogs.messages[0].buttons, Dialogs::Buttons::Ok);
+    }
+
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()
     {
         QTest::addColumn<int>("stored");

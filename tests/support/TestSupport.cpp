@@ -101,7 +101,7 @@ ScriptedDialogs::~ScriptedDialogs()
 Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& caption, Icon icon,
                                          Buttons buttons)
 {
-    messages.append({text, caption, icon});
+    messages.append({text, caption, icon, buttons});
     if (onMessage)
         onMessage(messages.last());
     if (buttons == Buttons::Ok)

@@ -60,6 +60,7 @@ public:
         QString text;
         QString caption;
         Icon icon;
+        Buttons buttons;
     };
     Answer message(QWidget*, const QString& text, const QString& caption, Icon icon,
                    Buttons buttons) override;
@@ -86,6 +87,15 @@ public:
     void displayReceivedBlock(std::span<const uint8_t> block) override;
     void showSourceId() override { ++srcShown; }
     void showDestinationId() override { ++dstShown; }
+    struct Message {
+        LinkMessage kind;
+        QString text;
+        QString caption;
+    };
+    void reportMessage(LinkMessage kind, const QString& text, const QString& caption) override
+    {
+        messages.append({kind, text, caption});
+    }
 
     QString portStatus;
     QStringList portStatuses;
@@ -93,6 +103,7 @@ public:
     std::vector<QByteArray> blocks;
     int srcShown = 0;
     int dstShown = 0;
+    QList<Message> messages;
 };
 
 // Closes the port and puts every program-wide value back to its start.
