@@ -462,6 +462,49 @@ private slots:
         QCOMPARE(commSettings.baudRate, 115200);
     }
 
+    // The search without the dialog, as a program without windows runs it.
+    void theSearchAloneStopsAtTheFirstAnswerAndLeavesTheLinkAsItWas_data()
+    {
+        QTest::addColumn<bool>("reporting");
+        QTest::newRow("open failures reported") << true;
+        QTest::newRow("open failures not reported") << false;
+    }
+    void theSearchAloneStopsAtTheFirstAnswerAndLeavesTheLinkAsItWas()
+    {
+        QFETCH(bool, reporting);
+        RecordingView view;
+        Pty silent;
+        Pty module;
+        Pty later;
+        ModulePeer silentPeer(silent, {});
+        ModulePeer modulePeer(module, kAnswer);
+        ModulePeer laterPeer(later, kAnswer);
+        const QList<PortInfo> candidates =
+            portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
+        reportOpenErrors = reporting;
+        answerReceived = 1; // left over from earlier traffic
+        QStringList steps;
+        PortProbeSteps hooks;
+        hooks.trying = [&](qsizetype i) { steps << QStringLiteral("trying %1").arg(i); };
+        hooks.opened = [&](qsizetype i) { steps << QStringLiteral("opened %1").arg(i); };
+        hooks.sendProbe = [&] {
+            steps << QStringLiteral("probe");
+            sendModuleCommand(0x2A, 23);
+        };
+        QCOMPARE(probePorts(candidates, hooks), std::optional<qsizetype>(2));
+        QCOMPARE(steps,
+                 QStringList({"trying 0", "trying 1", "opened 1", "probe", "trying 2", "opened 2", "probe"}));
+        QCOMPARE(silentPeer.probes, 1);
+        QCOMPARE(modulePeer.probes, 1);
+        QCOMPARE(laterPeer.probes, 0);
+        QVERIFY(view.messages.isEmpty());
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
+        QCOMPARE(bool(reportOpenErrors), reporting);
+
+        QCOMPARE(probePorts(portsNamed({silent.slavePath()}), {}), std::nullopt);
+    }
+
     void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()
     {
         ScriptedDialogs dialogs;
