@@ -9,6 +9,7 @@
 #include "ModuleFrame.h"
 #include "MonitorView.h"
 #include "PortSearch.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 

@@ -6,6 +6,7 @@
 #include "KeyPanel.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CommView.h"
-#include "Dialogs.h"
 #include "PortSearch.h"
 
 #include <QByteArray>
@@ -10,7 +9,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -48,33 +46,6 @@ public:
     ~FakeTick();
     void advance(uint32_t ms) { now += ms; }
     uint32_t now;
-};
-
-// Message boxes and standard dialogs answered by script; every message is recorded.
-class ScriptedDialogs : public Dialogs {
-public:
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
-
-    struct Message {
-        QString text;
-        QString caption;
-        Icon icon;
-        Buttons buttons;
-    };
-    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon,
-                   Buttons buttons) override;
-    QString openFileName(QWidget*, const FileRequest& request) override;
-    QString saveFileName(QWidget*, const FileRequest& request) override;
-    std::optional<FontChoice> font(QWidget*, const FontChoice& initial) override;
-
-    QList<Message> messages;
-    std::deque<Answer> answers;            // Yes/No answers; Yes when the script has none left
-    std::deque<QString> fileNames;         // empty entries cancel
-    std::optional<FontChoice> fontAnswer;  // the answer to every font dialog
-    std::optional<FontChoice> fontOffered; // what the last font dialog was given
-    QList<FileRequest> fileRequests;
-    std::function<void(const Message&)> onMessage; // runs while the box is "open"
 };
 
 // Records what the serial link shows.
@@ -121,8 +92,3 @@ void resetLink();
 
 // Ports the system would list, known by their names only.
 [[nodiscard]] QList<PortInfo> portsNamed(const QStringList& names);
-
-class QWidget;
-// Runs `act` on the communication settings dialog once it is shown modally (its exec() runs
-// after the caller has handed control to it).
-void whenDialogShown(std::function<void(QWidget*)> act);
