@@ -475,6 +475,12 @@ void MainWindow::setSettingsStatus(const QString& text)
     m_statusPanels->setPanelText(1, text);
 }
 
+void MainWindow::reportMessage(LinkMessage kind, const QString& text, const QString& caption)
+{
+    const Dialogs::Icon icon = kind == LinkMessage::OpenFailed ? Dialogs::Icon::Warning : Dialogs::Icon::None;
+    dialogs().message(this, text, caption, icon, Dialogs::Buttons::Ok);
+}
+
 void MainWindow::onClockTick()
 {
     const QDateTime now = QDateTime::currentDateTime();

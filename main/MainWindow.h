@@ -43,7 +43,7 @@ public:
     void displayReceivedBlock(std::span<const uint8_t> block) override;
     void showSourceId() override;
     void showDestinationId() override;
-    QWidget* dialogParent() override { return this; }
+    void reportMessage(LinkMessage kind, const QString& text, const QString& caption) override;
 
     // Creates the tool windows (key panel, survey panel, link statistics, frames), hidden, owned by this
     // window.

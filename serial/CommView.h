@@ -5,20 +5,29 @@
 #include <cstdint>
 #include <span>
 
-class QWidget;
-
-// What the serial link shows on the main window: the two status panels, received blocks and the
-// IDs of the last frame. The main window installs itself; tests install a recorder.
+// What the serial link shows on the main window: the two status panels, received blocks, the IDs
+// of the last frame and the messages a user must read. The main window installs itself; a program
+// without windows installs its own; tests install a recorder.
 class CommView {
 public:
+    enum class LinkMessage {
+        OpenFailed,   // the port did not open; the text gives the system's reason
+        WriteRefused, // a line error stopped a write: nothing was sent
+    };
+
     virtual ~CommView() = default;
     virtual void setPortStatus(const QString& text) { (void)text; }
     virtual void setSettingsStatus(const QString& text) { (void)text; }
     virtual void displayReceivedBlock(std::span<const uint8_t> block) { (void)block; }
     virtual void showSourceId() {}
     virtual void showDestinationId() {}
-    // Owner of the message boxes the link shows.
-    virtual QWidget* dialogParent() { return nullptr; }
+    // The main window shows these in message boxes with the caption given.
+    virtual void reportMessage(LinkMessage kind, const QString& text, const QString& caption)
+    {
+        (void)kind;
+        (void)text;
+        (void)caption;
+    }
 };
 
 [[nodiscard]] CommView& commView();

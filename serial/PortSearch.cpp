@@ -1,5 +1,9 @@
 #include "PortSearch.h"
 
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "FrameAssembler.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +19,8 @@ std::function<QList<PortInfo>()>& source()
 }
 
 constexpr int kMaxCandidates = 99;
+constexpr uint32_t kAnswerWaitMs = 2000;
+constexpr uint32_t kPauseBetweenPortsMs = 100;
 const QString kStableLinkFolder = QStringLiteral("/dev/serial/by-id");
 
 bool isUsbAdapter(const QString& name)
@@ -82,6 +88,37 @@ QList<PortInfo> availablePorts()
 void setPortCandidateSource(std::function<QList<PortInfo>()> s)
 {
     source() = std::move(s);
+}
+
+std::optional<qsizetype> probePorts(const QList<PortInfo>& candidates, const PortProbeSteps& steps)
+{
+    receivedFrame.state = 0;
+    answerReceived = 0;
+    // The probes open ports through the settings; the caller decides what to do with the result.
+    const CommSettings kept = commSettings;
+    const uint8_t keptReporting = reportOpenErrors;
+    reportOpenErrors = 0;
+    std::optional<qsizetype> answered;
+    for (qsizetype i = 0; i < candidates.size() && !answered; ++i) {
+        if (steps.trying)
+            steps.trying(i);
+        commSettings.portName = candidates[i].name;
+        if (commOpen()) {
+            if (steps.opened)
+                steps.opened(i);
+            if (steps.sendProbe)
+                steps.sendProbe();
+            waitForAnswer(kAnswerWaitMs);
+            commClose();
+            if (answerReceived)
+                answered = i;
+        }
+        if (!answered)
+            waitForAnswer(kPauseBetweenPortsMs);
+    }
+    commSettings = kept;
+    reportOpenErrors = keptReporting;
+    return answered;
 }
 
 PortWatcher::PortWatcher(QObject* parent) : QObject(parent)

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 // What the system knows of a serial port, so that users can tell three alike adapters apart.
 struct PortInfo {
@@ -24,6 +25,20 @@ struct PortInfo {
 // Replaces the system's list with one taken exactly as given (tests); an empty function
 // restores it.
 void setPortCandidateSource(std::function<QList<PortInfo>()> source);
+
+// What a port search tells its caller as it goes.
+struct PortProbeSteps {
+    std::function<void(qsizetype index)> trying; // before the candidate is opened
+    std::function<void(qsizetype index)> opened; // the candidate opened; the probe goes out next
+    std::function<void()> sendProbe;             // writes the command a module answers
+};
+
+// Probes the candidates in order: opens each one without reporting a port that does not open,
+// sends the probe, waits up to 2 s for a complete frame and closes the port again; stops at the
+// first port that answers. The settings and the reporting of open failures are as before
+// afterwards, and the port is closed. The index of the port that answered, if one did.
+[[nodiscard]] std::optional<qsizetype> probePorts(const QList<PortInfo>& candidates,
+                                                  const PortProbeSteps& steps);
 
 // Tells when an adapter may have been plugged in or out: /dev and /dev/serial/by-id are watched
 // (no polling), and a burst of changes, as udev makes a node and then its links, is one signal.

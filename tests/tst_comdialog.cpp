@@ -9,6 +9,7 @@
 #include "ModuleFrame.h"
 #include "MonitorView.h"
 #include "PortSearch.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 
@@ -173,9 +174,15 @@ private slots:
     void aPortThatCannotOpenRestoresTheSettingsAndKeepsTheDialog()
     {
         ScriptedDialogs dialogs;
+        // The main window shows what the link reports, as it does whenever the dialog is open.
+        QFile ini(settingsFilePath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
+        ini.close();
+        MainWindow w;
         commSettings.portName = QStringLiteral("before");
         commSettings.baudRate = 9600;
-        CommSettingsDialog dialog(nullptr);
+        CommSettingsDialog dialog(&w);
         dialog.show();
         type(&dialog, "portBox", QStringLiteral("/dev/no-such-port"));
         type(&dialog, "bitRateBox", QStringLiteral("19200"));
@@ -454,6 +461,49 @@ private slots:
         QVERIFY(commSettings.portOpen);
         QCOMPARE(commSettings.portName, module.slavePath());
         QCOMPARE(commSettings.baudRate, 115200);
+    }
+
+    // The search without the dialog, as a program without windows runs it.
+    void theSearchAloneStopsAtTheFirstAnswerAndLeavesTheLinkAsItWas_data()
+    {
+        QTest::addColumn<bool>("reporting");
+        QTest::newRow("open failures reported") << true;
+        QTest::newRow("open failures not reported") << false;
+    }
+    void theSearchAloneStopsAtTheFirstAnswerAndLeavesTheLinkAsItWas()
+    {
+        QFETCH(bool, reporting);
+        RecordingView view;
+        Pty silent;
+        Pty module;
+        Pty later;
+        ModulePeer silentPeer(silent, {});
+        ModulePeer modulePeer(module, kAnswer);
+        ModulePeer laterPeer(later, kAnswer);
+        const QList<PortInfo> candidates =
+            portsNamed({"/dev/no-such-1", silent.slavePath(), module.slavePath(), later.slavePath()});
+        reportOpenErrors = reporting;
+        answerReceived = 1; // left over from earlier traffic
+        QStringList steps;
+        PortProbeSteps hooks;
+        hooks.trying = [&](qsizetype i) { steps << QStringLiteral("trying %1").arg(i); };
+        hooks.opened = [&](qsizetype i) { steps << QStringLiteral("opened %1").arg(i); };
+        hooks.sendProbe = [&] {
+            steps << QStringLiteral("probe");
+            sendModuleCommand(0x2A, 23);
+        };
+        QCOMPARE(probePorts(candidates, hooks), std::optional<qsizetype>(2));
+        QCOMPARE(steps,
+                 QStringList({"trying 0", "trying 1", "opened 1", "probe", "trying 2", "opened 2", "probe"}));
+        QCOMPARE(silentPeer.probes, 1);
+        QCOMPARE(modulePeer.probes, 1);
+        QCOMPARE(laterPeer.probes, 0);
+        QVERIFY(view.messages.isEmpty());
+        QVERIFY(!commSettings.portOpen);
+        QCOMPARE(commSettings.portName, QStringLiteral("COM1"));
+        QCOMPARE(bool(reportOpenErrors), reporting);
+
+        QCOMPARE(probePorts(portsNamed({silent.slavePath()}), {}), std::nullopt);
     }
 
     void aPortThatVanishesDuringItsProbeCostsThatProbeOnly()

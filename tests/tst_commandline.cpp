@@ -5,6 +5,7 @@
 #include "CommSettings.h"
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "ScriptedDialogs.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -12,6 +12,7 @@
 #include "MonitorView.h"
 #include "PortSearch.h"
 #include "PtyRunner.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "Sound.h"
 #include "SurveyPanel.h"

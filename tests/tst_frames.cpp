@@ -7,6 +7,7 @@
 #include "FramesWindow.h"
 #include "MainWindow.h"
 #include "ModuleFrame.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 

@@ -6,6 +6,7 @@
 #include "KeyPanel.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
@@ -115,6 +116,28 @@ private slots:
         ScriptedDialogs dialogs;
         showError(nullptr, QStringLiteral("failed"));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
+    }
+
+    // The link only names its messages; the window decides how they look.
+    void theLinksMessagesAreBoxesWithTheirOwnIcon_data()
+    {
+        QTest::addColumn<CommView::LinkMessage>("kind");
+        QTest::addColumn<Dialogs::Icon>("icon");
+        QTest::newRow("open failed") << CommView::LinkMessage::OpenFailed << Dialogs::Icon::Warning;
+        QTest::newRow("write refused") << CommView::LinkMessage::WriteRefused << Dialogs::Icon::None;
+    }
+    void theLinksMessagesAreBoxesWithTheirOwnIcon()
+    {
+        QFETCH(CommView::LinkMessage, kind);
+        QFETCH(Dialogs::Icon, icon);
+        ScriptedDialogs dialogs;
+        MainWindow w;
+        commView().reportMessage(kind, QStringLiteral("text\nreason"), QStringLiteral("caption"));
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text, QStringLiteral("text\nreason"));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("caption"));
+        QCOMPARE(dialogs.messages[0].icon, icon);
+        QCOMPARE(dialogs.messages[0].buttons, Dialogs::Buttons::Ok);
     }
 
     void rateCodesOtherThanTwoSevenAndTenBecomeSeven_data()

@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "MonitorFile.h"
 #include "MonitorView.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
 

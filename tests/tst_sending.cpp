@@ -8,6 +8,7 @@
 #include "IdPanel.h"
 #include "MainWindow.h"
 #include "ModuleFrame.h"
+#include "ScriptedDialogs.h"
 #include "SendLine.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"

@@ -327,12 +327,11 @@ private slots:
 
     void failedOpenIsReportedOnlyWhenAsked()
     {
-        ScriptedDialogs dialogs;
         RecordingView view;
         commSettings.portName = QStringLiteral("/dev/no-such-port");
         reportOpenErrors = 0;
         QVERIFY(!commOpen());
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(view.messages.isEmpty());
         QCOMPARE(view.portStatus, QStringLiteral("/dev/no-such-port:OFF"));
         QCOMPARE(int(commSettings.linkError), 1);
         QCOMPARE(int(commSettings.portOpen), 0);
@@ -340,10 +339,11 @@ private slots:
         reportOpenErrors = 1;
         commSettings.portName.clear();
         QVERIFY(!commOpen());
-        QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages[0].text,
+        QCOMPARE(view.messages.size(), 1);
+        QCOMPARE(view.messages[0].kind, CommView::LinkMessage::OpenFailed);
+        QCOMPARE(view.messages[0].text,
                  QStringLiteral("INVALID HANDLE\n") + openFailureReason(QStringLiteral("/dev/"), EISDIR));
-        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Comm Open"));
+        QCOMPARE(view.messages[0].caption, QStringLiteral("Comm Open"));
         QCOMPARE(view.portStatus, QStringLiteral(":OFF"));
     }
 
@@ -361,7 +361,7 @@ private slots:
 
     void writingToAClosedPortDoesNothing()
     {
-        ScriptedDialogs dialogs;
+        RecordingView view;
         Pty pty;
         commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
@@ -369,7 +369,7 @@ private slots:
         answerReceived = 1;
         commWrite(QByteArrayLiteral("abc"));
         QCOMPARE(int(answerReceived), 0);
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(view.messages.isEmpty());
         QVERIFY(pty.readFor(50).isEmpty());
         commClose(); // closing twice is harmless
     }
@@ -392,19 +392,18 @@ private slots:
 
     void aWriteThatFindsALineErrorSendsNothing()
     {
-        ScriptedDialogs dialogs;
         RecordingView view;
         Pty pty;
         commSettings.portName = pty.slavePath();
         QVERIFY(commOpen());
         // The worker sees the hang-up too; the write must not wait for it.
-        dialogs.onMessage = [](const ScriptedDialogs::Message&) {};
         pty.closeMaster();
         commWrite(QByteArrayLiteral("data"));
         if (commSettings.portOpen) {
-            QCOMPARE(dialogs.messages.size(), 1);
-            QCOMPARE(dialogs.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
-            QCOMPARE(dialogs.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
+            QCOMPARE(view.messages.size(), 1);
+            QCOMPARE(view.messages[0].kind, CommView::LinkMessage::WriteRefused);
+            QCOMPARE(view.messages[0].text, QStringLiteral("Send ClearCommError dwErrorMask != 0"));
+            QCOMPARE(view.messages[0].caption, QStringLiteral("ZelvoTerm for 920MHz"));
         }
         QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
         QCOMPARE(int(commSettings.linkError), 1);
@@ -424,7 +423,6 @@ private slots:
         QFETCH(bool, asked);
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyUSB0"));
-        ScriptedDialogs dialogs;
         RecordingView view;
         PortReconnect reconnect;
         autoReconnect = asked;
@@ -446,7 +444,7 @@ private slots:
         QElapsedTimer back;
         back.start();
         QCOMPARE(waitUntil([] { return commSettings.portOpen != 0; }, 2000), asked);
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(view.messages.isEmpty());
         QVERIFY(!reconnect.watching());
         if (!asked)
             return;

@@ -5,6 +5,7 @@
 #include "KeyPanel.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
+#include "ScriptedDialogs.h"
 #include "SettingsFile.h"
 #include "Sound.h"
 #include "SurveyPanel.h"

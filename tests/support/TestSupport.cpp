@@ -5,11 +5,9 @@
 #include "FrameAssembler.h"
 #include "Tick.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -88,52 +86,6 @@ FakeTick::~FakeTick()
     setTickSource({});
 }
 
-ScriptedDialogs::ScriptedDialogs()
-{
-    setDialogs(this);
-}
-
-ScriptedDialogs::~ScriptedDialogs()
-{
-    setDialogs(nullptr);
-}
-
-Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& caption, Icon icon,
-                                         Buttons buttons)
-{
-    messages.append({text, caption, icon});
-    if (onMessage)
-        onMessage(messages.last());
-    if (buttons == Buttons::Ok)
-        return Answer::Ok;
-    if (answers.empty())
-        return Answer::Yes;
-    const Answer a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
-QString ScriptedDialogs::openFileName(QWidget*, const FileRequest& request)
-{
-    fileRequests.append(request);
-    if (fileNames.empty())
-        return {};
-    const QString name = fileNames.front();
-    fileNames.pop_front();
-    return name;
-}
-
-QString ScriptedDialogs::saveFileName(QWidget* parent, const FileRequest& request)
-{
-    return openFileName(parent, request);
-}
-
-std::optional<Dialogs::FontChoice> ScriptedDialogs::font(QWidget*, const FontChoice& initial)
-{
-    fontOffered = initial;
-    return fontAnswer;
-}
-
 RecordingView::RecordingView()
 {
     setCommView(this);
@@ -191,20 +143,6 @@ QByteArray transmitterReport(uint32_t id, uint8_t sequence, uint8_t key)
 std::span<const uint8_t> asBlock(const QByteArray& bytes)
 {
     return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
-}
-
-void whenDialogShown(std::function<void(QWidget*)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == QLatin1String("commSettingsDialog")) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
-    });
-    poll->start(10);
 }
 
 QList<PortInfo> portsNamed(const QStringList& names)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CommView.h"
-#include "Dialogs.h"
 #include "PortSearch.h"
 
 #include <QByteArray>
@@ -10,7 +9,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -50,32 +48,6 @@ public:
     uint32_t now;
 };
 
-// Message boxes and standard dialogs answered by script; every message is recorded.
-class ScriptedDialogs : public Dialogs {
-public:
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
-
-    struct Message {
-        QString text;
-        QString caption;
-        Icon icon;
-    };
-    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon,
-                   Buttons buttons) override;
-    QString openFileName(QWidget*, const FileRequest& request) override;
-    QString saveFileName(QWidget*, const FileRequest& request) override;
-    std::optional<FontChoice> font(QWidget*, const FontChoice& initial) override;
-
-    QList<Message> messages;
-    std::deque<Answer> answers;            // Yes/No answers; Yes when the script has none left
-    std::deque<QString> fileNames;         // empty entries cancel
-    std::optional<FontChoice> fontAnswer;  // the answer to every font dialog
-    std::optional<FontChoice> fontOffered; // what the last font dialog was given
-    QList<FileRequest> fileRequests;
-    std::function<void(const Message&)> onMessage; // runs while the box is "open"
-};
-
 // Records what the serial link shows.
 class RecordingView : public CommView {
 public:
@@ -86,6 +58,15 @@ public:
     void displayReceivedBlock(std::span<const uint8_t> block) override;
     void showSourceId() override { ++srcShown; }
     void showDestinationId() override { ++dstShown; }
+    struct Message {
+        LinkMessage kind;
+        QString text;
+        QString caption;
+    };
+    void reportMessage(LinkMessage kind, const QString& text, const QString& caption) override
+    {
+        messages.append({kind, text, caption});
+    }
 
     QString portStatus;
     QStringList portStatuses;
@@ -93,6 +74,7 @@ public:
     std::vector<QByteArray> blocks;
     int srcShown = 0;
     int dstShown = 0;
+    QList<Message> messages;
 };
 
 // Closes the port and puts every program-wide value back to its start.
@@ -110,8 +92,3 @@ void resetLink();
 
 // Ports the system would list, known by their names only.
 [[nodiscard]] QList<PortInfo> portsNamed(const QStringList& names);
-
-class QWidget;
-// Runs `act` on the communication settings dialog once it is shown modally (its exec() runs
-// after the caller has handed control to it).
-void whenDialogShown(std::function<void(QWidget*)> act);

@@ -3,7 +3,6 @@
 #include "CommPort.h"
 #include "Dialogs.h"
 #include "Fonts.h"
-#include "FrameAssembler.h"
 #include "MakeChild.h"
 #include "PortSearch.h"
 #include "Progress.h"
@@ -295,43 +294,28 @@ void CommSettingsDialog::onPortSearchClicked()
     searchProgressBar->setValue(0);
     searchProgressBar->show();
     m_ports->removeRows(0, m_ports->rowCount());
-    receivedFrame.state = 0;
-    answerReceived = 0;
-    // The probes open ports through the settings; the result goes only into the port box, for
-    // OK to take or Cancel to drop.
-    const CommSettings kept = commSettings;
+    // The result goes only into the port box, for OK to take or Cancel to drop.
     QString proposed = commSettings.portName;
-    reportOpenErrors = 0;
-    qsizetype stoppedAt = candidates.size();
-    for (qsizetype i = 0; i < candidates.size(); ++i) {
+    PortProbeSteps steps;
+    steps.trying = [&](qsizetype i) {
         searchProgressBar->setValue(int(i));
-        const QString& name = candidates[i].name;
-        commSettings.portName = name;
-        portBox->setEditText(name);
-        if (commOpen()) {
-            addPortRow(candidates[i]);
-            fitPortPopup();
-            portBox->setEditText(name);
-            proposed = name;
-            if (m_hooks.sendProbe)
-                m_hooks.sendProbe();
-            waitForAnswer(2000);
-            commClose();
-            if (answerReceived) {
-                stoppedAt = i;
-                break;
-            }
-        }
-        waitForAnswer(100);
-    }
-    searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
-                                                               : int(stoppedAt));
-    commSettings = kept;
+        portBox->setEditText(candidates[i].name);
+    };
+    steps.opened = [&](qsizetype i) {
+        addPortRow(candidates[i]);
+        fitPortPopup();
+        portBox->setEditText(candidates[i].name);
+        proposed = candidates[i].name;
+    };
+    steps.sendProbe = m_hooks.sendProbe;
+    const std::optional<qsizetype> answered = probePorts(candidates, steps);
+    searchProgressBar->setValue(answered ? int(*answered) : searchProgressBar->maximum());
+    // After a search the user expects to hear of a port that does not open, whatever start-up chose.
     reportOpenErrors = 1;
     portBox->setEditText(proposed);
     m_searchResultShown = true;
     setSearching(false);
-    if (answerReceived)
+    if (answered)
         dialogs().message(this, QStringLiteral("A connection has been found on ") + proposed,
                           QStringLiteral("Completed"), Dialogs::Icon::None, Dialogs::Buttons::Ok);
     else
