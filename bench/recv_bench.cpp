@@ -11,12 +11,17 @@
 //   recv_bench log             key reports at 600 frames/s and a 4 MB burst without and with a
 //                              session log running, then 64 MB at the pty's full speed with the
 //                              log running (not part of "all runs")
+//   recv_bench frames          key reports at 600 frames/s without the Frames window, with it
+//                              closed, and open and filtered by one ID; a 4 MB burst of key
+//                              reports into its table; then a million key reports held: memory
+//                              and the time a filter change takes (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "BlockText.h"
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "Dialogs.h"
+#include "FramesWindow.h"
 #include "LinkStatsWindow.h"
 #include "MainWindow.h"
 #include "MonitorFile.h"
@@ -25,10 +30,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,6 +43,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -65,6 +73,18 @@ bool resetPeakMemory()
 {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    return 0;
 }
 
 double peakMemoryMb()
@@ -120,7 +140,7 @@ struct Feed {
     enum class Kind { None, Keys, Text } kind = Kind::None;
     int seconds = 0;
     int bytesPerSecond = 0; // 0: as fast as the line takes them
-    qsizetype bytes = 0;    // a burst: this many, then stop
+    qsizetype bytes = 0;    // a burst: this many, then stop (key reports: as fast as they go)
 };
 
 struct FeedReport {
@@ -144,7 +164,12 @@ pid_t startFeeder(int master, const Feed& feed, int reportFd)
     uint32_t frames = 0;
     while (nowUs() < end + 5'000'000) {
         QByteArray chunk;
-        if (feed.kind == Feed::Kind::Keys) {
+        if (feed.kind == Feed::Kind::Keys && feed.bytes > 0) {
+            if (report.sent >= feed.bytes)
+                break;
+            for (int i = 0; i < 64 && report.sent + chunk.size() < feed.bytes; ++i)
+                chunk += keyReport(frames++, nowUs());
+        } else if (feed.kind == Feed::Kind::Keys) {
             if (nowUs() >= end)
                 break;
             const int64_t due = start + int64_t(frames) * 1'000'000 / 600;
@@ -559,6 +584,88 @@ int main(int argc, char* argv[])
             logItem->trigger();
         w.stampsCarryTime = false;
         setDialogs(nullptr);
+    }
+    if (runs.contains("frames")) {
+        w.stampsCarryTime = true;
+        for (int i = 0; i < 2; ++i)
+            run("600 key reports/s, no Frames window", {Feed::Kind::Keys, 10}, true, false);
+        // Only the Frames window: Link Statistics would count the frames as well.
+        w.createToolWindows();
+        delete w.linkStatsWindow();
+        FramesWindow& frames = *w.framesWindow();
+        auto* table = frames.findChild<QTableView*>(QStringLiteral("framesTable"));
+        for (const bool open : {false, true, false, true}) {
+            frames.setVisible(open);
+            // One transmitter out of the many: the feed's IDs change with every frame.
+            frames.findChild<QLineEdit*>(QStringLiteral("idFilterEdit"))
+                ->setText(open ? QStringLiteral("00 00 01 00") : QString());
+            run(open ? "600 key reports/s, Frames open, ID filter" : "600 key reports/s, Frames closed",
+                {Feed::Kind::Keys, 10}, true, false);
+        }
+        w.stampsCarryTime = false;
+        frames.findChild<QLineEdit*>(QStringLiteral("idFilterEdit"))->clear();
+        frames.show();
+        for (int i = 0; i < 2; ++i) {
+            int64_t tableUs = 0;
+            const QMetaObject::Connection c = QObject::connect(
+                &frames.model(), &QAbstractItemModel::rowsInserted, [&] { tableUs = nowUs(); });
+            const int rowsBefore = frames.model().rowCount();
+            const Feed burst{Feed::Kind::Keys, 30, 0, 4 * 1024 * 1024};
+            w.startRun();
+            runFor(300);
+            Result r = measure(w, master, burst, false);
+            QObject::disconnect(c);
+            const int rows = frames.model().rowCount() - rowsBefore;
+            const QString note =
+                check(w, burst, r.feed) + QStringLiteral("; table: %1 rows, %2 ms after the last byte")
+                                              .arg(rows)
+                                              .arg(double(tableUs - r.feed.lastWriteUs) / 1000, 0, 'f', 1);
+            printRow("4 MB burst of key reports, Frames open", r, note);
+        }
+
+        // A million key reports held, as 19-byte frames, then filters changed over them.
+        frames.hide();
+        runFor(100);
+        const double before = residentMb();
+        const int64_t fillStart = nowUs();
+        for (uint32_t n = 0; n < 1'000'000; ++n)
+            frames.recordReceived(bytesOf(keyReport(n, n)));
+        const double fillMs = double(nowUs() - fillStart) / 1000;
+        frames.show();
+        frames.refresh();
+        runFor(300);
+        std::printf("frames: a million key reports recorded in %.0f ms; held with the index: %.1f MB more "
+                    "resident (%zu frames held, %llu dropped out)\n",
+                    fillMs, residentMb() - before, size_t(frames.log().size()),
+                    (unsigned long long)frames.log().droppedOut());
+        const auto timed = [&](const char* what, const std::function<void()>& change) {
+            const int64_t t0 = nowUs();
+            change();
+            // The window filters in slices between events; the result counts once it is painted.
+            while (frames.model().filtering())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            table->viewport()->repaint();
+            const double ms = double(nowUs() - t0) / 1000;
+            std::printf("frames: filter %-44s %7.1f ms, %d rows shown\n", what, ms,
+                        frames.model().rowCount());
+            std::fflush(stdout);
+        };
+        auto* idEdit = frames.findChild<QLineEdit*>(QStringLiteral("idFilterEdit"));
+        auto* textEdit = frames.findChild<QLineEdit*>(QStringLiteral("textFilterEdit"));
+        auto* directionBox = frames.findChild<QComboBox*>(QStringLiteral("directionBox"));
+        auto* commandBox = frames.findChild<QComboBox*>(QStringLiteral("commandBox"));
+        timed("ID \"00 0F 42 3F\" (one frame)", [&] { idEdit->setText(QStringLiteral("00 0F 42 3F")); });
+        timed("ID \"00 0F\" (a prefix)", [&] { idEdit->setText(QStringLiteral("00 0F")); });
+        timed("ID cleared", [&] { idEdit->clear(); });
+        timed("text \"0A F5\" (every payload)", [&] { textEdit->setText(QStringLiteral("0A F5")); });
+        timed("text \"complement BAD\" (decoded, none)",
+              [&] { textEdit->setText(QStringLiteral("complement BAD")); });
+        timed("text cleared", [&] { textEdit->clear(); });
+        timed("direction sent (none)", [&] { directionBox->setCurrentIndex(1); });
+        timed("direction all", [&] { directionBox->setCurrentIndex(0); });
+        timed("command 13h", [&] { commandBox->setCurrentIndex(1); });
+        timed("command all", [&] { commandBox->setCurrentIndex(0); });
+        std::printf("frames: resident %.1f MB with the window shown over a million rows\n", residentMb());
     }
     commClose();
     return 0;

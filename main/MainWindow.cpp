@@ -7,10 +7,12 @@
 #include "DeviceSetup.h"
 #include "Dialogs.h"
 #include "Fonts.h"
+#include "FramesWindow.h"
 #include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
 #include "MakeChild.h"
+#include "ModuleFrame.h"
 #include "MonitorView.h"
 #include "SendLine.h"
 #include "SettingsFile.h"
@@ -319,6 +321,11 @@ void MainWindow::buildMenu()
                 if (m_linkStatsWindow)
                     m_linkStatsWindow->showInFront();
             });
+    connect(named(optionMenu->addAction(QStringLiteral("Frames")), "framesAction"), &QAction::triggered, this,
+            [this] {
+                if (m_framesWindow)
+                    m_framesWindow->showInFront();
+            });
     showInitButtonAction =
         named(optionMenu->addAction(QStringLiteral("View Initilize Button")), "showInitButtonAction");
     showInitButtonAction->setCheckable(true);
@@ -393,6 +400,16 @@ void MainWindow::createToolWindows()
     m_surveyPanel = new SurveyPanel(this);
     m_surveyPanel->clearMainMonitor = [this] { m_monitor->clearLines(); };
     m_linkStatsWindow = new LinkStatsWindow(this);
+    m_framesWindow = new FramesWindow(this);
+    connect(m_framesWindow, &FramesWindow::sendAgainRequested, this, &MainWindow::fillSendLine);
+    setSentListener([frames = m_framesWindow](SentKind kind, QByteArrayView bytes) {
+        if (!frames)
+            return;
+        if (kind == SentKind::Frame)
+            frames->recordSentFrame(bytes);
+        else
+            frames->recordSentText(bytes);
+    });
 }
 
 KeyPanel* MainWindow::keyPanel() const
@@ -408,6 +425,11 @@ SurveyPanel* MainWindow::surveyPanel() const
 LinkStatsWindow* MainWindow::linkStatsWindow() const
 {
     return m_linkStatsWindow;
+}
+
+FramesWindow* MainWindow::framesWindow() const
+{
+    return m_framesWindow;
 }
 
 void MainWindow::placeRightAnchored()

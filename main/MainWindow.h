@@ -10,6 +10,7 @@
 #include <QTimer>
 
 class ClickLabel;
+class FramesWindow;
 class IdPanel;
 class KeyPanel;
 class LinkStatsWindow;
@@ -44,12 +45,14 @@ public:
     void showDestinationId() override;
     QWidget* dialogParent() override { return this; }
 
-    // Creates the tool windows (key panel, survey panel, link statistics), hidden, owned by this window.
+    // Creates the tool windows (key panel, survey panel, link statistics, frames), hidden, owned by this
+    // window.
     void createToolWindows();
     // The tool windows; null before createToolWindows().
     [[nodiscard]] KeyPanel* keyPanel() const;
     [[nodiscard]] SurveyPanel* surveyPanel() const;
     [[nodiscard]] LinkStatsWindow* linkStatsWindow() const;
+    [[nodiscard]] FramesWindow* framesWindow() const;
 
     // Shows the delimiter setting in the delimiter box, the port name and the bit rate.
     void showPortSettings();
@@ -88,6 +91,8 @@ public slots:
     void onInitClicked();
     void onRemoteChannelClicked();
     void onSourceIdLabelDoubleClicked();
+    // Puts a frame into the send line (Binary mode), so that Send sends it again.
+    void fillSendLine(const QByteArray& frame);
     void onClockTick();
     void updateLogStatus();
 
@@ -163,6 +168,7 @@ private:
     QPointer<KeyPanel> m_keyPanel;
     QPointer<SurveyPanel> m_surveyPanel;
     QPointer<LinkStatsWindow> m_linkStatsWindow;
+    QPointer<FramesWindow> m_framesWindow;
 
     QMenu* fileMenu = nullptr;
     QMenu* optionMenu = nullptr;

@@ -5,6 +5,7 @@
 #include "ClickLabel.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
+#include "FramesWindow.h"
 #include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
@@ -44,6 +45,8 @@ void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
 {
     if (m_linkStatsWindow)
         m_linkStatsWindow->countReceivedBlock(block);
+    if (m_framesWindow)
+        m_framesWindow->recordReceived(block);
     if (block.size() >= 4 && block[3] == 0x13) {
         // The panels read character positions of the hexadecimal rendering, whatever the mode.
         if (m_keyPanel && m_keyPanel->openFlag() == 1)

@@ -2,7 +2,6 @@
 #include "MainWindow.h"
 
 #include "ClickLabel.h"
-#include "CommPort.h"
 #include "CommSettings.h"
 #include "Dialogs.h"
 #include "IdPanel.h"
@@ -29,7 +28,7 @@ void MainWindow::onSendClicked()
 
 void MainWindow::sendTextLine(const QString& text)
 {
-    commWrite(textLineBytes(text, commSettings.sendHeader, commSettings.sendDelimiter));
+    writeSent(SentKind::TextLine, {textLineBytes(text, commSettings.sendHeader, commSettings.sendDelimiter)});
 }
 
 void MainWindow::addSendHistory()
@@ -101,4 +100,16 @@ void MainWindow::onSourceIdLabelDoubleClicked()
         msgIdEdit->setText(QStringLiteral("13"));
     else if (!id.isEmpty())
         msgIdEdit->setText(QStringLiteral("11"));
+}
+
+void MainWindow::fillSendLine(const QByteArray& frame)
+{
+    const QByteArray hex = frame.toHex(' ').toUpper();
+    // Each byte is three characters of the hexadecimal text: command at 3, the IDs at 5 and 9.
+    msgIdEdit->setText(QString::fromLatin1(hex.mid(3 * 3, 2)));
+    sourceIdEdit->setText(QString::fromLatin1(hex.mid(5 * 3, 11)));
+    destinationIdEdit->setText(QString::fromLatin1(hex.mid(9 * 3, 11)));
+    sendTextBox->setEditText(QString::fromLatin1(hex.mid(13 * 3)));
+    if (!binaryMode())
+        toggleSendMode();
 }

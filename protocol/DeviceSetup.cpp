@@ -177,5 +177,6 @@ void sendRemoteChannel(int kind, int channelIndex, int powerIndex, int32_t rateC
 {
     if (kind < KindVinta24A || kind > KindVintaC)
         return;
-    commWrite(remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, frameSequence++));
+    writeSent(SentKind::Frame,
+              {remoteChannelFrame(kind, channelIndex, powerIndex, rateCode, id, frameSequence++)});
 }

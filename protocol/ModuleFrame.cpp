@@ -1,9 +1,40 @@
 #include "ModuleFrame.h"
 
 #include "CommPort.h"
+#include "CommSettings.h"
 
 uint8_t frameSequence = 0;
 std::array<uint8_t, 32> commandPayload{};
+
+namespace {
+SentListener& sentListener()
+{
+    static SentListener listener;
+    return listener;
+}
+} // namespace
+
+void setSentListener(SentListener listener)
+{
+    sentListener() = std::move(listener);
+}
+
+void writeSent(SentKind kind, std::initializer_list<QByteArrayView> parts)
+{
+    for (const QByteArrayView part : parts)
+        commWrite(part);
+    // A closed port or a line error wrote nothing: such a block was never sent.
+    if (!sentListener() || !commSettings.portOpen || commSettings.linkError)
+        return;
+    if (parts.size() == 1) {
+        sentListener()(kind, *parts.begin());
+        return;
+    }
+    QByteArray whole;
+    for (const QByteArrayView part : parts)
+        whole.append(part);
+    sentListener()(kind, whole);
+}
 
 std::optional<uint32_t> hexValue(QStringView digits)
 {
@@ -47,8 +78,8 @@ QByteArray moduleHeader(uint8_t command, int payloadLength, uint8_t sequence, co
 void sendModuleCommand(uint8_t command, int length)
 {
     const QByteArray header = moduleHeader(command, length, frameSequence++);
-    commWrite(header);
-    commWrite(commandPayload.data(), length);
+    writeSent(SentKind::Frame,
+              {header, QByteArrayView(reinterpret_cast<const char*>(commandPayload.data()), length)});
 }
 
 HexPairs parseHexPairs(QStringView text)
@@ -115,7 +146,7 @@ QString sendUserFrame(const QString& msgId, const QString& srcId, const QString&
                 .arg(kUserFrameLimit);
     }
     const QByteArray& body = parts[2].bytes;
-    commWrite(moduleHeader(command, int(body.size()), seq, parts[0].bytes, parts[1].bytes));
-    commWrite(body);
+    writeSent(SentKind::Frame,
+              {moduleHeader(command, int(body.size()), seq, parts[0].bytes, parts[1].bytes), body});
     return {};
 }

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 
 // Module frame: 0F 5A, length of the whole frame, command, sequence, four source-ID bytes, four
@@ -35,6 +37,15 @@ extern std::array<uint8_t, 32> commandPayload;
 // The 13-byte header; an ID shorter than four bytes is filled up with FF.
 [[nodiscard]] QByteArray moduleHeader(uint8_t command, int payloadLength, uint8_t sequence,
                                       const QByteArray& srcId = {}, const QByteArray& dstId = {});
+
+// What the program writes, heard as whole blocks: a frame goes out in two writes (header, then
+// payload), a Text-mode line in one. Only blocks that reached an open port are heard.
+enum class SentKind : uint8_t { Frame, TextLine };
+using SentListener = std::function<void(SentKind kind, QByteArrayView bytes)>;
+// An empty function: nobody listens.
+void setSentListener(SentListener listener);
+// Writes the parts back to back, one write each, and tells the listener of them as one block.
+void writeSent(SentKind kind, std::initializer_list<QByteArrayView> parts);
 
 // Header with both IDs FF FF FF FF, then the first `length` bytes of commandPayload: two writes,
 // the second even when empty.

@@ -3,6 +3,8 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "CommSettingsDialog.h"
+#include "FrameText.h"
+#include "FramesWindow.h"
 #include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
@@ -21,6 +23,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -244,6 +247,84 @@ private slots:
         QVERIFY2(qAbs(loss - 20.0) <= 4.0, qPrintable(QString::number(loss)));
         for (const int t : {0, 2, 3})
             QCOMPARE(cell(ids[t], LinkStatsModel::LossPercent), QStringLiteral("0.0"));
+    }
+
+    // Three transmitters and a few frames sent: the Frames window lists them in order, decoded;
+    // the ID filter keeps one transmitter's reports; Save As then Open gives the same rows.
+    void theFramesWindowListsFiltersSavesAndOpensWhatWentBothWays()
+    {
+        ScriptedDialogs dialogs;
+        auto& sim = simulator(3, 4);
+        MainWindow& w = window(sim.linkPath());
+        QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
+        w.findChild<QAction*>("framesAction")->trigger();
+        FramesWindow& frames = *w.framesWindow();
+        QAbstractItemModel* table = frames.findChild<QTableView*>("framesTable")->model();
+        const auto rows = [&] {
+            frames.refresh();
+            QList<QStringList> texts;
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList row;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    row << table->index(r, c).data().toString();
+                texts << row;
+            }
+            return texts;
+        };
+        const auto column = [&](FrameColumn c) {
+            QStringList texts;
+            for (const QStringList& row : rows())
+                texts << row[int(c)];
+            return texts;
+        };
+
+        w.findChild<QPushButton*>("setChannelButton")->click();
+        QVERIFY(waitUntil([&] { return frames.log().size() == 2; }));
+        QStringList ids;
+        for (int t = 1; t <= 3; ++t) {
+            sim.withModule([&](modsim::Module& m, modsim::Millis now) {
+                ids << modsim::idText(m.transmitter(t).id);
+                (void)m.press(t, t, now);
+            });
+            QVERIFY(waitUntil([&] { return frames.log().size() == uint64_t(2 + t); }));
+        }
+        w.onPadTypeChosen(4);
+        w.keyPanel()->findChild<QPushButton*>("keyButton02")->click();
+        w.keyPanel()->close();
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) { (void)m.press(2, 4, now); });
+        QVERIFY(waitUntil([&] { return frames.log().size() == 7; }));
+
+        QCOMPARE(column(FrameColumn::Direction),
+                 QStringList({"sent", "received", "received", "received", "received", "sent", "received"}));
+        QCOMPARE(column(FrameColumn::Command).first(3),
+                 QStringList({"2Ah RF parameter block", "2Ah RF parameter block", "13h key report"}));
+        QCOMPARE(column(FrameColumn::Decoded),
+                 QStringList(
+                     {"ch 33  power 3  rate 100k", "", "maker 83 41 00 00  key 1  complement ok",
+                      "maker 83 41 00 00  key 2  complement ok", "maker 83 41 00 00  key 3  complement ok",
+                      "maker 83 41 00 00  key 2  complement ok", "maker 83 41 00 00  key 4  complement ok"}));
+        QCOMPARE(column(FrameColumn::Destination).mid(2, 3), ids);
+
+        // The user clicks into the Frames window's ID box (offscreen, no window manager moves the
+        // activation away from the key panel that was closed).
+        QApplication::setActiveWindow(&frames);
+        frames.findChild<QLineEdit*>("idFilterEdit")->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), frames.findChild<QLineEdit*>("idFilterEdit"));
+        QTest::keyClicks(QApplication::focusWidget(), ids[1]);
+        QCOMPARE(column(FrameColumn::Number), QStringList({"4", "7"}));
+        QCOMPARE(column(FrameColumn::Destination), QStringList({ids[1], ids[1]}));
+
+        frames.findChild<QLineEdit*>("idFilterEdit")->clear();
+        const QList<QStringList> before = rows();
+        const QString path = m_dir.filePath(QStringLiteral("frames.csv"));
+        dialogs.fileNames = {path, path};
+        frames.findChild<QPushButton*>("saveAsButton")->click();
+        frames.findChild<QPushButton*>("openButton")->click();
+        QCOMPARE(dialogs.messages.size(), 0);
+        QCOMPARE(rows(), before);
+        QVERIFY(frames.findChild<QLabel*>("countLabel")
+                    ->text()
+                    .endsWith(QStringLiteral("loaded from frames.csv")));
     }
 
     void unpluggingEndsReceptionAndAutoReconnectResumesItAfterTheReplug()
