@@ -104,10 +104,10 @@ bool commOpen()
         // The system's reason goes on a second line: the first alone cannot tell a missing
         // adapter from a missing group membership or a port another program holds.
         if (reportOpenErrors)
-            dialogs().message(commView().dialogParent(),
-                              QStringLiteral("INVALID HANDLE\n") +
-                                  openFailureReason(path, device().openError()),
-                              QStringLiteral("Comm Open"), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
+            commView().reportMessage(LinkMessage::OpenFailed,
+                                     QStringLiteral("INVALID HANDLE\n") +
+                                         openFailureReason(path, device().openError()),
+                                     QStringLiteral("Comm Open"));
         commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
         commSettings.linkError = 1;
         commSettings.portOpen = 0;
@@ -190,8 +190,8 @@ void commWrite(const uint8_t* bytes, int32_t count)
     if (!device().isOpen() || !currentSession())
         return;
     if (device().checkStatus().lineError) {
-        dialogs().message(commView().dialogParent(), QStringLiteral("Send ClearCommError dwErrorMask != 0"),
-                          kProgramTitle, Dialogs::Icon::None, Dialogs::Buttons::Ok);
+        commView().reportMessage(LinkMessage::WriteRefused,
+                                 QStringLiteral("Send ClearCommError dwErrorMask != 0"), kProgramTitle);
         commSettings.linkError = 1;
         if (worker())
             worker()->wake();

@@ -295,39 +295,23 @@ void CommSettingsDialog::onPortSearchClicked()
     searchProgressBar->setValue(0);
     searchProgressBar->show();
     m_ports->removeRows(0, m_ports->rowCount());
-    receivedFrame.state = 0;
-    answerReceived = 0;
     // The probes open ports through the settings; the result goes only into the port box, for
     // OK to take or Cancel to drop.
-    const CommSettings kept = commSettings;
     QString proposed = commSettings.portName;
-    reportOpenErrors = 0;
-    qsizetype stoppedAt = candidates.size();
-    for (qsizetype i = 0; i < candidates.size(); ++i) {
-        searchProgressBar->setValue(int(i));
-        const QString& name = candidates[i].name;
-        commSettings.portName = name;
-        portBox->setEditText(name);
-        if (commOpen()) {
-            addPortRow(candidates[i]);
-            fitPortPopup();
-            portBox->setEditText(name);
-            proposed = name;
-            if (m_hooks.sendProbe)
-                m_hooks.sendProbe();
-            waitForAnswer(2000);
-            commClose();
-            if (answerReceived) {
-                stoppedAt = i;
-                break;
-            }
-        }
-        waitForAnswer(100);
-    }
-    searchProgressBar->setValue(stoppedAt == candidates.size() ? searchProgressBar->maximum()
-                                                               : int(stoppedAt));
-    commSettings = kept;
-    reportOpenErrors = 1;
+    const qsizetype found = probePorts(candidates, {.trying =
+                                                        [&](qsizetype i) {
+                                                            searchProgressBar->setValue(int(i));
+                                                            portBox->setEditText(candidates[i].name);
+                                                        },
+                                                    .opened =
+                                                        [&](qsizetype i) {
+                                                            addPortRow(candidates[i]);
+                                                            fitPortPopup();
+                                                            portBox->setEditText(candidates[i].name);
+                                                            proposed = candidates[i].name;
+                                                        },
+                                                    .sendProbe = m_hooks.sendProbe});
+    searchProgressBar->setValue(found < 0 ? searchProgressBar->maximum() : int(found));
     portBox->setEditText(proposed);
     m_searchResultShown = true;
     setSearching(false);

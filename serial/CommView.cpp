@@ -1,5 +1,14 @@
 #include "CommView.h"
 
+#include "Dialogs.h"
+
+void CommView::reportMessage(LinkMessage kind, const QString& text, const QString& caption)
+{
+    dialogs().message(dialogParent(), text, caption,
+                      kind == LinkMessage::OpenFailed ? Dialogs::Icon::Warning : Dialogs::Icon::None,
+                      Dialogs::Buttons::Ok);
+}
+
 namespace {
 CommView*& installed()
 {

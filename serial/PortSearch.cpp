@@ -1,5 +1,9 @@
 #include "PortSearch.h"
 
+#include "CommPort.h"
+#include "CommSettings.h"
+#include "FrameAssembler.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
@@ -77,6 +81,36 @@ QList<PortInfo> availablePorts()
         ports << port;
     }
     return inProbeOrder(ports);
+}
+
+qsizetype probePorts(const QList<PortInfo>& candidates, const ProbeSteps& steps)
+{
+    receivedFrame.state = 0;
+    answerReceived = 0;
+    const CommSettings kept = commSettings;
+    reportOpenErrors = 0;
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        if (steps.trying)
+            steps.trying(i);
+        commSettings.portName = candidates[i].name;
+        if (commOpen()) {
+            if (steps.opened)
+                steps.opened(i);
+            if (steps.sendProbe)
+                steps.sendProbe();
+            waitForAnswer(2000);
+            commClose();
+            if (answerReceived) {
+                found = i;
+                break;
+            }
+        }
+        waitForAnswer(100);
+    }
+    commSettings = kept;
+    reportOpenErrors = 1;
+    return found;
 }
 
 void setPortCandidateSource(std::function<QList<PortInfo>()> s)

@@ -25,6 +25,17 @@ struct PortInfo {
 // restores it.
 void setPortCandidateSource(std::function<QList<PortInfo>()> source);
 
+// What a search does around each probe, besides opening the port and waiting for the answer.
+struct ProbeSteps {
+    std::function<void(qsizetype index)> trying; // before the candidate is opened
+    std::function<void(qsizetype index)> opened; // it opened; the probe goes next
+    std::function<void()> sendProbe;             // writes the probe on the open port
+};
+// Probes the candidates in order through the communication settings, which are restored after:
+// each that opens (open failures are not reported) gets the probe and 2000 ms to answer, and the
+// search waits 100 ms before the next. The index of the first that answered, or -1.
+[[nodiscard]] qsizetype probePorts(const QList<PortInfo>& candidates, const ProbeSteps& steps);
+
 // Tells when an adapter may have been plugged in or out: /dev and /dev/serial/by-id are watched
 // (no polling), and a burst of changes, as udev makes a node and then its links, is one signal.
 class PortWatcher : public QObject {
