@@ -276,7 +276,14 @@ int ports(const CtlRequest& r, Output& out)
 
 int search(const CtlRequest& r, Output& out)
 {
-    const QList<PortInfo> candidates = availablePorts();
+    QList<PortInfo> candidates;
+    for (const QString& port : r.searchPorts) {
+        PortInfo given;
+        given.name = port;
+        candidates << given;
+    }
+    if (r.searchPorts.isEmpty())
+        candidates = availablePorts();
     // The probe is the RF settings command of the 920 MHz module, as the windows send it.
     (void)applyDeviceKind(KindVintaC);
     const qsizetype found =

@@ -193,6 +193,10 @@ ParsedRequest parseCtlArguments(const QStringList& arguments)
         const QString& arg = arguments[i];
         if (arg == u"-h" || arg == u"--help")
             return only(Help);
+        if (r.command == Search && !arg.startsWith(u'-')) {
+            r.searchPorts << arg;
+            continue;
+        }
         if (!arg.startsWith(QLatin1String("--")))
             return refused(QStringLiteral("unexpected argument '%1'; see zelvoctl --help").arg(arg));
         const qsizetype eq = arg.indexOf(u'=');
@@ -246,7 +250,8 @@ QString ctlHelp()
         "\n"
         "Commands:\n"
         "  ports                      the serial ports and what the system knows of them\n"
-        "  search                     the first port on which a module answers\n"
+        "  search [PORT...]           the first port on which a module answers, among the\n"
+        "                             given ports or the system's serial ports\n"
         "  listen [--count N] [--duration S] [--command HH] [--id \"HH HH HH HH\"]\n"
         "                             every received block, one line each\n"
         "  send --command HH [--src ID] [--dst ID] [--payload \"HH ...\"]\n"

@@ -18,7 +18,8 @@ struct CtlRequest {
     OutputFormat format = OutputFormat::Text;
     std::optional<QString> port;
     std::optional<int32_t> baud;
-    QString settingsFile; // empty: zelvoterm's own
+    QString settingsFile;    // empty: zelvoterm's own
+    QStringList searchPorts; // search: the ports to probe, in order; empty: the system's list
 
     // listen, stats
     std::optional<uint64_t> count;

@@ -1,0 +1,418 @@
+// zelvoctl as scripts run it: the real program in a child process against the module simulator
+// on a pseudo-terminal, its standard output read back in each format, its exit statuses.
+#include "Frames.h"
+#include "OpenFailure.h"
+#include "PtyRunner.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return condition();
+}
+
+// The key reports a listen printed, as "destination key" pairs, whatever the format.
+QStringList reportsIn(const QByteArray& out, const QString& format)
+{
+    QStringList reports;
+    QList<QByteArray> lines = out.split('\n');
+    lines.removeAll(QByteArray());
+    if (format == u"csv") {
+        if (lines.isEmpty() ||
+            !lines.takeFirst().startsWith("time,kind,bytes,command,sequence,source,destination"))
+            return {QStringLiteral("no CSV header")};
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> f = line.split(',');
+            reports << (f.size() == 11 && f[1] == "frame" && f[3] == "13" && f[10] == "true"
+                            ? QString::fromLatin1(f[6] + ' ' + f[9])
+                            : QString::fromLatin1(line));
+        }
+    } else if (format == u"json") {
+        for (const QByteArray& line : lines) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const bool whole = QByteArray::fromHex(o[u"bytes"].toString().toLatin1()).size() == 19 &&
+                               QDateTime::fromString(o[u"time"].toString(), Qt::ISODateWithMs).isValid();
+            reports << (whole && o[u"kind"].toString() == u"frame" && o[u"command"].toString() == u"13" &&
+                                o[u"check"].toBool() && o[u"source"].toString() == u"4D 53 00 01"
+                            ? o[u"destination"].toString() + u' ' + QString::number(o[u"key"].toInt())
+                            : QString::fromLatin1(line));
+        }
+    } else {
+        static const QRegularExpression row(QStringLiteral(
+            R"(^\S+Z  13  \d+ +4D 53 00 01  ((?:[0-9A-F]{2} ){3}[0-9A-F]{2})  .*  key (\d+)  complement ok$)"));
+        for (const QByteArray& line : lines) {
+            const auto m = row.match(QString::fromLatin1(line));
+            reports << (m.hasMatch() ? m.captured(1) + u' ' + m.captured(2) : QString::fromLatin1(line));
+        }
+    }
+    return reports;
+}
+} // namespace
+
+class ZelvoctlTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<modsim::PtyRunner> m_sim;
+
+    modsim::PtyRunner& simulator(int transmitters = 1, const QString& link = QStringLiteral("module"))
+    {
+        modsim::Scenario scenario;
+        scenario.transmitters = transmitters;
+        m_sim = std::make_unique<modsim::PtyRunner>(modsim::ModuleOptions{}, scenario,
+                                                    modsim::RunnerOptions{m_dir.filePath(link), -1});
+        QString error;
+        if (!m_sim->open(&error))
+            qFatal("simulator: %s", qPrintable(error));
+        m_sim->start();
+        return *m_sim;
+    }
+
+    // zelvoctl with an empty settings file of its own, so that no user's file is read.
+    void start(QProcess& p, QStringList args)
+    {
+        args << QStringLiteral("--settings") << m_dir.filePath(QStringLiteral("none.ini"));
+        p.start(QStringLiteral(ZELVOCTL_BINARY), args);
+        QVERIFY(p.waitForStarted());
+    }
+    Run finish(QProcess& p, int timeoutMs = 10000)
+    {
+        p.closeWriteChannel();
+        if (!p.waitForFinished(timeoutMs))
+            p.kill();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                p.readAllStandardError()};
+    }
+    Run run(const QStringList& args)
+    {
+        QProcess p;
+        start(p, args);
+        return finish(p);
+    }
+
+private slots:
+    void cleanup() { m_sim.reset(); }
+
+    void listenPrintsTheSimulatorsReportsInOrder_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("text") << QStringLiteral("text");
+        QTest::newRow("json") << QStringLiteral("json");
+        QTest::newRow("csv") << QStringLiteral("csv");
+    }
+    void listenPrintsTheSimulatorsReportsInOrder()
+    {
+        QFETCH(QString, format);
+        auto& sim = simulator(2);
+        QProcess p;
+        start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(),
+                  QStringLiteral("--count"), QStringLiteral("6"), QStringLiteral("--format"), format});
+        QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
+        QStringList expected;
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) {
+            for (int i = 0; i < 6; ++i) {
+                const int t = 1 + i % 2;
+                const int key = 1 + (i * 3) % 4;
+                QVERIFY(m.press(t, key, now));
+                expected << modsim::idText(m.transmitter(t).id) + u' ' + QString::number(key);
+            }
+        });
+        const Run r = finish(p);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(reportsIn(r.out, format), expected);
+        QCOMPARE(r.err, QByteArray("6 blocks\n"));
+    }
+
+    // A text block is no frame: JSON says so and gives its bytes; --command keeps frames only.
+    void listenTellsFramesFromOtherBlocksAndFilters()
+    {
+        auto& sim = simulator(2);
+        QProcess all;
+        QProcess filtered;
+        start(all,
+              {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(), QStringLiteral("--count"),
+               QStringLiteral("2"), QStringLiteral("--format"), QStringLiteral("json")});
+        QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
+        (void)sim.command(QStringLiteral("text hi"));
+        // A pause ends the text block, as a module's quiet line does.
+        QTest::qWait(250);
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) { QVERIFY(m.press(2, 3, now)); });
+        const Run r = finish(all);
+        QCOMPARE(r.status, 0);
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        const QJsonObject text = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(text[u"kind"].toString(), QStringLiteral("not a frame"));
+        QCOMPARE(text[u"bytes"].toString(), QStringLiteral("68 69 0D 0A"));
+        QVERIFY(!text.contains(u"command"));
+        QCOMPARE(QJsonDocument::fromJson(lines[1]).object()[u"key"].toInt(), 3);
+
+        QString secondId;
+        sim.withModule(
+            [&](modsim::Module& m, modsim::Millis) { secondId = modsim::idText(m.transmitter(2).id); });
+        start(filtered,
+              {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(), QStringLiteral("--count"),
+               QStringLiteral("1"), QStringLiteral("--format"), QStringLiteral("csv"),
+               QStringLiteral("--command"), QStringLiteral("13"), QStringLiteral("--id"), secondId});
+        QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
+        (void)sim.command(QStringLiteral("text hi"));
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) {
+            QVERIFY(m.press(1, 1, now));
+            QVERIFY(m.press(2, 4, now));
+        });
+        const Run f = finish(filtered);
+        QCOMPARE(reportsIn(f.out, QStringLiteral("csv")), QStringList{secondId + QStringLiteral(" 4")});
+    }
+
+    // Ctrl+C, kill and a reader that has gone away all end a listen with status 0.
+    void listenEndsCleanlyOnSignalsAndAClosedPipe_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("closed pipe") << 0;
+    }
+    void listenEndsCleanlyOnSignalsAndAClosedPipe()
+    {
+        QFETCH(int, signal);
+        auto& sim = simulator();
+        QProcess p;
+        if (signal) {
+            start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath()});
+        } else {
+            p.start(
+                QStringLiteral("bash"),
+                {QStringLiteral("-c"), QStringLiteral("'%1' listen --port '%2' --settings '%3' | head -3; "
+                                                      "exit ${PIPESTATUS[0]}")
+                                           .arg(QStringLiteral(ZELVOCTL_BINARY), sim.linkPath(),
+                                                m_dir.filePath(QStringLiteral("none.ini")))});
+            QVERIFY(p.waitForStarted());
+        }
+        QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
+        const auto press = [&] {
+            sim.withModule([&](modsim::Module& m, modsim::Millis now) { QVERIFY(m.press(1, 2, now)); });
+        };
+        for (int i = 0; i < 5 && (signal || p.state() == QProcess::Running); ++i) {
+            press();
+            QTest::qWait(120);
+        }
+        if (signal) {
+            QVERIFY2(waitFor([&] { return p.canReadLine(); }), p.readAllStandardError().constData());
+            ::kill(pid_t(p.processId()), signal);
+        }
+        const Run r = finish(p);
+        QCOMPARE(r.status, 0);
+        if (signal)
+            QVERIFY2(QRegularExpression(QStringLiteral("^[1-9]\\d* blocks\n$"))
+                         .match(QString::fromLatin1(r.err))
+                         .hasMatch(),
+                     r.err.constData());
+        else
+            QCOMPARE(r.out.count('\n'), 3);
+    }
+
+    void sendWithExpectAnswerExitsByWhetherTheModuleAnswered_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("RF parameters, answered")
+            << QStringList{QStringLiteral("--command"), QStringLiteral("2A"), QStringLiteral("--payload"),
+                           QStringLiteral(
+                               "03 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00")}
+            << 0 << QStringLiteral("2A");
+        QTest::newRow("unknown command, silent")
+            << QStringList{QStringLiteral("--command"), QStringLiteral("55"), QStringLiteral("--timeout"),
+                           QStringLiteral("0.3")}
+            << 1 << QString();
+    }
+    void sendWithExpectAnswerExitsByWhetherTheModuleAnswered()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, answer);
+        auto& sim = simulator();
+        const Run r = run(QStringList{QStringLiteral("send"), QStringLiteral("--port"), sim.linkPath(),
+                                      QStringLiteral("--expect-answer"), QStringLiteral("--format"),
+                                      QStringLiteral("json")} +
+                          args);
+        QCOMPARE(r.status, status);
+        if (answer.isEmpty())
+            QCOMPARE(r.out, QByteArray());
+        else
+            QCOMPARE(QJsonDocument::fromJson(r.out).object()[u"command"].toString(), answer);
+        // The frame went out as the send line builds it: IDs FF FF FF FF by default.
+        sim.withModule([&](modsim::Module& m, modsim::Millis) {
+            QVERIFY(!m.receivedFrames().empty());
+            const modsim::Frame& sent = m.receivedFrames().back();
+            QCOMPARE(sent.command, uint8_t(args[1].toUInt(nullptr, 16)));
+            QCOMPARE(modsim::idText(sent.src), QStringLiteral("FF FF FF FF"));
+            QCOMPARE(modsim::idText(sent.dst), QStringLiteral("FF FF FF FF"));
+        });
+    }
+
+    // The same frames, in the same order, as "Init" in the main window with these values: the RF
+    // parameters, then the initialisation, both from the 920 MHz module's block.
+    void setupInitWritesTheRfParametersThenTheInitialisation()
+    {
+        auto& sim = simulator();
+        const Run r = run({QStringLiteral("setup"), QStringLiteral("--port"), sim.linkPath(),
+                           QStringLiteral("--channel"), QStringLiteral("30"), QStringLiteral("--power"),
+                           QStringLiteral("2"), QStringLiteral("--rate"), QStringLiteral("500k"),
+                           QStringLiteral("--init")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray());
+        const QByteArray block =
+            QByteArray::fromHex("02 1E 0A 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
+        sim.withModule([&](modsim::Module& m, modsim::Millis) {
+            const auto& frames = m.receivedFrames();
+            QCOMPARE(frames.size(), size_t(2));
+            QCOMPARE(frames[0].command, uint8_t(0x2A));
+            QCOMPARE(frames[1].command, uint8_t(0x7E));
+            QCOMPARE(frames[0].payload, block);
+            QCOMPARE(frames[1].payload, block);
+            QCOMPARE(uint8_t(frames[1].sequence), uint8_t(frames[0].sequence + 1));
+        });
+    }
+
+    void searchFindsTheSimulatorAmongOtherPtys()
+    {
+        auto& sim = simulator();
+        const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(other >= 0);
+        QVERIFY(::grantpt(other) == 0 && ::unlockpt(other) == 0);
+        const QString silent = QString::fromLocal8Bit(::ptsname(other));
+        const Run found = run({QStringLiteral("search"), QStringLiteral("/dev/no-such-port"), silent,
+                               sim.slavePath(), QStringLiteral("--format"), QStringLiteral("csv")});
+        QCOMPARE(found.status, 0);
+        QCOMPARE(found.out.split('\n').value(1).split(',').value(0), sim.slavePath().toLatin1());
+        const Run none = run({QStringLiteral("search"), silent});
+        ::close(other);
+        QCOMPARE(none.status, 1);
+        QCOMPARE(none.out, QByteArray());
+    }
+
+    // The second transmitter loses a fifth of its reports on the way.
+    void statsCountsWhatTheSimulatorSentAndDropped()
+    {
+        auto& sim = simulator(2);
+        QProcess p;
+        start(p, {QStringLiteral("stats"), QStringLiteral("--port"), sim.linkPath(),
+                  QStringLiteral("--duration"), QStringLiteral("3"), QStringLiteral("--format"),
+                  QStringLiteral("json")});
+        QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
+        QStringList ids;
+        sim.withModule([&](modsim::Module& m, modsim::Millis now) {
+            m.setScenario(
+                {.transmitters = 2, .pressesPerSecond = 400, .duration = 2000, .dropPercent = {{2, 20}}},
+                now);
+            ids << modsim::idText(m.transmitter(1).id) << modsim::idText(m.transmitter(2).id);
+        });
+        const Run r = finish(p);
+        QCOMPARE(r.status, 0);
+        modsim::ModuleStats done;
+        sim.withModule([&](modsim::Module& m, modsim::Millis) { done = m.stats(); });
+        QCOMPARE(done.keyReportsSent + done.keyReportsDropped, uint64_t(800));
+        QHash<QString, QJsonObject> rows;
+        for (const QByteArray& line : r.out.trimmed().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            rows.insert(o[u"device"].toString(), o);
+        }
+        QCOMPARE(uint64_t(rows[ids[0]][u"frames"].toInteger() + rows[ids[1]][u"frames"].toInteger()),
+                 done.keyReportsSent);
+        QCOMPARE(rows[ids[0]][u"lost"].toInteger(), 0);
+        // About 400 reports at 20 %: within 6 points for nearly any draw (see tst_e2e).
+        QVERIFY2(qAbs(rows[ids[1]][u"loss_percent"].toDouble() - 20.0) <= 6.0, r.out.constData());
+        // Lost reports after the last one received are invisible; the others are counted.
+        QVERIFY(uint64_t(rows[ids[1]][u"lost"].toInteger()) <= done.keyReportsDropped);
+        QVERIFY(uint64_t(rows[ids[1]][u"lost"].toInteger()) + 10 >= done.keyReportsDropped);
+    }
+
+    void refusalsAreOneLineAndPrintNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* name, QStringList args, int status, const char* error) {
+            QTest::newRow(name) << args << status << QString::fromUtf8(error);
+        };
+        row("no command", {}, 2, "zelvoctl: a command is missing; see zelvoctl --help\n");
+        row("unknown command", {"lsiten"}, 2, "zelvoctl: unknown command 'lsiten'; see zelvoctl --help\n");
+        row("unknown option", {"listen", "--cuont", "3"}, 2,
+            "zelvoctl: unknown option --cuont; see zelvoctl --help\n");
+        row("option of another command", {"send", "--init", "--command", "13"}, 2,
+            "zelvoctl: send does not take --init; see zelvoctl --help\n");
+        row("missing value", {"listen", "--count"}, 2, "zelvoctl: --count wants a value\n");
+        row("count of none", {"listen", "--count", "0"}, 2,
+            "zelvoctl: --count wants a number of blocks above 0, not '0'\n");
+        row("bad format", {"listen", "--format", "xml"}, 2,
+            "zelvoctl: --format wants text, json or csv, not 'xml'\n");
+        row("command too long", {"send", "--command", "123"}, 2,
+            "zelvoctl: --command wants a command byte in hexadecimal, e.g. 13, not '123'\n");
+        row("short id", {"listen", "--id", "12 34"}, 2,
+            "zelvoctl: --id wants four bytes in hexadecimal, e.g. \"12 34 56 78\", not '12 34'\n");
+        row("payload pair no number", {"send", "--command", "13", "--payload", "1 2"}, 2,
+            "zelvoctl: '0x1 ' は整数ではありません\n");
+        row("payload too long", {"send", "--command", "13", "--payload", QByteArray(81, 'A').toHex(' ')}, 2,
+            "zelvoctl: 81 bytes are too many: a frame carries at most 80 bytes in each box.\n");
+        row("text and frame", {"send", "--text", "hi", "--command", "13"}, 2,
+            "zelvoctl: send takes either --text or a frame's --command, --src, --dst and --payload\n");
+        row("channel off the module", {"setup", "--channel", "39"}, 2,
+            "zelvoctl: --channel wants a channel from 24 to 38, not '39'\n");
+        row("rate", {"setup", "--rate", "250k"}, 2,
+            "zelvoctl: --rate wants 9600, 100k or 500k, not '250k'\n");
+        row("baud", {"listen", "--baud", "250000"}, 2,
+            "zelvoctl: --baud wants one of 1200 2400 4800 9600 19200 38400 56000 57600 76800 115200, not "
+            "'250000'\n");
+        row("stats without time", {"stats"}, 2, "zelvoctl: stats wants --duration S\n");
+    }
+    void refusalsAreOneLineAndPrintNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QProcess p;
+        p.start(QStringLiteral(ZELVOCTL_BINARY), args);
+        const Run r = finish(p);
+        QCOMPARE(r.status, status);
+        QCOMPARE(QString::fromUtf8(r.err), error);
+        QCOMPARE(r.out, QByteArray());
+    }
+
+    // The reason is the one the windows' box gives, after its caption and first line.
+    void aPortThatWillNotOpenExitsWith3AndTheWindowsReason()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("no-such-port"));
+        const Run r = run({QStringLiteral("listen"), QStringLiteral("--port"), path});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(
+            QString::fromUtf8(r.err),
+            QStringLiteral("zelvoctl: Comm Open: INVALID HANDLE: %1\n").arg(openFailureReason(path, ENOENT)));
+        QCOMPARE(r.out, QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(ZelvoctlTest)
+#include "tst_zelvoctl.moc"
