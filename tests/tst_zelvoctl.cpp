@@ -4,6 +4,7 @@
 #include "OpenFailure.h"
 #include "PtyRunner.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -348,6 +349,64 @@ private slots:
         // Lost reports after the last one received are invisible; the others are counted.
         QVERIFY(uint64_t(rows[ids[1]][u"lost"].toInteger()) <= done.keyReportsDropped);
         QVERIFY(uint64_t(rows[ids[1]][u"lost"].toInteger()) + 10 >= done.keyReportsDropped);
+    }
+
+    // zelvoctl found on the PATH, its port in ZelvoTerm's settings file beside it, as installed
+    // programs find theirs.
+    void theReadmesScriptingExamplesRunAsWritten_data()
+    {
+        QFile readme(QStringLiteral(ZELVO_README));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype from = text.indexOf(QStringLiteral("\n## Scripting\n"));
+        const QString section = text.mid(from, text.indexOf(QStringLiteral("\n## "), from + 1) - from);
+        static const QRegularExpression block(QStringLiteral("\n```(python|sh)\n(.*?)```"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+        QStringList languages;
+        QStringList scripts;
+        for (auto it = block.globalMatch(section); it.hasNext();) {
+            const auto m = it.next();
+            languages << m.captured(1);
+            scripts << m.captured(2);
+        }
+        // The first block only lists the commands.
+        QCOMPARE(scripts.size(), 4);
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("Python loop over listen") << languages[1] << scripts[1] << QString();
+        QTest::newRow("shell check with send") << languages[2] << scripts[2] << QString();
+        QTest::newRow("set-up with setup --init")
+            << languages[3] << scripts[3] << QStringLiteral("module set up");
+    }
+    void theReadmesScriptingExamplesRunAsWritten()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, script);
+        QFETCH(QString, output);
+        auto& sim = simulator();
+        sim.withModule(
+            [](modsim::Module& m, modsim::Millis now) { m.setScenario({.pressesPerSecond = 20}, now); });
+        const QDir bin(m_dir.filePath(QStringLiteral("bin")));
+        QVERIFY(bin.mkpath(QStringLiteral(".")));
+        const QString installed = bin.filePath(QStringLiteral("zelvoctl"));
+        QVERIFY(QFile::exists(installed) || QFile::copy(QStringLiteral(ZELVOCTL_BINARY), installed));
+        QFile ini(bin.filePath(QStringLiteral("zelvoterm.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[COMPORT]\r\nPortName=" + sim.linkPath().toLocal8Bit() + "\r\n");
+        ini.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), bin.path() + u':' + env.value(QStringLiteral("PATH")));
+        p.setProcessEnvironment(env);
+        p.start(language == u"python" ? QStringLiteral("python3") : QStringLiteral("sh"),
+                {QStringLiteral("-c"), script});
+        const Run r = finish(p);
+        QVERIFY2(r.status == 0, r.err.constData());
+        if (language == u"python")
+            QCOMPARE(r.out.count(" key "), 5);
+        else
+            QCOMPARE(QString::fromUtf8(r.out).trimmed(), output);
     }
 
     void refusalsAreOneLineAndPrintNothing_data()
