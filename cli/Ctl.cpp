@@ -132,14 +132,29 @@ int listen(const CtlRequest& r, CtlView& view, Output& out)
     if (r.format == OutputFormat::Csv && !out.write(blockCsvHeader()))
         return kExitDone;
     uint64_t count = 0;
+    // The lines of one receive pass go out in one write once the pass has ended: as live as a
+    // write per line, at a fraction of the wake-ups of the reader.
+    std::string pending;
+    QObject flusher; // posted flushes die with it
+    const auto flush = [&] {
+        if (!out.write(pending))
+            QCoreApplication::exit(kExitDone);
+        pending.clear();
+    };
     view.onBlock = [&](std::span<const uint8_t> block) {
-        if (!matches(r, block))
+        // The rest of the pass that reached the count is not printed.
+        if ((r.count && count >= *r.count) || out.closed() || !matches(r, block))
             return;
         ++count;
-        if (!out.write(blockLine(r.format, nowMs(), block)) || (r.count && count >= *r.count))
+        if (pending.empty())
+            QMetaObject::invokeMethod(&flusher, flush, Qt::QueuedConnection);
+        pending += blockLine(r.format, nowMs(), block);
+        if (r.count && count >= *r.count)
             QCoreApplication::exit(kExitDone);
     };
     const int status = runLoop(r.durationS, kExitDone);
+    view.onBlock = nullptr;
+    (void)out.write(pending);
     std::fprintf(stderr, "%llu blocks\n", static_cast<unsigned long long>(count));
     // A count not reached is no failure when a time or a signal ended the run.
     return status;
