@@ -189,22 +189,24 @@ private slots:
         QCOMPARE(reportsIn(f.out, QStringLiteral("csv")), QStringList{secondId + QStringLiteral(" 4")});
     }
 
-    // Ctrl+C, kill and a reader that has gone away all end a listen with status 0.
-    void listenEndsCleanlyOnSignalsAndAClosedPipe_data()
+    // Ctrl+C, kill and a reader that has gone away end a listen with status 0 and the count on
+    // standard error; a pulled cable ends it with status 1.
+    void listenEndsOnSignalsAClosedPipeAndAPulledCable_data()
     {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("closed pipe") << 0;
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT") << QStringLiteral("SIGINT") << 0;
+        QTest::newRow("SIGTERM") << QStringLiteral("SIGTERM") << 0;
+        QTest::newRow("closed pipe") << QStringLiteral("pipe") << 0;
+        QTest::newRow("pulled cable") << QStringLiteral("unplug") << 1;
     }
-    void listenEndsCleanlyOnSignalsAndAClosedPipe()
+    void listenEndsOnSignalsAClosedPipeAndAPulledCable()
     {
-        QFETCH(int, signal);
+        QFETCH(QString, end);
+        QFETCH(int, status);
         auto& sim = simulator();
         QProcess p;
-        if (signal) {
-            start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath()});
-        } else {
+        if (end == u"pipe") {
             p.start(
                 QStringLiteral("bash"),
                 {QStringLiteral("-c"), QStringLiteral("'%1' listen --port '%2' --settings '%3' | head -3; "
@@ -212,28 +214,30 @@ private slots:
                                            .arg(QStringLiteral(ZELVOCTL_BINARY), sim.linkPath(),
                                                 m_dir.filePath(QStringLiteral("none.ini")))});
             QVERIFY(p.waitForStarted());
+        } else {
+            start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath()});
         }
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
-        const auto press = [&] {
+        for (int i = 0; i < 5 && p.state() == QProcess::Running; ++i) {
             sim.withModule([&](modsim::Module& m, modsim::Millis now) { QVERIFY(m.press(1, 2, now)); });
-        };
-        for (int i = 0; i < 5 && (signal || p.state() == QProcess::Running); ++i) {
-            press();
             QTest::qWait(120);
         }
-        if (signal) {
+        if (end != u"pipe") {
             QVERIFY2(waitFor([&] { return p.canReadLine(); }), p.readAllStandardError().constData());
-            ::kill(pid_t(p.processId()), signal);
+            if (end == u"unplug")
+                (void)sim.command(QStringLiteral("unplug"));
+            else
+                ::kill(pid_t(p.processId()), end == u"SIGINT" ? SIGINT : SIGTERM);
         }
         const Run r = finish(p);
-        QCOMPARE(r.status, 0);
-        if (signal)
-            QVERIFY2(QRegularExpression(QStringLiteral("^[1-9]\\d* blocks\n$"))
+        QCOMPARE(r.status, status);
+        if (end == u"pipe")
+            QCOMPARE(r.out.count('\n'), 3);
+        else
+            QVERIFY2(QRegularExpression(QStringLiteral("[1-9]\\d* blocks\n$"))
                          .match(QString::fromLatin1(r.err))
                          .hasMatch(),
                      r.err.constData());
-        else
-            QCOMPARE(r.out.count('\n'), 3);
     }
 
     void sendWithExpectAnswerExitsByWhetherTheModuleAnswered_data()
@@ -298,6 +302,52 @@ private slots:
             QCOMPARE(frames[1].payload, block);
             QCOMPARE(uint8_t(frames[1].sequence), uint8_t(frames[0].sequence + 1));
         });
+    }
+
+    // What a command is not given comes from ZelvoTerm's settings file, read as the windows read it.
+    void sendAndSetupTakeWhatTheyAreNotGivenFromTheSettingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("text line with the header and delimiter")
+            << QByteArray("[COMPORT]\r\nSendHead=STX\r\nSendDlmt=CRLF\r\n")
+            << QStringList{QStringLiteral("send"), QStringLiteral("--text"), QStringLiteral("hi")}
+            << QByteArray::fromHex("02 68 69 0D 0A");
+        QTest::newRow("RF settings")
+            << QByteArray("[Dev.920M]\r\nRFch____=25\r\nRFpw____=1\r\nRFbp____=2\r\n")
+            << QStringList{QStringLiteral("setup")}
+            << QByteArray::fromHex("01 19 02 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
+        QTest::newRow("RF settings the module cannot take, as the window corrects them")
+            << QByteArray("[Dev.920M]\r\nRFch____=40\r\nRFpw____=9\r\nRFbp____=99\r\n")
+            << QStringList{QStringLiteral("setup"), QStringLiteral("--power"), QStringLiteral("0")}
+            << QByteArray::fromHex("00 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
+    }
+    void sendAndSetupTakeWhatTheyAreNotGivenFromTheSettingsFile()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, written);
+        // A bare pseudo-terminal that answers nothing shows exactly the bytes written.
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString slave = QString::fromLocal8Bit(::ptsname(master));
+        QFile file(m_dir.filePath(QStringLiteral("given.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+        file.close();
+        QProcess p;
+        p.start(QStringLiteral(ZELVOCTL_BINARY),
+                args + QStringList{QStringLiteral("--port"), slave, QStringLiteral("--settings"),
+                                   file.fileName()});
+        const Run r = finish(p);
+        QByteArray got(4096, 0);
+        const ssize_t n = ::read(master, got.data(), size_t(got.size()));
+        ::close(master);
+        got.resize(std::max<qsizetype>(n, 0));
+        // Text goes out as it is; a frame after its 13-byte header. Nothing answers a set-up.
+        QCOMPARE(r.status, args[0] == u"send" ? 0 : 1);
+        QCOMPARE(args[0] == u"send" ? got : got.mid(13), written);
     }
 
     void searchFindsTheSimulatorAmongOtherPtys()
