@@ -304,6 +304,28 @@ private slots:
         });
     }
 
+    // The system's ports, one a line in JSON and after a header row in CSV; the fields are the
+    // settings dialog's port table.
+    void portsListsTheSameFieldsInEveryFormat()
+    {
+        const Run json = run({QStringLiteral("ports"), QStringLiteral("--format"), QStringLiteral("json")});
+        const Run csv = run({QStringLiteral("ports"), QStringLiteral("--format"), QStringLiteral("csv")});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(csv.status, 0);
+        const QList<QByteArray> rows = csv.out.trimmed().split('\n');
+        QCOMPARE(rows[0], QByteArray("port,product,manufacturer,serial,vid_pid,by_id"));
+        const QList<QByteArray> objects =
+            json.out.isEmpty() ? QList<QByteArray>() : json.out.trimmed().split('\n');
+        QCOMPARE(objects.size(), rows.size() - 1);
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            const QJsonObject o = QJsonDocument::fromJson(objects[i]).object();
+            QCOMPARE(o.keys(), (QStringList{QStringLiteral("by_id"), QStringLiteral("manufacturer"),
+                                            QStringLiteral("port"), QStringLiteral("product"),
+                                            QStringLiteral("serial"), QStringLiteral("vid_pid")}));
+            QCOMPARE(rows[i + 1].split(',').value(0), o[u"port"].toString().toUtf8());
+        }
+    }
+
     // What a command is not given comes from ZelvoTerm's settings file, read as the windows read it.
     void sendAndSetupTakeWhatTheyAreNotGivenFromTheSettingsFile_data()
     {
