@@ -128,8 +128,7 @@ private slots:
         QFETCH(QString, format);
         auto& sim = simulator(2);
         QProcess p;
-        start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(),
-                  QStringLiteral("--count"), QStringLiteral("6"), QStringLiteral("--format"), format});
+        start(p, {"listen", "--port", sim.linkPath(), "--count", "6", "--format", format});
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
         QStringList expected;
         sim.withModule([&](modsim::Module& m, modsim::Millis now) {
@@ -154,11 +153,9 @@ private slots:
         auto& sim = simulator(2);
         QProcess all;
         QProcess filtered;
-        start(all,
-              {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(), QStringLiteral("--count"),
-               QStringLiteral("2"), QStringLiteral("--format"), QStringLiteral("json")});
+        start(all, {"listen", "--port", sim.linkPath(), "--count", "2", "--format", "json"});
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
-        (void)sim.command(QStringLiteral("text hi"));
+        (void)sim.command("text hi");
         // A pause ends the text block, as a module's quiet line does.
         QTest::qWait(250);
         sim.withModule([&](modsim::Module& m, modsim::Millis now) { QVERIFY(m.press(2, 3, now)); });
@@ -175,12 +172,10 @@ private slots:
         QString secondId;
         sim.withModule(
             [&](modsim::Module& m, modsim::Millis) { secondId = modsim::idText(m.transmitter(2).id); });
-        start(filtered,
-              {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath(), QStringLiteral("--count"),
-               QStringLiteral("1"), QStringLiteral("--format"), QStringLiteral("csv"),
-               QStringLiteral("--command"), QStringLiteral("13"), QStringLiteral("--id"), secondId});
+        start(filtered, {"listen", "--port", sim.linkPath(), "--count", "1", "--format", "csv", "--command",
+                         "13", "--id", secondId});
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
-        (void)sim.command(QStringLiteral("text hi"));
+        (void)sim.command("text hi");
         sim.withModule([&](modsim::Module& m, modsim::Millis now) {
             QVERIFY(m.press(1, 1, now));
             QVERIFY(m.press(2, 4, now));
@@ -207,15 +202,14 @@ private slots:
         auto& sim = simulator();
         QProcess p;
         if (end == u"pipe") {
-            p.start(
-                QStringLiteral("bash"),
-                {QStringLiteral("-c"), QStringLiteral("'%1' listen --port '%2' --settings '%3' | head -3; "
-                                                      "exit ${PIPESTATUS[0]}")
-                                           .arg(QStringLiteral(ZELVOCTL_BINARY), sim.linkPath(),
-                                                m_dir.filePath(QStringLiteral("none.ini")))});
+            p.start(QStringLiteral("bash"),
+                    {"-c", QStringLiteral("'%1' listen --port '%2' --settings '%3' | head -3; "
+                                          "exit ${PIPESTATUS[0]}")
+                               .arg(QStringLiteral(ZELVOCTL_BINARY), sim.linkPath(),
+                                    m_dir.filePath(QStringLiteral("none.ini")))});
             QVERIFY(p.waitForStarted());
         } else {
-            start(p, {QStringLiteral("listen"), QStringLiteral("--port"), sim.linkPath()});
+            start(p, {"listen", "--port", sim.linkPath()});
         }
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
         for (int i = 0; i < 5 && p.state() == QProcess::Running; ++i) {
@@ -225,7 +219,7 @@ private slots:
         if (end != u"pipe") {
             QVERIFY2(waitFor([&] { return p.canReadLine(); }), p.readAllStandardError().constData());
             if (end == u"unplug")
-                (void)sim.command(QStringLiteral("unplug"));
+                (void)sim.command("unplug");
             else
                 ::kill(pid_t(p.processId()), end == u"SIGINT" ? SIGINT : SIGTERM);
         }
@@ -246,14 +240,12 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("answer");
         QTest::newRow("RF parameters, answered")
-            << QStringList{QStringLiteral("--command"), QStringLiteral("2A"), QStringLiteral("--payload"),
+            << QStringList{"--command", "2A", "--payload",
                            QStringLiteral(
                                "03 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00")}
-            << 0 << QStringLiteral("2A");
+            << 0 << "2A";
         QTest::newRow("unknown command, silent")
-            << QStringList{QStringLiteral("--command"), QStringLiteral("55"), QStringLiteral("--timeout"),
-                           QStringLiteral("0.3")}
-            << 1 << QString();
+            << QStringList{"--command", "55", "--timeout", "0.3"} << 1 << QString();
     }
     void sendWithExpectAnswerExitsByWhetherTheModuleAnswered()
     {
@@ -261,10 +253,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, answer);
         auto& sim = simulator();
-        const Run r = run(QStringList{QStringLiteral("send"), QStringLiteral("--port"), sim.linkPath(),
-                                      QStringLiteral("--expect-answer"), QStringLiteral("--format"),
-                                      QStringLiteral("json")} +
-                          args);
+        const Run r =
+            run(QStringList{"send", "--port", sim.linkPath(), "--expect-answer", "--format", "json"} + args);
         QCOMPARE(r.status, status);
         if (answer.isEmpty())
             QCOMPARE(r.out, QByteArray());
@@ -285,10 +275,8 @@ private slots:
     void setupInitWritesTheRfParametersThenTheInitialisation()
     {
         auto& sim = simulator();
-        const Run r = run({QStringLiteral("setup"), QStringLiteral("--port"), sim.linkPath(),
-                           QStringLiteral("--channel"), QStringLiteral("30"), QStringLiteral("--power"),
-                           QStringLiteral("2"), QStringLiteral("--rate"), QStringLiteral("500k"),
-                           QStringLiteral("--init")});
+        const Run r = run({"setup", "--port", sim.linkPath(), "--channel", "30", "--power", "2", "--rate",
+                           "500k", "--init"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray());
         const QByteArray block =
@@ -308,8 +296,8 @@ private slots:
     // settings dialog's port table.
     void portsListsTheSameFieldsInEveryFormat()
     {
-        const Run json = run({QStringLiteral("ports"), QStringLiteral("--format"), QStringLiteral("json")});
-        const Run csv = run({QStringLiteral("ports"), QStringLiteral("--format"), QStringLiteral("csv")});
+        const Run json = run({"ports", "--format", "json"});
+        const Run csv = run({"ports", "--format", "csv"});
         QCOMPARE(json.status, 0);
         QCOMPARE(csv.status, 0);
         const QList<QByteArray> rows = csv.out.trimmed().split('\n');
@@ -319,9 +307,8 @@ private slots:
         QCOMPARE(objects.size(), rows.size() - 1);
         for (qsizetype i = 0; i < objects.size(); ++i) {
             const QJsonObject o = QJsonDocument::fromJson(objects[i]).object();
-            QCOMPARE(o.keys(), (QStringList{QStringLiteral("by_id"), QStringLiteral("manufacturer"),
-                                            QStringLiteral("port"), QStringLiteral("product"),
-                                            QStringLiteral("serial"), QStringLiteral("vid_pid")}));
+            QCOMPARE(o.keys(),
+                     (QStringList{"by_id", "manufacturer", "port", "product", "serial", "vid_pid"}));
             QCOMPARE(rows[i + 1].split(',').value(0), o[u"port"].toString().toUtf8());
         }
     }
@@ -334,15 +321,13 @@ private slots:
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("text line with the header and delimiter")
             << QByteArray("[COMPORT]\r\nSendHead=STX\r\nSendDlmt=CRLF\r\n")
-            << QStringList{QStringLiteral("send"), QStringLiteral("--text"), QStringLiteral("hi")}
-            << QByteArray::fromHex("02 68 69 0D 0A");
+            << QStringList{"send", "--text", "hi"} << QByteArray::fromHex("02 68 69 0D 0A");
         QTest::newRow("RF settings")
-            << QByteArray("[Dev.920M]\r\nRFch____=25\r\nRFpw____=1\r\nRFbp____=2\r\n")
-            << QStringList{QStringLiteral("setup")}
+            << QByteArray("[Dev.920M]\r\nRFch____=25\r\nRFpw____=1\r\nRFbp____=2\r\n") << QStringList{"setup"}
             << QByteArray::fromHex("01 19 02 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
         QTest::newRow("RF settings the module cannot take, as the window corrects them")
             << QByteArray("[Dev.920M]\r\nRFch____=40\r\nRFpw____=9\r\nRFbp____=99\r\n")
-            << QStringList{QStringLiteral("setup"), QStringLiteral("--power"), QStringLiteral("0")}
+            << QStringList{"setup", "--power", "0"}
             << QByteArray::fromHex("00 21 07 05 01 01 04 05 00 FF FF FF FF FF FF FF FF FF FF 00 00 00 00");
     }
     void sendAndSetupTakeWhatTheyAreNotGivenFromTheSettingsFile()
@@ -360,8 +345,7 @@ private slots:
         file.close();
         QProcess p;
         p.start(QStringLiteral(ZELVOCTL_BINARY),
-                args + QStringList{QStringLiteral("--port"), slave, QStringLiteral("--settings"),
-                                   file.fileName()});
+                args + QStringList{"--port", slave, "--settings", file.fileName()});
         const Run r = finish(p);
         QByteArray got(4096, 0);
         const ssize_t n = ::read(master, got.data(), size_t(got.size()));
@@ -379,11 +363,10 @@ private slots:
         QVERIFY(other >= 0);
         QVERIFY(::grantpt(other) == 0 && ::unlockpt(other) == 0);
         const QString silent = QString::fromLocal8Bit(::ptsname(other));
-        const Run found = run({QStringLiteral("search"), QStringLiteral("/dev/no-such-port"), silent,
-                               sim.slavePath(), QStringLiteral("--format"), QStringLiteral("csv")});
+        const Run found = run({"search", "/dev/no-such-port", silent, sim.slavePath(), "--format", "csv"});
         QCOMPARE(found.status, 0);
         QCOMPARE(found.out.split('\n').value(1).split(',').value(0), sim.slavePath().toLatin1());
-        const Run none = run({QStringLiteral("search"), silent});
+        const Run none = run({"search", silent});
         ::close(other);
         QCOMPARE(none.status, 1);
         QCOMPARE(none.out, QByteArray());
@@ -394,9 +377,7 @@ private slots:
     {
         auto& sim = simulator(2);
         QProcess p;
-        start(p, {QStringLiteral("stats"), QStringLiteral("--port"), sim.linkPath(),
-                  QStringLiteral("--duration"), QStringLiteral("3"), QStringLiteral("--format"),
-                  QStringLiteral("json")});
+        start(p, {"stats", "--port", sim.linkPath(), "--duration", "3", "--format", "json"});
         QVERIFY(waitFor([&] { return sim.terminalPresent(); }));
         QStringList ids;
         sim.withModule([&](modsim::Module& m, modsim::Millis now) {
@@ -473,8 +454,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PATH"), bin.path() + u':' + env.value(QStringLiteral("PATH")));
         p.setProcessEnvironment(env);
-        p.start(language == u"python" ? QStringLiteral("python3") : QStringLiteral("sh"),
-                {QStringLiteral("-c"), script});
+        p.start(language == u"python" ? QStringLiteral("python3") : QStringLiteral("sh"), {"-c", script});
         const Run r = finish(p);
         QVERIFY2(r.status == 0, r.err.constData());
         if (language == u"python")
@@ -538,7 +518,7 @@ private slots:
     void aPortThatWillNotOpenExitsWith3AndTheWindowsReason()
     {
         const QString path = m_dir.filePath(QStringLiteral("no-such-port"));
-        const Run r = run({QStringLiteral("listen"), QStringLiteral("--port"), path});
+        const Run r = run({"listen", "--port", path});
         QCOMPARE(r.status, 3);
         QCOMPARE(
             QString::fromUtf8(r.err),
