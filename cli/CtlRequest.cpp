@@ -9,6 +9,8 @@
 #include <cmath>
 
 namespace {
+constexpr double kMaxSeconds = 2'000'000;
+
 struct OptionRule {
     const char* name;
     bool takesValue;
@@ -61,12 +63,12 @@ ParsedRequest refused(const QString& text)
     return p;
 }
 
-// Seconds as a positive number no larger than a day's worth of runs would need.
+// Seconds above 0, up to what a timer can wait (its milliseconds are an int): 24 days.
 std::optional<double> seconds(const QString& text)
 {
     bool ok = false;
     const double s = text.toDouble(&ok);
-    if (!ok || !std::isfinite(s) || s <= 0 || s > 1e7)
+    if (!ok || !std::isfinite(s) || s <= 0 || s > kMaxSeconds)
         return std::nullopt;
     return s;
 }
@@ -125,7 +127,7 @@ QString take(CtlRequest& r, const QString& name, const QString& v)
         const auto s = seconds(v);
         if (!s)
             return optionError(name == u"duration" ? "duration" : "timeout",
-                               QStringLiteral("seconds above 0"), v);
+                               QStringLiteral("seconds above 0, at most %1").arg(kMaxSeconds, 0, 'f', 0), v);
         if (name == u"duration")
             r.durationS = s;
         else

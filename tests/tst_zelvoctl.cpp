@@ -499,6 +499,8 @@ private slots:
         row("baud", {"listen", "--baud", "250000"}, 2,
             "zelvoctl: --baud wants one of 1200 2400 4800 9600 19200 38400 56000 57600 76800 115200, not "
             "'250000'\n");
+        row("longer than a timer waits", {"listen", "--duration", "1e7"}, 2,
+            "zelvoctl: --duration wants seconds above 0, at most 2000000, not '1e7'\n");
         row("stats without time", {"stats"}, 2, "zelvoctl: stats wants --duration S\n");
     }
     void refusalsAreOneLineAndPrintNothing()
