@@ -133,6 +133,14 @@ void appendCommand(std::string& out, uint8_t command)
     }
 }
 
+std::optional<KeyReportFields> keyReportFields(std::span<const uint8_t> frame)
+{
+    if (frame.size() != kFrameHeaderSize + 6 || frame[kFrameCommandAt] != 0x13)
+        return std::nullopt;
+    const auto p = frame.subspan(kFrameHeaderSize);
+    return KeyReportFields{p.first<4>(), p[4], uint8_t(~p[4]) == p[5]};
+}
+
 void appendDecoded(std::string& out, std::span<const uint8_t> frame)
 {
     if (frame.size() < kFrameHeaderSize)
@@ -140,18 +148,20 @@ void appendDecoded(std::string& out, std::span<const uint8_t> frame)
     const uint8_t command = frame[kFrameCommandAt];
     const auto p = frame.subspan(kFrameHeaderSize);
     switch (command) {
-    case 0x13:
-        if (p.size() != 6)
+    case 0x13: {
+        const auto report = keyReportFields(frame);
+        if (!report)
             return;
         out += "maker ";
-        appendHex(out, p.first(4));
+        appendHex(out, report->maker);
         out += "  key ";
-        if (p[4] == 0xCC)
+        if (report->key == 0xCC)
             out += "Clear";
         else
-            appendNumber(out, p[4]);
-        out += uint8_t(~p[4]) == p[5] ? "  complement ok" : "  complement BAD";
+            appendNumber(out, report->key);
+        out += report->check ? "  complement ok" : "  complement BAD";
         return;
+    }
     case 0x17:
         if (p.size() == 4 && p[0] == 0x21) {
             appendChannelPower(out, p[2], p[1]);

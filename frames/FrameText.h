@@ -21,6 +21,16 @@ void appendCommand(std::string& out, uint8_t command);
 // initialisation frames. Nothing for other frames, or for a payload laid out otherwise.
 void appendDecoded(std::string& out, std::span<const uint8_t> frame);
 
+// The fields of a key report (command 13h with a six-byte payload): the transmitter's maker code,
+// the key, and whether the byte after it is the key's complement.
+struct KeyReportFields {
+    std::span<const uint8_t, 4> maker;
+    uint8_t key = 0;
+    bool check = false;
+};
+// Nothing for any other frame, or a key report laid out otherwise.
+[[nodiscard]] std::optional<KeyReportFields> keyReportFields(std::span<const uint8_t> frame);
+
 // The command column of any entry: the command of a frame, "text" or "not a frame".
 void appendKindOrCommand(std::string& out, FrameKind kind, std::span<const uint8_t> bytes);
 // The payload of a frame; all the bytes of any other entry.

@@ -129,24 +129,32 @@ void sendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind)
     sendModuleCommand(CmdKeyReport, int(payload->size()));
 }
 
-QString sendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,
-                      const QString& payload)
+UserFrame userFrame(const QString& msgId, const QString& srcId, const QString& dstId, const QString& payload,
+                    uint8_t sequence)
 {
     const uint8_t command = uint8_t(hexValue(msgId).value_or(0) & 0xFF);
-    const uint8_t seq = frameSequence++;
     const HexPairs parts[] = {parseHexPairs(srcId), parseHexPairs(dstId), parseHexPairs(payload)};
     for (const HexPairs& part : parts) {
         if (!part.badPair.isEmpty())
-            return QStringLiteral("'%1' は整数ではありません").arg(part.badPair);
+            return {{}, {}, QStringLiteral("'%1' は整数ではありません").arg(part.badPair)};
     }
     for (const HexPairs& part : parts) {
         if (part.bytes.size() > kUserFrameLimit)
-            return QStringLiteral("%1 bytes are too many: a frame carries at most %2 bytes in each box.")
-                .arg(part.bytes.size())
-                .arg(kUserFrameLimit);
+            return {{},
+                    {},
+                    QStringLiteral("%1 bytes are too many: a frame carries at most %2 bytes in each box.")
+                        .arg(part.bytes.size())
+                        .arg(kUserFrameLimit)};
     }
     const QByteArray& body = parts[2].bytes;
-    writeSent(SentKind::Frame,
-              {moduleHeader(command, int(body.size()), seq, parts[0].bytes, parts[1].bytes), body});
-    return {};
+    return {moduleHeader(command, int(body.size()), sequence, parts[0].bytes, parts[1].bytes), body, {}};
+}
+
+QString sendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,
+                      const QString& payload)
+{
+    const UserFrame frame = userFrame(msgId, srcId, dstId, payload, frameSequence++);
+    if (frame.refused.isEmpty())
+        writeSent(SentKind::Frame, {frame.header, frame.payload});
+    return frame.refused;
 }

@@ -69,6 +69,15 @@ inline const QString kDefaultMakerCode = QStringLiteral("83h 41h 00h 00h");
 // default first. Device kind 1 sends nothing.
 void sendKeyCode(int keyCode, QString& makerCodeBox, int deviceKind);
 
+// The frame of the send line's "Binary" mode, or the message to show when a text is refused.
+struct UserFrame {
+    QByteArray header;
+    QByteArray payload;
+    QString refused;
+};
+[[nodiscard]] UserFrame userFrame(const QString& msgId, const QString& srcId, const QString& dstId,
+                                  const QString& payload, uint8_t sequence);
+
 // Builds and sends the frame of the send line's "Binary" mode. Returns the message to show when
 // a text is refused; nothing is written then (the sequence number has been taken all the same).
 [[nodiscard]] QString sendUserFrame(const QString& msgId, const QString& srcId, const QString& dstId,

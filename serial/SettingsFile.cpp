@@ -73,8 +73,13 @@ QString settingsFilePath()
 {
     if (!overridePath().isEmpty())
         return overridePath();
-    const QString exe = QCoreApplication::applicationFilePath();
-    const QString folder = QFileInfo(exe).absolutePath();
+    return settingsFilePathOf(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}
+
+QString settingsFilePathOf(const QString& programName)
+{
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString exe = folder + u'/' + programName;
     // Root may write anywhere; an installed program's folder still takes no settings file.
     const bool systemFolder = folder.startsWith(QLatin1String("/usr/"));
     return defaultSettingsPath(exe, QFileInfo(folder).isWritable() && !systemFolder);

@@ -13,6 +13,9 @@
 [[nodiscard]] QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable);
 // The settings file in use: the one set below, or the default place.
 [[nodiscard]] QString settingsFilePath();
+// The default place for a program of that name installed beside this one (zelvoctl reads
+// zelvoterm's file).
+[[nodiscard]] QString settingsFilePathOf(const QString& programName);
 // Points the settings file elsewhere (--settings, tests); an empty path restores the default.
 void setSettingsFilePath(const QString& path);
 

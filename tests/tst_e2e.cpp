@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -127,6 +128,37 @@ private slots:
         }));
         QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("sourceIdPanel")->text().isEmpty(); }));
         QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("4D 53 00 01 "));
+    }
+
+    // zelvoctl reads the settings the window saved at close and writes the same frames, byte for
+    // byte, as the window's "Init" with them.
+    void zelvoctlSetupInitWritesWhatTheWindowsInitWrites()
+    {
+        auto& sim = simulator();
+        MainWindow& w = window(sim.linkPath());
+        QVERIFY(waitUntil([&] { return sim.terminalPresent(); }));
+        const auto framesSent = [&] {
+            QList<QByteArray> frames;
+            sim.withModule([&](modsim::Module& m, modsim::Millis) {
+                for (const auto& f : m.receivedFrames())
+                    frames << modsim::encodeFrame(f);
+            });
+            return frames;
+        };
+        QTest::mouseClick(w.findChild<QPushButton*>("initButton"), Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return framesSent().size() == 2; }));
+        const QList<QByteArray> window = framesSent();
+        // Closing the window saves the settings; the port is let go for zelvoctl.
+        m_main.reset();
+        commClose();
+
+        QProcess ctl;
+        ctl.start(QStringLiteral(ZELVOCTL_BINARY),
+                  {QStringLiteral("setup"), QStringLiteral("--init"), QStringLiteral("--settings"),
+                   m_dir.filePath(QStringLiteral("zelvoterm.ini"))});
+        QVERIFY(ctl.waitForFinished(10000));
+        QCOMPARE(ctl.exitCode(), 0);
+        QCOMPARE(framesSent().mid(2), window);
     }
 
     void aCheckModeTestOfAPad08TransmitterEndsWithTheFanfare()
