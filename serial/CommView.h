@@ -17,6 +17,12 @@ public:
     virtual void displayReceivedBlock(std::span<const uint8_t> block) { (void)block; }
     virtual void showSourceId() {}
     virtual void showDestinationId() {}
+    // Which modem lines are raised; every open and close lowers both.
+    virtual void showModemLines(bool dtrRaised, bool rtsRaised)
+    {
+        (void)dtrRaised;
+        (void)rtsRaised;
+    }
     // Owner of the message boxes the link shows.
     virtual QWidget* dialogParent() { return nullptr; }
 };
