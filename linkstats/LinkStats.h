@@ -18,6 +18,7 @@ public:
     struct Second {
         uint16_t reports = 0; // both stop at their largest value rather than wrap
         uint16_t lost = 0;
+        bool operator==(const Second&) const = default;
     };
     using Seconds = std::array<Second, kSeconds>;
 
