@@ -44,11 +44,11 @@ void drawRateHistory(QPainter& painter, const QRect& area, const RateHistory::Se
     const auto height = [&](int value) { return int(double(value) / most * (area.height() - 1) + 0.5); };
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    // A single lost report still shows: a bar is at least a third of the height.
+    // A single lost report still shows beside a busy line: a bar is at least 3 pixels high.
     painter.setPen(QPen(QColor(220, 0, 0), std::max(1.0, step)));
     for (int i = 0; i < RateHistory::kSeconds; ++i) {
         if (const int lost = seconds[size_t(i)].lost; lost > 0)
-            painter.drawLine(x(i), bottom, x(i), bottom - std::max(height(lost), area.height() / 3));
+            painter.drawLine(x(i), bottom, x(i), bottom - std::max(height(lost), 3));
     }
     QPolygon line(RateHistory::kSeconds);
     for (int i = 0; i < RateHistory::kSeconds; ++i)
