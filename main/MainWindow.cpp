@@ -133,6 +133,7 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     m_statusPanels->addPermanentWidget(logSizeLabel);
     modemLinesLabel = new QLabel(m_statusPanels);
     modemLinesLabel->setObjectName(QStringLiteral("modemLinesLabel"));
+    modemLinesLabel->setContentsMargins(4, 0, 4, 0);
     modemLinesLabel->hide();
     m_statusPanels->addPermanentWidget(modemLinesLabel);
     m_logTimer.setInterval(SessionLog::kFlushMs);
