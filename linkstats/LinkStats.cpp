@@ -1,6 +1,7 @@
 #include "LinkStats.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr size_t kNotAFrame = 256;
@@ -16,27 +17,48 @@ bool isFrame(std::span<const uint8_t> block)
 }
 } // namespace
 
-void RateWindow::add(int64_t nowMs)
+void RateHistory::add(int64_t nowMs, uint64_t lost)
 {
     const int64_t second = nowMs / 1000;
-    Bucket& b = m_buckets[size_t(second % kBuckets)];
-    if (b.second != second)
-        b = {second, 0};
-    ++b.count;
+    if (second > m_lastSecond) {
+        // The seconds that passed in silence are emptied; after five minutes of it, all of them.
+        for (int64_t s = std::max(m_lastSecond + 1, second - kSeconds + 1); s <= second; ++s)
+            m_ring[size_t(s % kSeconds)] = {};
+        m_lastSecond = second;
+    }
+    Second& b = m_ring[size_t(m_lastSecond % kSeconds)];
+    constexpr uint64_t kMost = std::numeric_limits<uint16_t>::max();
+    b.reports = uint16_t(std::min<uint64_t>(b.reports + 1u, kMost));
+    b.lost = uint16_t(std::min<uint64_t>(b.lost + lost, kMost));
 }
 
-double RateWindow::perSecond(int64_t nowMs) const
+RateHistory::Second RateHistory::at(int64_t second) const
 {
+    if (second < 0 || second > m_lastSecond || second <= m_lastSecond - kSeconds)
+        return {};
+    return m_ring[size_t(second % kSeconds)];
+}
+
+double RateHistory::perSecond(int64_t nowMs) const
+{
+    constexpr int kBuckets = int(kRateWindowMs / 1000) + 1;
     const int64_t second = nowMs / 1000;
     const double intoSecond = double(nowMs % 1000) / 1000.0;
     double reports = 0;
-    for (const Bucket& b : m_buckets) {
-        const int64_t age = second - b.second;
-        if (age < 0 || age >= kBuckets)
-            continue;
-        reports += age == kBuckets - 1 ? b.count * (1.0 - intoSecond) : b.count;
+    for (int age = 0; age < kBuckets; ++age) {
+        const double count = at(second - age).reports;
+        reports += age == kBuckets - 1 ? count * (1.0 - intoSecond) : count;
     }
-    return reports * 1000.0 / double(kWindowMs);
+    return reports * 1000.0 / double(kRateWindowMs);
+}
+
+RateHistory::Seconds RateHistory::seconds(int64_t nowMs) const
+{
+    Seconds out;
+    const int64_t first = nowMs / 1000 - kSeconds + 1;
+    for (int i = 0; i < kSeconds; ++i)
+        out[size_t(i)] = at(first + i);
+    return out;
 }
 
 double LinkRow::lossPercent() const
@@ -65,12 +87,12 @@ void LinkStats::clear()
     m_oldest = -1;
 }
 
-void LinkStats::heard(LinkRow& row, size_t bytes, int64_t nowMs)
+void LinkStats::heard(LinkRow& row, size_t bytes, int64_t nowMs, uint64_t lost)
 {
     ++row.frames;
     row.bytes += bytes;
     row.lastHeardMs = nowMs;
-    row.rate.add(nowMs);
+    row.rate.add(nowMs, lost);
 }
 
 void LinkStats::count(std::span<const uint8_t> block, uint32_t tick)
@@ -95,9 +117,8 @@ void LinkStats::countKeyReport(std::span<const uint8_t> block)
     LinkRow::DeviceId id;
     std::copy_n(block.begin() + kDeviceIdAt, 4, id.begin());
     LinkRow& row = transmitterRow(id);
-    heard(row, block.size(), m_nowMs);
-
     const int sequence = block[kSequenceAt];
+    uint64_t lost = 0;
     if (row.lastSequence >= 0) {
         const int distance = (sequence - row.lastSequence + 256) % 256;
         if (distance == 0)
@@ -105,8 +126,11 @@ void LinkStats::countKeyReport(std::span<const uint8_t> block)
         else if (distance > kRestartDistance)
             ++row.restarts;
         else
-            row.lost += uint64_t(distance - 1);
+            lost = uint64_t(distance - 1);
     }
+    // The gap shows in the history where it was found, at the report after it.
+    row.lost += lost;
+    heard(row, block.size(), m_nowMs, lost);
     row.lastSequence = sequence;
     if (block.size() > kKeyAt)
         row.lastKey = block[kKeyAt];

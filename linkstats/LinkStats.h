@@ -6,23 +6,34 @@
 #include <unordered_map>
 #include <vector>
 
-// Reports per second over the last ten seconds, in one-second buckets: adding is O(1), reading
-// looks at eleven numbers. The oldest bucket counts for the part of its second still inside the
-// window, so a steady stream reads steady instead of dipping at each new second.
-class RateWindow {
+// A row's reports, and the reports found lost, per second over the last five minutes, in a ring of
+// one-second buckets (1200 bytes a row, so a full table of transmitters stays near a megabyte).
+// Adding is O(1); the rate of the last ten seconds reads eleven buckets, the oldest counting for
+// the part of its second still inside those ten, so a steady stream reads steady instead of
+// dipping at each new second.
+class RateHistory {
 public:
-    static constexpr int64_t kWindowMs = 10'000;
+    static constexpr int kSeconds = 300;
+    static constexpr int64_t kRateWindowMs = 10'000;
+    struct Second {
+        uint16_t reports = 0; // both stop at their largest value rather than wrap
+        uint16_t lost = 0;
+        bool operator==(const Second&) const = default;
+    };
+    using Seconds = std::array<Second, kSeconds>;
 
-    void add(int64_t nowMs);
+    // One report heard at nowMs, found after `lost` missing ones.
+    void add(int64_t nowMs, uint64_t lost = 0);
     [[nodiscard]] double perSecond(int64_t nowMs) const;
+    // The kSeconds whole seconds up to and including the one nowMs falls in, oldest first.
+    [[nodiscard]] Seconds seconds(int64_t nowMs) const;
 
 private:
-    static constexpr int kBuckets = int(kWindowMs / 1000) + 1;
-    struct Bucket {
-        int64_t second = -1;
-        uint32_t count = 0;
-    };
-    std::array<Bucket, kBuckets> m_buckets{};
+    // Empty for a second that is not kept, or that passed without a report.
+    [[nodiscard]] Second at(int64_t second) const;
+
+    Seconds m_ring{};
+    int64_t m_lastSecond = -1;
 };
 
 // One row of the statistics: a transmitter (named by the destination-ID field of its key
@@ -43,7 +54,7 @@ struct LinkRow {
     int lastSequence = -1; // -1: none yet
     int lastKey = -1;      // -1: no report long enough to carry one yet
     int64_t lastHeardMs = 0;
-    RateWindow rate{};
+    RateHistory rate{};
 
     // The share of the transmitter's transmissions that never arrived: lost / (received once + lost).
     [[nodiscard]] double lossPercent() const;
@@ -83,7 +94,7 @@ private:
     LinkRow& transmitterRow(const LinkRow::DeviceId& id);
     void unlink(int row);
     void pushFront(int row);
-    static void heard(LinkRow& row, size_t bytes, int64_t nowMs);
+    static void heard(LinkRow& row, size_t bytes, int64_t nowMs, uint64_t lost = 0);
 
     std::vector<LinkRow> m_rows;
     std::unordered_map<uint32_t, int> m_byId;

@@ -101,6 +101,16 @@ QString LinkStatsModel::text(const LinkRow& row, int column) const
     }
 }
 
+namespace {
+uint64_t reportsIn(const RateHistory::Seconds& seconds)
+{
+    uint64_t reports = 0;
+    for (const RateHistory::Second& s : seconds)
+        reports += s.reports;
+    return reports;
+}
+} // namespace
+
 QVariant LinkStatsModel::sortValue(const LinkRow& row, int column) const
 {
     switch (column) {
@@ -124,6 +134,8 @@ QVariant LinkStatsModel::sortValue(const LinkRow& row, int column) const
         return row.rate.perSecond(m_nowMs);
     case SilentFor:
         return qlonglong(m_nowMs - row.lastHeardMs);
+    case History:
+        return qulonglong(reportsIn(row.rate.seconds(m_nowMs)));
     default:
         return {};
     }
@@ -141,6 +153,14 @@ QVariant LinkStatsModel::data(const QModelIndex& index, int role) const
         return sortValue(row, index.column());
     case kSummaryRole:
         return !isTransmitter(row);
+    case kHistoryRole:
+        if (index.column() != History)
+            return {};
+        return QVariant::fromValue(row.rate.seconds(m_nowMs));
+    case Qt::AccessibleTextRole:
+        if (index.column() != History)
+            return {};
+        return QStringLiteral("%1 reports in the last 5 minutes").arg(reportsIn(row.rate.seconds(m_nowMs)));
     case Qt::TextAlignmentRole:
         return int(index.column() == DeviceId ? Qt::AlignLeft | Qt::AlignVCenter
                                               : Qt::AlignRight | Qt::AlignVCenter);
@@ -159,14 +179,19 @@ QVariant LinkStatsModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     if (role == Qt::DisplayRole) {
         static const std::array<QString, ColumnCount> names = {
-            QStringLiteral("Device ID"), QStringLiteral("Frames"),   QStringLiteral("Bytes"),
-            QStringLiteral("Lost"),      QStringLiteral("Loss %"),   QStringLiteral("Duplicates"),
-            QStringLiteral("Restarts"),  QStringLiteral("Last key"), QStringLiteral("Reports/s"),
-            QStringLiteral("Silent (s)")};
+            QStringLiteral("Device ID"),  QStringLiteral("Frames"),    QStringLiteral("Bytes"),
+            QStringLiteral("Lost"),       QStringLiteral("Loss %"),    QStringLiteral("Duplicates"),
+            QStringLiteral("Restarts"),   QStringLiteral("Last key"),  QStringLiteral("Reports/s"),
+            QStringLiteral("Silent (s)"), QStringLiteral("Last 5 min")};
         return section >= 0 && section < ColumnCount ? names[size_t(section)] : QVariant();
     }
+    if (role == kDrawnRole)
+        return section == History;
     if (role == Qt::ToolTipRole) {
         switch (section) {
+        case History:
+            return QStringLiteral("Reports per second over the last 5 minutes, lost reports in red; "
+                                  "select a row to see it larger");
         case Lost:
             return QStringLiteral("Frames missing from the transmitter's sequence numbers");
         case LossPercent:
@@ -206,12 +231,17 @@ QString saveTableCsv(const QString& path, const QAbstractItemModel& model)
 {
     QStringList lines;
     QStringList fields;
+    // A drawing has no text to write.
+    QList<int> written;
     for (int c = 0; c < model.columnCount(); ++c)
+        if (!model.headerData(c, Qt::Horizontal, LinkStatsModel::kDrawnRole).toBool())
+            written << c;
+    for (const int c : written)
         fields << csvField(model.headerData(c, Qt::Horizontal).toString());
     lines << fields.join(u',');
     for (int r = 0; r < model.rowCount(); ++r) {
         fields.clear();
-        for (int c = 0; c < model.columnCount(); ++c)
+        for (const int c : written)
             fields << csvField(model.index(r, c).data().toString());
         lines << fields.join(u',');
     }

@@ -23,12 +23,17 @@ public:
         LastKey,
         ReportsPerSecond,
         SilentFor,
+        History, // drawn: the last five minutes of reports per second
         ColumnCount
     };
     // Numbers for the numeric columns, so they sort as numbers.
     static constexpr int kSortRole = Qt::UserRole;
     // True for the summary rows of other frames.
     static constexpr int kSummaryRole = Qt::UserRole + 1;
+    // A row's RateHistory::Seconds up to the reading's time, in the History column.
+    static constexpr int kHistoryRole = Qt::UserRole + 2;
+    // True in the header of a column that is drawn rather than written, which a CSV file leaves out.
+    static constexpr int kDrawnRole = Qt::UserRole + 3;
     static constexpr int64_t kGreyAfterMs = 5 * 60 * 1000;
 
     using QAbstractTableModel::QAbstractTableModel;

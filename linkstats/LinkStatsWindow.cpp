@@ -4,6 +4,7 @@
 #include "Fonts.h"
 #include "MakeChild.h"
 #include "Placement.h"
+#include "RateHistoryPlot.h"
 #include "Tick.h"
 
 #include <QFileInfo>
@@ -33,6 +34,8 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
     statsTable->horizontalHeader()->setStretchLastSection(true);
     statsTable->setSortingEnabled(true);
     statsTable->sortByColumn(LinkStatsModel::DeviceId, Qt::AscendingOrder);
+    statsTable->setItemDelegateForColumn(LinkStatsModel::History, new RateHistoryDelegate(statsTable));
+    historyView = makeChild<RateHistoryView>(this, QStringLiteral("historyView"));
 
     resetButton = makeChild<QPushButton>(this, QStringLiteral("resetButton"));
     resetButton->setText(QStringLiteral("Reset"));
@@ -46,25 +49,46 @@ LinkStatsWindow::LinkStatsWindow(QWidget* owner) : QWidget(owner, Qt::Window | Q
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(statsTable, 1);
+    column->addWidget(historyView);
     column->addLayout(buttons);
     // Every column as wide as its header needs (the device ID as its 15 characters), so that the
     // whole table fits the window at the start.
     QHeaderView* header = statsTable->horizontalHeader();
     int tableWidth = 2 * statsTable->frameWidth() + statsTable->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < m_model.columnCount(); ++c) {
+        // The small drawing gets a pixel for every two seconds.
         const int needed =
             c == LinkStatsModel::DeviceId
                 ? statsTable->fontMetrics().horizontalAdvance(QStringLiteral("DDh DDh DDh DDh")) + 12
+            : c == LinkStatsModel::History
+                ? std::max(RateHistory::kSeconds / 2, header->sectionSizeHint(c) + 8)
                 : header->sectionSizeHint(c) + 8;
         statsTable->setColumnWidth(c, needed);
         tableWidth += needed;
     }
-    resize(tableWidth + column->contentsMargins().left() + column->contentsMargins().right(), 360);
+    resize(tableWidth + column->contentsMargins().left() + column->contentsMargins().right(),
+           360 + historyView->sizeHint().height());
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &LinkStatsWindow::refresh);
     connect(resetButton, &QPushButton::clicked, this, &LinkStatsWindow::onResetClicked);
     connect(saveAsButton, &QPushButton::clicked, this, &LinkStatsWindow::onSaveAsClicked);
+    connect(statsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &LinkStatsWindow::showSelectedHistory);
+}
+
+void LinkStatsWindow::showSelectedHistory()
+{
+    // The focus alone makes a row current without selecting it: only a selected row is drawn.
+    const QModelIndexList selected = statsTable->selectionModel()->selectedRows(LinkStatsModel::DeviceId);
+    if (selected.isEmpty()) {
+        historyView->showHistory({}, {});
+        return;
+    }
+    const QModelIndex row = selected.first();
+    historyView->showHistory(row.data().toString(), row.siblingAtColumn(LinkStatsModel::History)
+                                                        .data(LinkStatsModel::kHistoryRole)
+                                                        .value<RateHistory::Seconds>());
 }
 
 void LinkStatsWindow::countReceivedBlock(std::span<const uint8_t> block)
@@ -83,6 +107,7 @@ void LinkStatsWindow::refresh()
 {
     m_stats.advance(tickCount());
     m_model.update(m_stats);
+    showSelectedHistory();
 }
 
 void LinkStatsWindow::onResetClicked()

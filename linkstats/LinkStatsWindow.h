@@ -9,6 +9,7 @@
 #include <span>
 
 class QPushButton;
+class RateHistoryView;
 class QTableView;
 
 // Link statistics per transmitter: a tool window created hidden at start-up. It counts every
@@ -32,6 +33,8 @@ public slots:
     void refresh();
     void onResetClicked();
     void onSaveAsClicked();
+    // Draws the selected row's history under the table.
+    void showSelectedHistory();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +45,7 @@ private:
     LinkStatsModel m_model;
     LinkStatsSortModel m_sorted;
     QTableView* statsTable = nullptr;
+    RateHistoryView* historyView = nullptr;
     QPushButton* resetButton = nullptr;
     QPushButton* saveAsButton = nullptr;
     QTimer m_refresh;

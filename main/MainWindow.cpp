@@ -15,6 +15,7 @@
 #include "ModuleFrame.h"
 #include "MonitorView.h"
 #include "SendLine.h"
+#include "SerialDevice.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 
@@ -130,6 +131,11 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     logSizeLabel->setObjectName(QStringLiteral("logSizeLabel"));
     logSizeLabel->hide();
     m_statusPanels->addPermanentWidget(logSizeLabel);
+    modemLinesLabel = new QLabel(m_statusPanels);
+    modemLinesLabel->setObjectName(QStringLiteral("modemLinesLabel"));
+    modemLinesLabel->setContentsMargins(4, 0, 4, 0);
+    modemLinesLabel->hide();
+    m_statusPanels->addPermanentWidget(modemLinesLabel);
     m_logTimer.setInterval(SessionLog::kFlushMs);
     connect(&m_logTimer, &QTimer::timeout, this, &MainWindow::updateLogStatus);
 
@@ -334,6 +340,20 @@ void MainWindow::buildMenu()
         named(optionMenu->addAction(QStringLiteral("自動再接続 (Auto &Reconnect)")), "autoReconnectAction");
     autoReconnectAction->setCheckable(true);
     connect(autoReconnectAction, &QAction::triggered, this, &MainWindow::onAutoReconnectChosen);
+
+    named(optionMenu->addSeparator(), "modemLinesSeparator");
+    dtrAction = named(optionMenu->addAction(QStringLiteral("DTR")), "dtrAction");
+    rtsAction = named(optionMenu->addAction(QStringLiteral("RTS")), "rtsAction");
+    for (auto [action, line] : {std::pair{dtrAction, ModemLine::Dtr}, std::pair{rtsAction, ModemLine::Rts}}) {
+        action->setCheckable(true);
+        // With no port open nothing is raised, and the tick comes off again.
+        connect(action, &QAction::triggered, this, [action, line](bool raised) {
+            if (!setModemLine(line, raised))
+                action->setChecked(false);
+        });
+    }
+    breakAction = named(optionMenu->addAction(QStringLiteral("Break")), "breakAction");
+    connect(breakAction, &QAction::triggered, this, [] { sendBreak(); });
 }
 
 void setUpApplication()
@@ -468,6 +488,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::setPortStatus(const QString& text)
 {
     m_statusPanels->setPanelText(0, text);
+}
+
+void MainWindow::showModemLines(bool dtrRaised, bool rtsRaised)
+{
+    dtrAction->setChecked(dtrRaised);
+    rtsAction->setChecked(rtsRaised);
+    QStringList raised;
+    if (dtrRaised)
+        raised << QStringLiteral("DTR");
+    if (rtsRaised)
+        raised << QStringLiteral("RTS");
+    modemLinesLabel->setText(raised.join(u' '));
+    modemLinesLabel->setVisible(!raised.isEmpty());
 }
 
 void MainWindow::setSettingsStatus(const QString& text)

@@ -44,6 +44,7 @@ public:
     void showSourceId() override;
     void showDestinationId() override;
     void reportMessage(LinkMessage kind, const QString& text, const QString& caption) override;
+    void showModemLines(bool dtrRaised, bool rtsRaised) override;
 
     // Creates the tool windows (key panel, survey panel, link statistics, frames), hidden, owned by this
     // window.
@@ -176,7 +177,11 @@ private:
     QAction* showInitButtonAction = nullptr;
     QAction* logAction = nullptr;
     QAction* autoReconnectAction = nullptr;
-    QLabel* logSizeLabel = nullptr; // the running log and its size, in the status bar
+    QAction* dtrAction = nullptr; // ticked while the line is raised
+    QAction* rtsAction = nullptr;
+    QAction* breakAction = nullptr;
+    QLabel* modemLinesLabel = nullptr; // the raised lines, in the status bar
+    QLabel* logSizeLabel = nullptr;    // the running log and its size, in the status bar
 
     QTimer m_clockTimer;
     QTimer m_logTimer; // refreshes the log's size and hears of its failure

@@ -88,10 +88,15 @@ bool applyLineSettings(int fd, int bitRate, int dataBits, char parity, int stopB
     return ioctl(fd, TCSETS2, &tio) == 0;
 }
 
-void clearModemLines(int fd, bool dtr, bool rts)
+void setModemLines(int fd, bool dtr, bool rts, bool raised)
 {
     int bits = (dtr ? TIOCM_DTR : 0) | (rts ? TIOCM_RTS : 0);
-    ioctl(fd, TIOCMBIC, &bits);
+    ioctl(fd, raised ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+void setBreak(int fd, bool on)
+{
+    ioctl(fd, on ? TIOCSBRK : TIOCCBRK);
 }
 
 bool readErrorCounters(int fd, std::array<int, 5>* counters)

@@ -16,7 +16,10 @@ void restoreLineSettings(int fd, const SavedLine& saved);
 // Raw mode, the given line settings, no XON/XOFF, no RTS/CTS; rates without a standard code
 // (56000, 76800) go through the kernel's arbitrary-rate interface.
 bool applyLineSettings(int fd, int bitRate, int dataBits, char parity, int stopBits);
-void clearModemLines(int fd, bool dtr, bool rts);
+// Raises or lowers the named modem lines, leaving the others as they are.
+void setModemLines(int fd, bool dtr, bool rts, bool raised);
+// Holds the transmit line in the break condition (on) or lets it go (off).
+void setBreak(int fd, bool on);
 // Framing, parity, overrun, break and buffer-overrun counters; false where the driver has none.
 bool readErrorCounters(int fd, std::array<int, 5>* counters);
 } // namespace linuxserial

@@ -50,9 +50,14 @@ void SerialCalls::configure(int fd, const LineSettings& s)
     linuxserial::applyLineSettings(fd, s.bitRate, s.dataBits, parity, s.stopBits);
 }
 
-void SerialCalls::clearModemLine(int fd, ModemLine line)
+void SerialCalls::setModemLine(int fd, ModemLine line, bool raised)
 {
-    linuxserial::clearModemLines(fd, line == ModemLine::Dtr, line == ModemLine::Rts);
+    linuxserial::setModemLines(fd, line == ModemLine::Dtr, line == ModemLine::Rts, raised);
+}
+
+void SerialCalls::setBreak(int fd, bool on)
+{
+    linuxserial::setBreak(fd, on);
 }
 
 ssize_t SerialCalls::write(int fd, const char* data, size_t count)
@@ -103,9 +108,13 @@ void SerialDevice::close()
         return;
     // At once, as Qt's serial port does: waiting for the output to drain could hold the window for
     // as long as a stalled adapter likes.
+    // A break left on would hold the module's receive line low after we let go of the port.
+    setBreak(false);
     linuxserial::restoreLineSettings(m_fd, m_lineAtOpen);
     serialCalls().close(m_fd);
     m_fd = -1;
+    m_dtrRaised = false;
+    m_rtsRaised = false;
 }
 
 void SerialDevice::configure(const LineSettings& s)
@@ -121,8 +130,26 @@ void SerialDevice::clearModemLines()
 {
     if (m_fd < 0)
         return;
-    serialCalls().clearModemLine(m_fd, ModemLine::Dtr);
-    serialCalls().clearModemLine(m_fd, ModemLine::Rts);
+    serialCalls().setModemLine(m_fd, ModemLine::Dtr, false);
+    serialCalls().setModemLine(m_fd, ModemLine::Rts, false);
+    m_dtrRaised = false;
+    m_rtsRaised = false;
+}
+
+void SerialDevice::setModemLine(ModemLine line, bool raised)
+{
+    if (m_fd < 0)
+        return;
+    serialCalls().setModemLine(m_fd, line, raised);
+    (line == ModemLine::Dtr ? m_dtrRaised : m_rtsRaised) = raised;
+}
+
+void SerialDevice::setBreak(bool on)
+{
+    if (m_fd < 0 || on == m_breakOn)
+        return;
+    serialCalls().setBreak(m_fd, on);
+    m_breakOn = on;
 }
 
 bool SerialDevice::readErrorCounters(std::array<int, 5>* counters) const

@@ -33,8 +33,10 @@ public:
     // holds exclusively is refused with EBUSY, root or not.
     virtual Opened open(const QByteArray& path);
     virtual void configure(int fd, const LineSettings& settings);
-    // Modules and adapters wire DTR and RTS to reset, sleep or power pins: they are kept low.
-    virtual void clearModemLine(int fd, ModemLine line);
+    // Modules and adapters wire DTR and RTS to reset, sleep or power pins: they are low unless
+    // the user raises them.
+    virtual void setModemLine(int fd, ModemLine line, bool raised);
+    virtual void setBreak(int fd, bool on);
     virtual ssize_t write(int fd, const char* data, size_t count);
     // Gives up the exclusive hold, which only an open that succeeded can have set.
     virtual void close(int fd);
@@ -69,6 +71,14 @@ public:
     void configure(const LineSettings& settings);
     // DTR, then RTS, low.
     void clearModemLines();
+    void setModemLine(ModemLine line, bool raised);
+    [[nodiscard]] bool modemLineRaised(ModemLine line) const
+    {
+        return line == ModemLine::Dtr ? m_dtrRaised : m_rtsRaised;
+    }
+    // The transmit line held in the break condition, or let go; closing lets it go too.
+    void setBreak(bool on);
+    [[nodiscard]] bool breakOn() const { return m_breakOn; }
 
     struct Status {
         bool lineError = false; // framing, parity, overrun or break since the last check, or hang-up
@@ -92,4 +102,7 @@ private:
     linuxserial::SavedLine m_lineAtOpen;
     int m_bitRate = 9600;
     std::array<int, 5> m_errorCounters{};
+    bool m_dtrRaised = false;
+    bool m_rtsRaised = false;
+    bool m_breakOn = false;
 };

@@ -12,6 +12,7 @@
 #include "Tick.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <mutex>
@@ -48,6 +49,12 @@ PortListener*& listener()
 // Numbers the opens, so a worker can tell whether it still serves the current one.
 std::mutex generationMutex;
 uint64_t currentGeneration = 0;
+
+void showModemLines()
+{
+    commView().showModemLines(device().modemLineRaised(ModemLine::Dtr),
+                              device().modemLineRaised(ModemLine::Rts));
+}
 
 int bitRateFor(int32_t setting)
 {
@@ -118,6 +125,7 @@ bool commOpen()
     device().configure(lineSettingsFor(commSettings));
     // Opening a terminal raises DTR and RTS; they go low again before anything is written.
     device().clearModemLines();
+    showModemLines();
     // Whatever frame was in progress belonged to the port before: start between frames.
     receivedFrame.backBetweenFrames();
     commSettings.portOpen = 1;
@@ -152,6 +160,7 @@ void commClose()
     }
     commSettings.portOpen = 0;
     commView().setPortStatus(commSettings.portName + QStringLiteral(":OFF"));
+    showModemLines();
 }
 
 void commWorkerEnded(uint64_t generation)
@@ -170,6 +179,7 @@ void commErrorExit(ReceiveSession& session)
     currentSession().reset();
     device().close();
     commSettings.portOpen = 0;
+    showModemLines();
     if (listener())
         listener()->portLost();
 }
@@ -199,6 +209,38 @@ void commWrite(const uint8_t* bytes, int32_t count)
     }
     if (count > 0)
         device().write(reinterpret_cast<const char*>(bytes), count);
+}
+
+bool setModemLine(ModemLine line, bool raised)
+{
+    if (!device().isOpen())
+        return false;
+    device().setModemLine(line, raised);
+    showModemLines();
+    return true;
+}
+
+bool modemLineRaised(ModemLine line)
+{
+    return device().modemLineRaised(line);
+}
+
+bool sendBreak()
+{
+    if (!device().isOpen())
+        return false;
+    if (device().breakOn())
+        return true;
+    // A timer instead of a wait: a nested event loop would let the port be closed under the break.
+    // Closing ends a break early; the number keeps a stale timer off a later break.
+    static uint64_t breaksStarted = 0;
+    const uint64_t thisBreak = ++breaksStarted;
+    device().setBreak(true);
+    QTimer::singleShot(kBreakMs, Qt::PreciseTimer, [thisBreak] {
+        if (thisBreak == breaksStarted)
+            device().setBreak(false);
+    });
+    return true;
 }
 
 bool waitForAnswer(uint32_t timeoutMs)

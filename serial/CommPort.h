@@ -35,6 +35,14 @@ inline void commWrite(QByteArrayView bytes)
 {
     commWrite(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
 }
+enum class ModemLine;
+// How long Break holds the transmit line in the break condition.
+inline constexpr int kBreakMs = 250;
+// Raises or lowers a modem line of the open port; false, and nothing changes, when none is open.
+bool setModemLine(ModemLine line, bool raised);
+[[nodiscard]] bool modemLineRaised(ModemLine line);
+// Starts a break of kBreakMs and returns at once; false when no port is open.
+bool sendBreak();
 // Processes events until a frame has answered or the time-out has passed.
 bool waitForAnswer(uint32_t timeoutMs);
 // Processes events for the given time.

@@ -28,6 +28,12 @@ public:
         (void)text;
         (void)caption;
     }
+    // Which modem lines are raised; every open and close lowers both.
+    virtual void showModemLines(bool dtrRaised, bool rtsRaised)
+    {
+        (void)dtrRaised;
+        (void)rtsRaised;
+    }
 };
 
 [[nodiscard]] CommView& commView();

@@ -171,6 +171,43 @@ private slots:
         s.advance(start + 19'900 + 11'000);
         QCOMPARE(t->rate.perSecond(s.nowMs()), 0.0);
     }
+
+    // Reports of one transmitter are written "ms:sequence"; the history, read at `readAtMs`, lists
+    // its non-empty seconds as "age:reports/lost", the oldest first.
+    void historyKeepsFiveMinutesAndMarksLossesWhereFound_data()
+    {
+        QTest::addColumn<QString>("reports");
+        QTest::addColumn<int>("readAtMs");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("two a second") << "0:0 500:1 1000:2 1500:3" << 1999 << "1:2/0 0:2/0";
+        QTest::newRow("a gap shows at the report after it") << "0:0 1500:5" << 1999 << "1:1/0 0:1/4";
+        QTest::newRow("a restart is no loss") << "0:10 200:0" << 200 << "0:2/0";
+        QTest::newRow("the oldest second kept") << "0:0" << 299'999 << "299:1/0";
+        QTest::newRow("five minutes old is gone") << "0:0" << 300'000 << "";
+        QTest::newRow("a long silence empties the ring") << "0:0 1000:1 400000:2" << 400'000 << "0:1/0";
+        QTest::newRow("a silence shorter than the ring keeps the old seconds")
+            << "0:0 299000:1" << 299'500 << "299:1/0 0:1/0";
+    }
+    void historyKeepsFiveMinutesAndMarksLossesWhereFound()
+    {
+        QFETCH(QString, reports);
+        QFETCH(int, readAtMs);
+        QFETCH(QString, expected);
+        LinkStats s;
+        for (const QString& r : reports.split(u' '))
+            s.count(asBlock(transmitterReport(1, uint8_t(r.section(u':', 1).toInt()))),
+                    r.section(u':', 0, 0).toUInt());
+        s.advance(uint32_t(readAtMs));
+        const RateHistory::Seconds seconds = transmitter(s, 1)->rate.seconds(s.nowMs());
+        QStringList found;
+        for (int i = 0; i < RateHistory::kSeconds; ++i)
+            if (seconds[size_t(i)].reports || seconds[size_t(i)].lost)
+                found << QStringLiteral("%1:%2/%3")
+                             .arg(RateHistory::kSeconds - 1 - i)
+                             .arg(seconds[size_t(i)].reports)
+                             .arg(seconds[size_t(i)].lost);
+        QCOMPARE(found.join(u' '), expected);
+    }
 };
 
 QTEST_APPLESS_MAIN(LinkCountTest)

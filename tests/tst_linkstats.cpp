@@ -1,6 +1,7 @@
 // The link statistics window offscreen: its table, sorting, greying, Reset and Save As.
 #include "LinkStatsWindow.h"
 #include "ScriptedDialogs.h"
+#include "RateHistoryPlot.h"
 #include "TestSupport.h"
 
 #include <QColor>
@@ -144,6 +145,56 @@ private slots:
             dialogs.messages[0].text.startsWith(QStringLiteral("Cannot create file \"%1\"").arg(nowhere)),
             qPrintable(dialogs.messages[0].text));
         QVERIFY(!QFile::exists(nowhere));
+    }
+
+    // A: 6 reports in order; B: 2 reports with 4 lost between. A click on a row draws it under
+    // the table; the lost reports are red there and in the row's own small drawing.
+    void aRowsLastFiveMinutesAreDrawnWithItsLossesInRed_data()
+    {
+        QTest::addColumn<QString>("deviceId");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("red");
+        QTest::newRow("no loss") << "12h 34h 56h A0h"
+                                 << "12h 34h 56h A0h: 6 reports, 0 lost, at most 6 in a second" << false;
+        QTest::newRow("four lost") << "12h 34h 56h B0h"
+                                   << "12h 34h 56h B0h: 2 reports, 4 lost, at most 4 in a second" << true;
+    }
+    void aRowsLastFiveMinutesAreDrawnWithItsLossesInRed()
+    {
+        QFETCH(QString, deviceId);
+        QFETCH(QString, description);
+        QFETCH(bool, red);
+        for (int i = 0; i < 6; ++i)
+            feed(transmitterReport(0x123456A0, uint8_t(i)));
+        feed(transmitterReport(0x123456B0, 0));
+        feed(transmitterReport(0x123456B0, 5));
+        m_tick->advance(60'000);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto* drawing = m_window->findChild<RateHistoryView*>("historyView");
+        QCOMPARE(drawing->accessibleName(), QStringLiteral("Reports per second over the last 5 minutes"));
+        QVERIFY(drawing->shownName().isEmpty());
+
+        const QModelIndex row = grid()->model()->index(rowOf(deviceId), LinkStatsModel::DeviceId);
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(row).center());
+        QCOMPARE(drawing->shownName(), deviceId);
+        QCOMPARE(drawing->accessibleDescription(), description);
+        const auto hasRed = [](const QImage& image) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y) == QColor(220, 0, 0))
+                        return true;
+            return false;
+        };
+        QCOMPARE(hasRed(drawing->grab().toImage()), red);
+        const QRect cell = grid()->visualRect(row.siblingAtColumn(LinkStatsModel::History));
+        QVERIFY(cell.width() >= RateHistory::kSeconds / 2);
+        QCOMPARE(hasRed(grid()->viewport()->grab(cell).toImage()), red);
+        // Drawings are left out of the saved table; Reset leaves nothing selected to draw.
+        QCOMPARE(grid()->model()->headerData(LinkStatsModel::History, Qt::Horizontal).toString(),
+                 QStringLiteral("Last 5 min"));
+        m_window->findChild<QPushButton*>("resetButton")->click();
+        QVERIFY(drawing->shownName().isEmpty());
     }
 };
 

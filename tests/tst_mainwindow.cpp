@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "MonitorView.h"
 #include "ScriptedDialogs.h"
+#include "SerialDevice.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
@@ -314,6 +315,36 @@ private slots:
         setRFch->setText(QStringLiteral("changed"));
         QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
         QCOMPARE(setRFch->text(), QStringLiteral("changed"));
+    }
+
+    // The ticks and the status bar follow the lines, which every open and a lost port put low.
+    void modemLineItemsRaiseTheirLinesAndTheStatusBarShowsThem()
+    {
+        Pty pty;
+        writeIni("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
+        MainWindow w;
+        w.show();
+        QTest::mouseDClick(w.statusPanels()->panel(1), Qt::LeftButton);
+        auto* dtr = w.findChild<QAction*>("dtrAction");
+        auto* rts = w.findChild<QAction*>("rtsAction");
+        auto* shown = w.findChild<QLabel*>("modemLinesLabel");
+        QVERIFY(dtr->isVisible() && rts->isVisible() && w.findChild<QAction*>("breakAction")->isVisible());
+        QVERIFY(!dtr->isChecked() && !rts->isChecked() && shown->isHidden());
+        rts->trigger();
+        QCOMPARE(shown->text(), QStringLiteral("RTS"));
+        dtr->trigger();
+        QCOMPARE(shown->text(), QStringLiteral("DTR RTS"));
+        QVERIFY(shown->isVisible() && dtr->isChecked() && rts->isChecked());
+        QVERIFY(modemLineRaised(ModemLine::Dtr) && modemLineRaised(ModemLine::Rts));
+        rts->trigger();
+        QCOMPARE(shown->text(), QStringLiteral("DTR"));
+        QVERIFY(!modemLineRaised(ModemLine::Rts));
+
+        pty.closeMaster();
+        QVERIFY(waitUntil([] { return !commSettings.portOpen; }));
+        QVERIFY(!dtr->isChecked() && shown->isHidden());
+        dtr->trigger();
+        QVERIFY(!dtr->isChecked() && shown->isHidden());
     }
 };
 

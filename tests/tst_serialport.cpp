@@ -283,11 +283,13 @@ private slots:
         QCOMPARE(describe(lineOf(pty.masterFd())), found);
     }
 
-    void modemLinesGoLowBeforeTheFirstWriteAndAgainAtClose()
+    // The user raises DTR and RTS and sends breaks; every open and close puts both lines low again
+    // before anything is written, and a break still on is ended before the port is let go.
+    void modemLinesAndBreaksReachTheDeviceAndEveryOpenStartsLow()
     {
-        // Records the device's calls and passes them on to the real ones.
+        // Records the device's calls, with the time of each break's end, and passes them on.
         struct RecordingCalls : SerialCalls {
-            RecordingCalls() { setSerialCalls(this); }
+            RecordingCalls() { setSerialCalls(this), clock.start(); }
             ~RecordingCalls() override { setSerialCalls(nullptr); }
             Opened open(const QByteArray& path) override
             {
@@ -299,10 +301,17 @@ private slots:
                 calls << QStringLiteral("configure");
                 SerialCalls::configure(fd, settings);
             }
-            void clearModemLine(int fd, ModemLine line) override
+            void setModemLine(int fd, ModemLine line, bool raised) override
             {
-                calls << (line == ModemLine::Dtr ? QStringLiteral("DTR low") : QStringLiteral("RTS low"));
-                SerialCalls::clearModemLine(fd, line);
+                calls << QStringLiteral("%1 %2").arg(line == ModemLine::Dtr ? "DTR" : "RTS",
+                                                     raised ? "high" : "low");
+                SerialCalls::setModemLine(fd, line, raised);
+            }
+            void setBreak(int fd, bool on) override
+            {
+                calls << (on ? QStringLiteral("break on") : QStringLiteral("break off"));
+                (on ? breakStarted : breakEnded) = clock.elapsed();
+                SerialCalls::setBreak(fd, on);
             }
             ssize_t write(int fd, const char* data, size_t count) override
             {
@@ -315,14 +324,42 @@ private slots:
                 SerialCalls::close(fd);
             }
             QStringList calls;
+            QElapsedTimer clock;
+            qint64 breakStarted = 0;
+            qint64 breakEnded = 0;
         } recorder;
+        struct ShownLines : RecordingView {
+            void showModemLines(bool dtr, bool rts) override { shown << QString("%1%2").arg(dtr).arg(rts); }
+            QStringList shown;
+        } view;
         Pty pty;
         commSettings.portName = pty.slavePath();
+        QVERIFY(!setModemLine(ModemLine::Dtr, true));
+        QVERIFY(!sendBreak());
+        QVERIFY(recorder.calls.isEmpty());
+
         QVERIFY(commOpen());
+        QVERIFY(setModemLine(ModemLine::Dtr, true));
+        QVERIFY(setModemLine(ModemLine::Rts, true));
+        QVERIFY(setModemLine(ModemLine::Dtr, false));
+        QVERIFY(sendBreak());
+        QVERIFY(sendBreak()); // a break under way is not restarted
         commWrite(QByteArrayLiteral("x"));
+        QVERIFY(waitUntil([&] { return recorder.breakEnded != 0; }));
+        QVERIFY(recorder.breakEnded - recorder.breakStarted >= kBreakMs);
+        QVERIFY(recorder.breakEnded - recorder.breakStarted < kBreakMs + 150);
+        QVERIFY(modemLineRaised(ModemLine::Rts));
+        QVERIFY(commOpen());
+        QVERIFY(!modemLineRaised(ModemLine::Rts));
+        QVERIFY(sendBreak());
         commClose();
-        QCOMPARE(recorder.calls, QStringList({"open", "configure", "DTR low", "RTS low", "write", "DTR low",
-                                              "RTS low", "close"}));
+        QTest::qWait(kBreakMs + 50); // the first open's timer finds its break gone
+        QCOMPARE(recorder.calls,
+                 QStringList({"open",    "configure", "DTR low",   "RTS low",   "DTR high", "RTS high",
+                              "DTR low", "break on",  "write",     "break off", "DTR low",  "RTS low",
+                              "close",   "open",      "configure", "DTR low",   "RTS low",  "break on",
+                              "DTR low", "RTS low",   "break off", "close"}));
+        QCOMPARE(view.shown, QStringList({"00", "10", "11", "01", "00", "00", "00"}));
     }
 
     void failedOpenIsReportedOnlyWhenAsked()
