@@ -56,7 +56,7 @@ private slots:
         w.show();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
-        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->toolTip(), QStringLiteral("/dev/no-such-port")); // elided
         QCOMPARE(w.findChild<QLabel*>("bitRatePanel")->text(), QStringLiteral("38400bps"));
         QCOMPARE(w.findChild<QLabel*>("fontPanel")->text(), QStringLiteral("Size:10"));
         QVERIFY(w.windowTitle().startsWith(kProgramTitle));
@@ -86,6 +86,25 @@ private slots:
         for (const char* empty : {"sourceIdPanel", "destinationIdPanel", "productIdPanel"})
             QVERIFY(w.findChild<IdPanel*>(empty)->text().isEmpty());
         QVERIFY(!w.findChild<QCheckBox*>("timeStampBox")->isChecked());
+    }
+
+    void aLongPortNameKeepsBothEndsInSightAndTheWholePathInTheTooltip()
+    {
+        const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        writeIni("[COMPORT]\r\nPortName=" + path.toLatin1() + "\r\n");
+        MainWindow w;
+        w.show();
+        const auto* port = w.findChild<QLabel*>("portPanel");
+        const auto* status = w.statusPanels()->panel(0);
+        for (const auto& [label, whole] :
+             {std::pair{port, path}, std::pair{status, path + QStringLiteral(":OFF")}}) {
+            QVERIFY2(label->text().contains(u'…'), qPrintable(label->text()));
+            QCOMPARE(label->text().front(), whole.front());
+            QCOMPARE(label->text().back(), whole.back());
+            QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+            QCOMPARE(label->toolTip(), whole);
+        }
+        QCOMPARE(w.statusPanels()->panelText(0), path + QStringLiteral(":OFF"));
     }
 
     void captionCarriesTheProgramFilesDate()
