@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
 #include <map>
 
 namespace {
@@ -21,6 +23,7 @@ QString& overridePath()
 
 constexpr char kPortSection[] = "COMPORT";
 constexpr char kRadioSection[] = "Dev.920M";
+constexpr char kOwnSection[] = "ZelvoTerm";
 
 // The text values as they stood in the file when it was loaded. One the user has not changed is
 // written back as it was: some characters have two byte pairs, and quotes around a value are
@@ -54,7 +57,96 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
     const int value = v->toInt(&ok, 10);
     return ok ? value : fallback;
 }
+// The program's own texts (font names, send-line texts) may hold any character, line breaks
+// included, which the profile cannot take and Shift-JIS may lack: they are kept as UTF-8 with
+// everything but printable ASCII percent-encoded.
+QByteArray encodeText(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding(R"( !"#$&'()*+,-./:;<=>?@[\]^_`{|}~)");
+}
+
+QString decodeText(const QByteArray& stored)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(stored));
+}
+
+QByteArray encodePlace(const QRect& r)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toLatin1();
+}
+
+std::optional<QRect> decodePlace(const QByteArray& stored)
+{
+    const QList<QByteArray> parts = stored.split(',');
+    if (parts.size() != 4)
+        return std::nullopt;
+    std::array<int, 4> v{};
+    for (size_t i = 0; i < v.size(); ++i) {
+        bool ok = false;
+        v[i] = parts[qsizetype(i)].trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    if (v[2] <= 0 || v[3] <= 0)
+        return std::nullopt;
+    return QRect(v[0], v[1], v[2], v[3]);
+}
+
+QByteArray textKey(int i)
+{
+    return "SendText" + QByteArray::number(i + 1);
+}
+
+RememberedState readRemembered(const ProfileFile& f)
+{
+    RememberedState r;
+    for (const QString& window : kRememberedWindows) {
+        if (const auto v = f.value(kOwnSection, window.toLatin1()))
+            if (const auto place = decodePlace(*v))
+                r.places[window] = *place;
+    }
+    if (const auto v = f.value(kOwnSection, "MonitorFont"))
+        r.monitorFont = decodeText(*v);
+    if (const auto v = f.value(kOwnSection, "MonitorColour"))
+        r.monitorColour = QColor::fromString(QLatin1String(*v));
+    const auto flag = [&](const char* key) -> std::optional<bool> {
+        const auto v = f.value(kOwnSection, key);
+        if (!v || (*v != "0" && *v != "1"))
+            return std::nullopt;
+        return *v == "1";
+    };
+    r.timeStamps = flag("LogTime");
+    r.binaryMode = flag("Binary");
+    const int texts = std::clamp(readInt(f, kOwnSection, "SendTexts", 0), 0, kRememberedTexts);
+    for (int i = 0; i < texts; ++i)
+        r.sendHistory << decodeText(f.value(kOwnSection, textKey(i)).value_or(QByteArray()));
+    return r;
+}
+
+bool writeRemembered(ProfileFile& f, const RememberedState& r)
+{
+    bool written = true;
+    for (const auto& [window, place] : r.places)
+        written &= f.setValue(kOwnSection, window.toLatin1(), encodePlace(place));
+    if (!r.monitorFont.isEmpty())
+        written &= f.setValue(kOwnSection, "MonitorFont", encodeText(r.monitorFont));
+    if (r.monitorColour.isValid())
+        written &= f.setValue(kOwnSection, "MonitorColour", r.monitorColour.name().toLatin1());
+    if (r.timeStamps)
+        written &= f.setValue(kOwnSection, "LogTime", *r.timeStamps ? "1" : "0");
+    if (r.binaryMode)
+        written &= f.setValue(kOwnSection, "Binary", *r.binaryMode ? "1" : "0");
+    // The newest texts. Keys are never removed, so the count says how many of them hold.
+    const qsizetype first = std::max<qsizetype>(0, r.sendHistory.size() - kRememberedTexts);
+    if (!r.sendHistory.isEmpty())
+        written &= f.setValue(kOwnSection, "SendTexts", QByteArray::number(r.sendHistory.size() - first));
+    for (qsizetype i = first; i < r.sendHistory.size(); ++i)
+        written &= f.setValue(kOwnSection, textKey(int(i - first)), encodeText(r.sendHistory[i]));
+    return written;
+}
 } // namespace
+
+RememberedState rememberedState;
 
 QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable)
 {
@@ -106,6 +198,7 @@ void loadSettings()
     rfChannel = readInt(f, kRadioSection, "RFch____", 33);
     rfPower = readInt(f, kRadioSection, "RFpw____", 3);
     rfRateCode = readInt(f, kRadioSection, "RFbp____", 7);
+    rememberedState = readRemembered(f);
     reportOpenErrors = 0;
     s.portOpen = 0;
     s.workerRunning = 0;
@@ -159,5 +252,6 @@ bool saveSettings()
     number(kRadioSection, "RFch____", rfChannel);
     number(kRadioSection, "RFpw____", rfPower);
     number(kRadioSection, "RFbp____", rfRateCode);
+    written &= writeRemembered(f, rememberedState);
     return (written && f.save(path)) || failed();
 }

@@ -304,6 +304,66 @@ private slots:
         QCOMPARE(bytes.toLower().count("baudrate"), 1); // the key is rewritten in place, not added again
     }
 
+    void theProgramsOwnSectionKeepsAnyTextAndLeavesTheSharedKeysAlone()
+    {
+        const QByteArray shared =
+            "[COMPORT]\r\nPortName=COM3\r\nBaudRate=9600\r\nByteSize=8\r\nStopBits=1\r\n"
+            "Parity__=NONE\r\nSendHead=STX\r\nSendDlmt=CR\r\nRecvHead=STX\r\nRecvDlmt=CR\r\n"
+            "RecvTout=100\r\nAutoReconnect=0\r\n[Dev.920M]\r\nRFch____=30\r\nRFpw____=2\r\n"
+            "RFbp____=10\r\n[Other]\r\nkeep=1\r\n";
+        writeFile(shared);
+        loadSettings();
+        QVERIFY(saveSettings());
+        QCOMPARE(fileBytes(), shared); // nothing of the program's own yet: nothing added
+
+        // Texts the profile cannot hold as they are: a line break, quotes, blanks at the ends,
+        // characters Shift-JIS lacks, and what looks like an escape.
+        const QStringList texts = {QStringLiteral("two\nlines"), QStringLiteral("\"q\""),
+                                   QStringLiteral(" x "),        QStringLiteral("テスト€😀"),
+                                   QStringLiteral("%41"),        QString()};
+        rememberedState.places = {{QStringLiteral("mainWindow"), QRect(-10, 20, 793, 530)},
+                                  {QStringLiteral("framesWindow"), QRect(1930, 5, 1000, 520)}};
+        rememberedState.monitorFont = QStringLiteral("ＭＳ ゴシック,10,-1,5,400,0,0,0,0,0");
+        rememberedState.monitorColour = QColor(0x12, 0x34, 0x56);
+        rememberedState.timeStamps = true;
+        rememberedState.binaryMode = false;
+        rememberedState.sendHistory = texts;
+        QVERIFY(saveSettings());
+        QVERIFY(fileBytes().startsWith(shared));
+        QVERIFY(fileBytes().mid(shared.size()).startsWith("[ZelvoTerm]\r\n"));
+
+        rememberedState = {};
+        loadSettings();
+        QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+        QCOMPARE(rfRateCode, 10);
+        const RememberedState& r = rememberedState;
+        QCOMPARE(r.places.at(QStringLiteral("mainWindow")), QRect(-10, 20, 793, 530));
+        QCOMPARE(r.places.at(QStringLiteral("framesWindow")), QRect(1930, 5, 1000, 520));
+        QCOMPARE(r.monitorFont, QStringLiteral("ＭＳ ゴシック,10,-1,5,400,0,0,0,0,0"));
+        QCOMPARE(r.monitorColour, QColor(0x12, 0x34, 0x56));
+        QCOMPARE(r.timeStamps, std::optional<bool>(true));
+        QCOMPARE(r.binaryMode, std::optional<bool>(false));
+        QCOMPARE(r.sendHistory, texts);
+
+        // A shorter list later does not bring back the texts of the longer one.
+        rememberedState.sendHistory = {QStringLiteral("only")};
+        QVERIFY(saveSettings());
+        loadSettings();
+        QCOMPARE(rememberedState.sendHistory, QStringList{QStringLiteral("only")});
+    }
+
+    void brokenRememberedValuesAreIgnored()
+    {
+        writeFile("[ZelvoTerm]\nmainWindow=1,2,3\nkeyPanel=1,2,0,5\nsurveyPanel=a,b,c,d\nLogTime=yes\n"
+                  "MonitorColour=nonsense\nSendTexts=999\nSendText1=a\n");
+        loadSettings();
+        QVERIFY(rememberedState.places.empty());
+        QVERIFY(!rememberedState.timeStamps);
+        QVERIFY(!rememberedState.monitorColour.isValid());
+        QCOMPARE(rememberedState.sendHistory.size(), kRememberedTexts);
+        QCOMPARE(rememberedState.sendHistory.front(), QStringLiteral("a"));
+    }
+
     void garbageAndBinaryFilesLoadDefaults()
     {
         const char start[] = "\x00\xff[COMPORT\n=\n==\n[]\n[COMPORT]\nBaudRate\nPortName=COM7\x00x\n";
