@@ -6,6 +6,7 @@
 #include "CommSettingsDialog.h"
 #include "DeviceSetup.h"
 #include "Dialogs.h"
+#include "FixedColours.h"
 #include "Fonts.h"
 #include "FramesWindow.h"
 #include "IdPanel.h"
@@ -51,9 +52,6 @@ IdPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
     f.setBold(true);
     f.setPixelSize(15);
     p->setFont(f);
-    QPalette pal = p->palette();
-    pal.setColor(QPalette::WindowText, Qt::blue);
-    p->setPalette(pal);
     return p;
 }
 
@@ -403,6 +401,28 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     onDeviceChosen();
     deviceBox->setEnabled(false);
     restoreRememberedState();
+}
+
+void MainWindow::showFixedColours()
+{
+    const QPalette& window = palette();
+    for (IdPanel* id : {sourceIdPanel, destinationIdPanel, productIdPanel}) {
+        QPalette pal = id->palette();
+        pal.setColor(QPalette::WindowText, idColour(window));
+        id->setPalette(pal);
+    }
+    QPalette pal = sendModeLabel->palette();
+    pal.setColor(QPalette::WindowText,
+                 m_binaryMode ? alertColour(window) : window.color(QPalette::WindowText));
+    sendModeLabel->setPalette(pal);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A desktop switched between light and dark while the program runs.
+    if (event->type() == QEvent::PaletteChange && sendModeLabel)
+        showFixedColours();
 }
 
 void MainWindow::restoreRememberedState()

@@ -100,6 +100,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -115,6 +116,8 @@ private:
     // the main window's place), and keeps it for the next run.
     void restoreRememberedState();
     void rememberState();
+    // The ID panels and the send mode in the colours that read on the window's palette.
+    void showFixedColours();
     // An invalid colour keeps the text colour as it is.
     void showMonitorFont(const QFont& font, const QColor& colour);
     // The tool windows, null before createToolWindows().

@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -124,6 +126,43 @@ private slots:
             QCOMPARE(label->toolTip(), whole);
         }
         QCOMPARE(w.statusPanels()->panelText(0), path + QStringLiteral(":OFF"));
+    }
+
+    void fixedColoursReadOnADarkPaletteAndStayOnALightOne()
+    {
+        // The contrast ratio of two colours as the accessibility guidelines define it.
+        const auto contrast = [](const QColor& a, const QColor& b) {
+            const auto luminance = [](const QColor& c) {
+                const auto channel = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+                       0.0722 * channel(c.blueF());
+            };
+            const double la = luminance(a), lb = luminance(b);
+            return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+        };
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        MainWindow w;
+        w.show();
+        const auto* id = w.findChild<IdPanel*>("destinationIdPanel");
+        const auto* mode = w.findChild<QLabel*>("sendModeLabel");
+        QCOMPARE(id->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        // The desktop turns dark while the program runs.
+        QApplication::setPalette(dark);
+        QTRY_COMPARE(w.palette().color(QPalette::Window), QColor(0x35, 0x35, 0x35));
+        const QColor background = w.palette().color(QPalette::Window);
+        QVERIFY(contrast(id->palette().color(QPalette::WindowText), background) >= 4.5);
+        QVERIFY(contrast(mode->palette().color(QPalette::WindowText), background) >= 4.5);
+        QTest::mouseClick(w.findChild<QLabel*>("sendModeLabel"), Qt::LeftButton);
+        QCOMPARE(mode->text(), QStringLiteral("Text"));
+        QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(light);
+        QTRY_COMPARE(id->palette().color(QPalette::WindowText), QColor(Qt::blue));
     }
 
     void captionCarriesTheProgramFilesDate()
