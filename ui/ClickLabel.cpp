@@ -58,7 +58,11 @@ QString PanelStatusBar::panelText(int index) const
 
 void showFitting(QLabel* label, const QString& text, Qt::Alignment fitting)
 {
-    const int room = label->contentsRect().width() - 2 * label->margin() - label->indent();
+    // A framed label without an indent of its own indents its text by half an 'x'.
+    const int indent = label->indent() >= 0      ? label->indent()
+                       : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(u'x') / 2
+                                                 : 0;
+    const int room = label->contentsRect().width() - 2 * label->margin() - indent;
     const bool fits = label->fontMetrics().horizontalAdvance(text) <= room;
     label->setAlignment(fitting);
     label->setToolTip(fits ? QString() : text);
