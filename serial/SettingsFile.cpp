@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -57,6 +58,7 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
     const int value = v->toInt(&ok, 10);
     return ok ? value : fallback;
 }
+
 // The program's own texts (font names, send-line texts) may hold any character, line breaks
 // included, which the profile cannot take and Shift-JIS may lack: they are kept as UTF-8 with
 // everything but printable ASCII percent-encoded.
@@ -87,7 +89,10 @@ std::optional<QRect> decodePlace(const QByteArray& stored)
         if (!ok)
             return std::nullopt;
     }
-    if (v[2] <= 0 || v[3] <= 0)
+    // No screen is this large; an edited value this far out would only overflow the arithmetic.
+    constexpr int kFarOut = 1 << 20;
+    if (v[2] <= 0 || v[3] <= 0 ||
+        std::any_of(v.begin(), v.end(), [](int n) { return std::abs(n) > kFarOut; }))
         return std::nullopt;
     return QRect(v[0], v[1], v[2], v[3]);
 }

@@ -355,6 +355,7 @@ private slots:
     void brokenRememberedValuesAreIgnored()
     {
         writeFile("[ZelvoTerm]\nmainWindow=1,2,3\nkeyPanel=1,2,0,5\nsurveyPanel=a,b,c,d\nLogTime=yes\n"
+                  "framesWindow=2147483647,0,2147483647,10\n"
                   "MonitorColour=nonsense\nSendTexts=999\nSendText1=a\n");
         loadSettings();
         QVERIFY(rememberedState.places.empty());
