@@ -136,7 +136,10 @@ bool writeRemembered(ProfileFile& f, const RememberedState& r)
     if (!r.monitorFont.isEmpty())
         written &= f.setValue(kOwnSection, "MonitorFont", encodeText(r.monitorFont));
     if (r.monitorColour.isValid())
-        written &= f.setValue(kOwnSection, "MonitorColour", r.monitorColour.name().toLatin1());
+        written &=
+            f.setValue(kOwnSection, "MonitorColour",
+                       r.monitorColour.name(r.monitorColour.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb)
+                           .toLatin1());
     if (r.timeStamps)
         written &= f.setValue(kOwnSection, "LogTime", *r.timeStamps ? "1" : "0");
     if (r.binaryMode)
