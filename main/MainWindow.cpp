@@ -6,6 +6,7 @@
 #include "CommSettingsDialog.h"
 #include "DeviceSetup.h"
 #include "Dialogs.h"
+#include "FixedColours.h"
 #include "Fonts.h"
 #include "FramesWindow.h"
 #include "IdPanel.h"
@@ -14,17 +15,20 @@
 #include "MakeChild.h"
 #include "ModuleFrame.h"
 #include "MonitorView.h"
+#include "Placement.h"
 #include "SendLine.h"
 #include "SerialDevice.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -49,9 +53,6 @@ IdPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
     f.setBold(true);
     f.setPixelSize(15);
     p->setFont(f);
-    QPalette pal = p->palette();
-    pal.setColor(QPalette::WindowText, Qt::blue);
-    p->setPalette(pal);
     return p;
 }
 
@@ -359,6 +360,13 @@ void MainWindow::buildMenu()
 void setUpApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("ZelvoTerm"));
+    // Desktops match the windows to the menu entry (its icon, its name in the task bar) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelvoterm"));
+    QIcon icon;
+    for (const int size : {32, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/zelvoterm-%1.png").arg(size), QSize(size, size));
+    // The installed theme's icon, where there is one, is the one the menu shows.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zelvoterm"), icon));
 }
 
 QString MainWindow::captionFor(const QString& executablePath)
@@ -412,6 +420,65 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     deviceBox->setCurrentIndex(2);
     onDeviceChosen();
     deviceBox->setEnabled(false);
+    restoreRememberedState();
+}
+
+void MainWindow::showFixedColours()
+{
+    const QPalette& window = palette();
+    for (IdPanel* id : {sourceIdPanel, destinationIdPanel, productIdPanel}) {
+        QPalette pal = id->palette();
+        pal.setColor(QPalette::WindowText, idColour(window));
+        id->setPalette(pal);
+    }
+    QPalette pal = sendModeLabel->palette();
+    pal.setColor(QPalette::WindowText,
+                 m_binaryMode ? alertColour(window) : window.color(QPalette::WindowText));
+    sendModeLabel->setPalette(pal);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A desktop switched between light and dark while the program runs.
+    if (event->type() == QEvent::PaletteChange && sendModeLabel)
+        showFixedColours();
+}
+
+void MainWindow::restoreRememberedState()
+{
+    const RememberedState& r = rememberedState;
+    if (const auto place = r.places.find(objectName()); place != r.places.end())
+        restorePlace(this, place->second);
+    QFont font = m_monitor->font();
+    if (!r.monitorFont.isEmpty())
+        (void)font.fromString(r.monitorFont);
+    showMonitorFont(font, r.monitorColour ? QColor::fromRgba(*r.monitorColour) : QColor());
+    if (r.timeStamps)
+        timeStampBox->setChecked(*r.timeStamps);
+    if (r.binaryMode && *r.binaryMode != m_binaryMode)
+        toggleSendMode();
+    sendTextBox->addItems(r.sendHistory);
+    sendTextBox->setEditText(QString());
+}
+
+void MainWindow::rememberState()
+{
+    RememberedState& r = rememberedState;
+    r.places[objectName()] = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    for (QWidget* window : toolWindows()) {
+        // A window never shown this run has no place of its own yet: the one remembered stays.
+        if (window && window->testAttribute(Qt::WA_Moved))
+            r.places[window->objectName()] = window->geometry();
+    }
+    r.monitorFont = m_monitor->font().toString();
+    r.monitorColour =
+        m_monitorColour.isValid() ? std::optional<uint32_t>(m_monitorColour.rgba()) : std::nullopt;
+    r.timeStamps = timeStampBox->isChecked();
+    r.binaryMode = m_binaryMode;
+    r.sendHistory.clear();
+    for (int i = std::max(0, sendTextBox->count() - kRememberedTexts); i < sendTextBox->count(); ++i)
+        r.sendHistory << sendTextBox->itemText(i);
 }
 
 void MainWindow::createToolWindows()
@@ -422,6 +489,11 @@ void MainWindow::createToolWindows()
     m_linkStatsWindow = new LinkStatsWindow(this);
     m_framesWindow = new FramesWindow(this);
     connect(m_framesWindow, &FramesWindow::sendAgainRequested, this, &MainWindow::fillSendLine);
+    for (QWidget* window : toolWindows()) {
+        if (const auto place = rememberedState.places.find(window->objectName());
+            place != rememberedState.places.end())
+            restorePlace(window, place->second);
+    }
     setSentListener([frames = m_framesWindow](SentKind kind, QByteArrayView bytes) {
         if (!frames)
             return;
@@ -430,6 +502,11 @@ void MainWindow::createToolWindows()
         else
             frames->recordSentText(bytes);
     });
+}
+
+std::array<QWidget*, 4> MainWindow::toolWindows() const
+{
+    return {m_keyPanel, m_surveyPanel, m_linkStatsWindow, m_framesWindow};
 }
 
 KeyPanel* MainWindow::keyPanel() const
@@ -564,6 +641,7 @@ void MainWindow::onQuitChosen()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    rememberState();
     saveSettings();
     commClose();
     m_log.stop();

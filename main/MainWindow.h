@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
+
 class ClickLabel;
 class FramesWindow;
 class IdPanel;
@@ -99,6 +101,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -110,6 +113,16 @@ private:
     void placeRightAnchored();
     // Sets the clock timer for the next whole or half second after `now`.
     void startClockTimer(QTime now);
+    // Takes back what the last run remembered (font, colour, LogTime, send mode, send texts and
+    // the main window's place), and keeps it for the next run.
+    void restoreRememberedState();
+    void rememberState();
+    // The ID panels and the send mode in the colours that read on the window's palette.
+    void showFixedColours();
+    // An invalid colour keeps the text colour as it is.
+    void showMonitorFont(const QFont& font, const QColor& colour);
+    // The tool windows, null before createToolWindows().
+    [[nodiscard]] std::array<QWidget*, 4> toolWindows() const;
     // The communication settings dialog; true when it was accepted.
     bool runSettingsDialog();
     [[nodiscard]] int deviceKind() const;
@@ -188,6 +201,7 @@ private:
     SessionLog m_log;
     QString m_logFileName;
     PortReconnect m_reconnect;
+    QColor m_monitorColour;    // the monitor's text colour the user chose, if any
     bool m_binaryMode = false; // the send mode: Text or "Binary"
     QString m_openFileName;    // the file names the open and save dialogs remember
     QString m_saveFileName;

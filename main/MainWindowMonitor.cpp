@@ -194,13 +194,21 @@ void MainWindow::onFontPanelDoubleClicked()
     const auto chosen = dialogs().font(this, {m_monitor->font(), m_monitor->palette().color(QPalette::Text)});
     if (!chosen)
         return;
-    const QFont& font = chosen->font;
+    showMonitorFont(chosen->font, chosen->colour);
+}
+
+void MainWindow::showMonitorFont(const QFont& font, const QColor& colour)
+{
     // A font given in pixels has no point size of its own; the size it shows at is meant.
     const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
     fontPanel->setText(QStringLiteral("Size:%1").arg(points));
     m_monitor->setFont(font);
+    // Without a colour of the user's the text keeps the palette's, which suits a dark desktop too.
+    if (!colour.isValid())
+        return;
+    m_monitorColour = colour;
     // The monitor paints its text in its palette's text colour.
     QPalette palette = m_monitor->palette();
-    palette.setColor(QPalette::Text, chosen->colour);
+    palette.setColor(QPalette::Text, colour);
     m_monitor->setPalette(palette);
 }

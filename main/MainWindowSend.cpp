@@ -63,17 +63,9 @@ void MainWindow::onDelimiterChanged()
 
 void MainWindow::toggleSendMode()
 {
-    QPalette pal = sendModeLabel->palette();
-    if (m_binaryMode) {
-        m_binaryMode = false;
-        sendModeLabel->setText(QStringLiteral("Text"));
-        pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
-    } else {
-        m_binaryMode = true;
-        sendModeLabel->setText(QStringLiteral("Binary"));
-        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    }
-    sendModeLabel->setPalette(pal);
+    m_binaryMode = !m_binaryMode;
+    sendModeLabel->setText(m_binaryMode ? QStringLiteral("Binary") : QStringLiteral("Text"));
+    showFixedColours();
 }
 
 void MainWindow::showPortSettings()

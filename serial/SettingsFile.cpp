@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -21,6 +25,7 @@ QString& overridePath()
 
 constexpr char kPortSection[] = "COMPORT";
 constexpr char kRadioSection[] = "Dev.920M";
+constexpr char kOwnSection[] = "ZelvoTerm";
 
 // The text values as they stood in the file when it was loaded. One the user has not changed is
 // written back as it was: some characters have two byte pairs, and quotes around a value are
@@ -54,7 +59,118 @@ int32_t readInt(const ProfileFile& f, const char* section, const char* key, int3
     const int value = v->toInt(&ok, 10);
     return ok ? value : fallback;
 }
+
+// The program's own texts (font names, send-line texts) may hold any character, line breaks
+// included, which the profile cannot take and Shift-JIS may lack: they are kept as UTF-8 with
+// everything but printable ASCII percent-encoded.
+QByteArray encodeText(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding(R"( !"#$&'()*+,-./:;<=>?@[\]^_`{|}~)");
+}
+
+QString decodeText(const QByteArray& stored)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(stored));
+}
+
+QByteArray encodePlace(const QRect& r)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toLatin1();
+}
+
+std::optional<QRect> decodePlace(const QByteArray& stored)
+{
+    const QList<QByteArray> parts = stored.split(',');
+    if (parts.size() != 4)
+        return std::nullopt;
+    std::array<int, 4> v{};
+    for (size_t i = 0; i < v.size(); ++i) {
+        bool ok = false;
+        v[i] = parts[qsizetype(i)].trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    // No screen is this large; an edited value this far out would only overflow the arithmetic.
+    constexpr int kFarOut = 1 << 20;
+    if (v[2] <= 0 || v[3] <= 0 ||
+        std::any_of(v.begin(), v.end(), [](int n) { return std::abs(n) > kFarOut; }))
+        return std::nullopt;
+    return QRect(v[0], v[1], v[2], v[3]);
+}
+
+QByteArray textKey(int i)
+{
+    return "SendText" + QByteArray::number(i + 1);
+}
+
+// "#rrggbb", or "#aarrggbb" for a colour that is not opaque, as Qt names colours.
+QByteArray encodeColour(uint32_t argb)
+{
+    const bool opaque = (argb >> 24) == 0xFF;
+    return '#' + QByteArray::number(opaque ? argb & 0xFFFFFF : argb, 16).rightJustified(opaque ? 6 : 8, '0');
+}
+
+std::optional<uint32_t> decodeColour(const QByteArray& text)
+{
+    if (!text.startsWith('#') || (text.size() != 7 && text.size() != 9))
+        return std::nullopt;
+    const QByteArray digits = text.mid(1);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); }))
+        return std::nullopt;
+    const uint32_t value = digits.toUInt(nullptr, 16);
+    return digits.size() == 6 ? value | 0xFF000000u : value;
+}
+
+RememberedState readRemembered(const ProfileFile& f)
+{
+    RememberedState r;
+    for (const QString& window : kRememberedWindows) {
+        if (const auto v = f.value(kOwnSection, window.toLatin1()))
+            if (const auto place = decodePlace(*v))
+                r.places[window] = *place;
+    }
+    if (const auto v = f.value(kOwnSection, "MonitorFont"))
+        r.monitorFont = decodeText(*v);
+    if (const auto v = f.value(kOwnSection, "MonitorColour"))
+        r.monitorColour = decodeColour(*v);
+    const auto flag = [&](const char* key) -> std::optional<bool> {
+        const auto v = f.value(kOwnSection, key);
+        if (!v || (*v != "0" && *v != "1"))
+            return std::nullopt;
+        return *v == "1";
+    };
+    r.timeStamps = flag("LogTime");
+    r.binaryMode = flag("Binary");
+    const int texts = std::clamp(readInt(f, kOwnSection, "SendTexts", 0), 0, kRememberedTexts);
+    for (int i = 0; i < texts; ++i)
+        r.sendHistory << decodeText(f.value(kOwnSection, textKey(i)).value_or(QByteArray()));
+    return r;
+}
+
+bool writeRemembered(ProfileFile& f, const RememberedState& r)
+{
+    bool written = true;
+    for (const auto& [window, place] : r.places)
+        written &= f.setValue(kOwnSection, window.toLatin1(), encodePlace(place));
+    if (!r.monitorFont.isEmpty())
+        written &= f.setValue(kOwnSection, "MonitorFont", encodeText(r.monitorFont));
+    if (r.monitorColour)
+        written &= f.setValue(kOwnSection, "MonitorColour", encodeColour(*r.monitorColour));
+    if (r.timeStamps)
+        written &= f.setValue(kOwnSection, "LogTime", *r.timeStamps ? "1" : "0");
+    if (r.binaryMode)
+        written &= f.setValue(kOwnSection, "Binary", *r.binaryMode ? "1" : "0");
+    // The newest texts. Keys are never removed, so the count says how many of them hold.
+    const qsizetype first = std::max<qsizetype>(0, r.sendHistory.size() - kRememberedTexts);
+    if (!r.sendHistory.isEmpty())
+        written &= f.setValue(kOwnSection, "SendTexts", QByteArray::number(r.sendHistory.size() - first));
+    for (qsizetype i = first; i < r.sendHistory.size(); ++i)
+        written &= f.setValue(kOwnSection, textKey(int(i - first)), encodeText(r.sendHistory[i]));
+    return written;
+}
 } // namespace
+
+RememberedState rememberedState;
 
 QString defaultSettingsPath(const QString& executablePath, bool executableFolderWritable)
 {
@@ -111,6 +227,7 @@ void loadSettings()
     rfChannel = readInt(f, kRadioSection, "RFch____", 33);
     rfPower = readInt(f, kRadioSection, "RFpw____", 3);
     rfRateCode = readInt(f, kRadioSection, "RFbp____", 7);
+    rememberedState = readRemembered(f);
     reportOpenErrors = 0;
     s.portOpen = 0;
     s.workerRunning = 0;
@@ -164,5 +281,6 @@ bool saveSettings()
     number(kRadioSection, "RFch____", rfChannel);
     number(kRadioSection, "RFpw____", rfPower);
     number(kRadioSection, "RFbp____", rfRateCode);
+    written &= writeRemembered(f, rememberedState);
     return (written && f.save(path)) || failed();
 }

@@ -2,10 +2,13 @@
 #include "ClickLabel.h"
 #include "CommPort.h"
 #include "CommSettings.h"
+#include "FramesWindow.h"
 #include "IdPanel.h"
 #include "KeyPanel.h"
+#include "LinkStatsWindow.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
+#include "Placement.h"
 #include "ScriptedDialogs.h"
 #include "SerialDevice.h"
 #include "SettingsFile.h"
@@ -14,6 +17,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -21,8 +25,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -39,6 +46,20 @@ class MainWindowTest : public QObject {
     {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Types a text into the send line and sends it with Enter, Enter (the first moves to Send).
+    static void typeAndSend(MainWindow& w, const QString& text)
+    {
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.findChild<QComboBox*>("sendTextBox")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        // Key by key with its text, as an input method hands over characters without a key of their own.
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
 
 private slots:
@@ -58,7 +79,7 @@ private slots:
         w.show();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(w.statusPanels()->panelText(0), QStringLiteral("/dev/no-such-port:OFF"));
-        QCOMPARE(w.findChild<QLabel*>("portPanel")->text(), QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(w.findChild<QLabel*>("portPanel")->toolTip(), QStringLiteral("/dev/no-such-port")); // elided
         QCOMPARE(w.findChild<QLabel*>("bitRatePanel")->text(), QStringLiteral("38400bps"));
         QCOMPARE(w.findChild<QLabel*>("fontPanel")->text(), QStringLiteral("Size:10"));
         QVERIFY(w.windowTitle().startsWith(kProgramTitle));
@@ -90,6 +111,64 @@ private slots:
         QVERIFY(!w.findChild<QCheckBox*>("timeStampBox")->isChecked());
     }
 
+    void aLongPortNameKeepsBothEndsInSightAndTheWholePathInTheTooltip()
+    {
+        const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        writeIni("[COMPORT]\r\nPortName=" + path.toLatin1() + "\r\n");
+        MainWindow w;
+        w.show();
+        const auto* port = w.findChild<QLabel*>("portPanel");
+        const auto* status = w.statusPanels()->panel(0);
+        for (const auto& [label, whole] :
+             {std::pair{port, path}, std::pair{status, path + QStringLiteral(":OFF")}}) {
+            QVERIFY2(label->text().contains(u'…'), qPrintable(label->text()));
+            QCOMPARE(label->text().front(), whole.front());
+            QCOMPARE(label->text().back(), whole.back());
+            // Within the frame, less the half 'x' a framed label indents its text by.
+            QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <=
+                    label->contentsRect().width() - label->fontMetrics().horizontalAdvance(u'x') / 2);
+            QCOMPARE(label->toolTip(), whole);
+        }
+        QCOMPARE(w.statusPanels()->panelText(0), path + QStringLiteral(":OFF"));
+    }
+
+    void fixedColoursReadOnADarkPaletteAndStayOnALightOne()
+    {
+        // The contrast ratio of two colours as the accessibility guidelines define it.
+        const auto contrast = [](const QColor& a, const QColor& b) {
+            const auto luminance = [](const QColor& c) {
+                const auto channel = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+                       0.0722 * channel(c.blueF());
+            };
+            const double la = luminance(a), lb = luminance(b);
+            return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+        };
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        MainWindow w;
+        w.show();
+        const auto* id = w.findChild<IdPanel*>("destinationIdPanel");
+        const auto* mode = w.findChild<QLabel*>("sendModeLabel");
+        QCOMPARE(id->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        // The desktop turns dark while the program runs.
+        QApplication::setPalette(dark);
+        QTRY_COMPARE(w.palette().color(QPalette::Window), QColor(0x35, 0x35, 0x35));
+        const QColor background = w.palette().color(QPalette::Window);
+        QVERIFY(contrast(id->palette().color(QPalette::WindowText), background) >= 4.5);
+        QVERIFY(contrast(mode->palette().color(QPalette::WindowText), background) >= 4.5);
+        QTest::mouseClick(w.findChild<QLabel*>("sendModeLabel"), Qt::LeftButton);
+        QCOMPARE(mode->text(), QStringLiteral("Text"));
+        QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(light);
+        QTRY_COMPARE(id->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    }
+
     void captionCarriesTheProgramFilesDate()
     {
         QTemporaryDir dir;
@@ -106,6 +185,13 @@ private slots:
     void captionsAreTheWindowsOwnAndMessagesCarryTheTitle()
     {
         setUpApplication();
+        // The windows carry the menu entry's icon, sharp at twice the scale, and name the entry,
+        // so that desktops match them.
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("zelvoterm"));
+        MainWindow w;
+        w.createToolWindows();
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.keyPanel(), w.framesWindow()})
+            QVERIFY2(window->windowIcon().pixmap(64).width() == 64, qPrintable(window->objectName()));
         // A display name of the application's own would be appended to every window's caption;
         // without one, it follows the application's name.
         const QString name = QCoreApplication::applicationName();
@@ -182,7 +268,8 @@ private slots:
         QVERIFY(!commSettings.portOpen);
         QVERIFY(iniBytes().contains("RFbp____=7"));
         QVERIFY(iniBytes().contains("AutoReconnect=1\r\n"));
-        QCOMPARE(iniBytes().count('\n'), 16); // two sections, thirteen keys and AutoReconnect
+        // Two sections, thirteen keys and AutoReconnect, then the program's own section.
+        QCOMPARE(iniBytes().left(iniBytes().indexOf("[ZelvoTerm]")).count('\n'), 16);
     }
 
     // Made a little before the middle of a second, a window whose clock ran freely from its start
@@ -298,6 +385,104 @@ private slots:
                              qPrintable(shown[i]->objectName() + u' ' + shown[j]->objectName()));
             }
         }
+    }
+
+    void whatTheUserSetUpIsThereAgainAtTheNextStart()
+    {
+        ScriptedDialogs dialogs;
+        QFont font(QStringLiteral("IPAGothic"));
+        font.setPointSize(14);
+        dialogs.fontAnswer = Dialogs::FontChoice{font, QColor(0x12, 0x80, 0x34)};
+        const QStringList typed = {QStringLiteral(" 100% "), QStringLiteral("テスト"), QStringLiteral("'q'")};
+        std::map<QString, QRect> places;
+        {
+            MainWindow w;
+            w.createToolWindows();
+            w.show();
+            w.move(5, 20);
+            QTest::mouseDClick(w.findChild<QLabel*>("fontPanel"), Qt::LeftButton);
+            QTest::mouseClick(w.findChild<QCheckBox*>("timeStampBox"), Qt::LeftButton);
+            QTest::mouseClick(w.findChild<QLabel*>("sendModeLabel"), Qt::LeftButton);
+            for (int i = 0; i < kRememberedTexts; ++i)
+                typeAndSend(w, QString::number(i));
+            for (const QString& text : typed)
+                typeAndSend(w, text);
+            w.onPadTypeChosen(8);
+            w.showSurveyPanel();
+            w.findChild<QAction*>("linkStatsAction")->trigger();
+            w.findChild<QAction*>("framesAction")->trigger();
+            int x = 0;
+            for (QWidget* tool : std::initializer_list<QWidget*>{w.keyPanel(), w.surveyPanel(),
+                                                                 w.linkStatsWindow(), w.framesWindow()}) {
+                x += 10;
+                tool->setGeometry(x, x + 5, std::min(tool->width(), 600), std::min(tool->height(), 400));
+                places[tool->objectName()] = tool->geometry();
+            }
+            places["mainWindow"] = w.geometry();
+            w.close();
+        }
+        MainWindow w;
+        w.createToolWindows();
+        w.show();
+        w.onPadTypeChosen(8);
+        w.showSurveyPanel();
+        w.findChild<QAction*>("linkStatsAction")->trigger();
+        w.findChild<QAction*>("framesAction")->trigger();
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.keyPanel(), w.surveyPanel(),
+                                                               w.linkStatsWindow(), w.framesWindow()})
+            QCOMPARE(window->geometry(), places[window->objectName()]);
+        QCOMPARE(w.monitor()->font().family(), QStringLiteral("IPAGothic"));
+        QCOMPARE(w.findChild<QLabel*>("fontPanel")->text(), QStringLiteral("Size:14"));
+        QCOMPARE(w.monitor()->palette().color(QPalette::Text), QColor(0x12, 0x80, 0x34));
+        QVERIFY(w.findChild<QCheckBox*>("timeStampBox")->isChecked());
+        QVERIFY(!w.binaryMode());
+        auto* sendBox = w.findChild<QComboBox*>("sendTextBox");
+        QCOMPARE(sendBox->count(), kRememberedTexts);
+        QCOMPARE(sendBox->itemText(0), QStringLiteral("3")); // the newest twenty
+        for (int i = 0; i < typed.size(); ++i)
+            QCOMPARE(sendBox->itemText(kRememberedTexts - int(typed.size()) + i), typed[i]);
+        QCOMPARE(sendBox->currentText(), QString());
+        // The 13 keys come first and untouched by the program's own section.
+        QVERIFY(iniBytes().startsWith("[COMPORT]\r\nPortName=/dev/no-such-port\r\n"));
+    }
+
+    void aWindowRememberedOutsideEveryScreenIsMovedOntoOne()
+    {
+        writeIni(
+            "[COMPORT]\r\nPortName=/dev/no-such-port\r\n[ZelvoTerm]\r\nmainWindow=-3000,-2000,793,530\r\n"
+            "linkStatsWindow=9000,40,500,300\r\nframesWindow=100,100,99999,99999\r\n");
+        MainWindow w;
+        w.createToolWindows();
+        w.show();
+        w.findChild<QAction*>("linkStatsAction")->trigger();
+        w.findChild<QAction*>("framesAction")->trigger();
+        const QRect screen = w.screen()->availableGeometry();
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.linkStatsWindow(), w.framesWindow()})
+            QVERIFY2(screen.contains(window->geometry().topLeft()), qPrintable(window->objectName()));
+        QVERIFY(screen.contains(w.linkStatsWindow()->geometry()));
+        QVERIFY(w.framesWindow()->width() <= screen.width() ||
+                w.framesWindow()->minimumWidth() > screen.width());
+        QCOMPARE(w.linkStatsWindow()->size(), QSize(500, 300));
+    }
+
+    void placesAreKeptOnTheScreensThereAre_data()
+    {
+        QTest::addColumn<QRect>("place");
+        QTest::addColumn<QRect>("placed");
+        const QRect right(1920, 0, 1280, 1024);
+        QTest::newRow("on the second screen") << QRect(2000, 100, 800, 600) << QRect(2000, 100, 800, 600);
+        QTest::newRow("a screen gone") << QRect(5000, 100, 800, 600) << QRect(1120, 100, 800, 600);
+        QTest::newRow("above every screen") << QRect(10, -900, 800, 600) << QRect(10, 0, 800, 600);
+        QTest::newRow("mostly on the second") << QRect(1800, 10, 800, 600) << QRect(1920, 10, 800, 600);
+        QTest::newRow("larger than the screen") << QRect(2000, 0, 2000, 2000) << right;
+        QTest::newRow("title bar off the top") << QRect(100, -20, 800, 600) << QRect(100, 0, 800, 600);
+        QTest::newRow("left of every screen") << QRect(-4000, 300, 800, 600) << QRect(0, 300, 800, 600);
+    }
+    void placesAreKeptOnTheScreensThereAre()
+    {
+        QFETCH(QRect, place);
+        QFETCH(QRect, placed);
+        QCOMPARE(placedOnScreens(place, {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}), placed);
     }
 
     void statusBarDoubleClickRevealsTheOptionsOnce()

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -302,6 +303,61 @@ private slots:
         QVERIFY(bytes.startsWith("; comment\n[Other]\nkeep=1\n[COMPORT]\nMine=yes\nBaudRate=9600\n"));
         QVERIFY(bytes.contains("[Tail]\nx=y\n"));
         QCOMPARE(bytes.toLower().count("baudrate"), 1); // the key is rewritten in place, not added again
+    }
+
+    void theProgramsOwnSectionKeepsAnyTextAndLeavesTheSharedKeysAlone()
+    {
+        const QByteArray shared =
+            "[COMPORT]\r\nPortName=COM3\r\nBaudRate=9600\r\nByteSize=8\r\nStopBits=1\r\n"
+            "Parity__=NONE\r\nSendHead=STX\r\nSendDlmt=CR\r\nRecvHead=STX\r\nRecvDlmt=CR\r\n"
+            "RecvTout=100\r\nAutoReconnect=0\r\n[Dev.920M]\r\nRFch____=30\r\nRFpw____=2\r\n"
+            "RFbp____=10\r\n[Other]\r\nkeep=1\r\n";
+        writeFile(shared);
+        loadSettings();
+        QVERIFY(saveSettings());
+        QCOMPARE(fileBytes(), shared); // nothing of the program's own yet: nothing added
+
+        // Texts the profile cannot hold as they are: a line break, quotes, blanks at the ends,
+        // characters Shift-JIS lacks, and what looks like an escape.
+        const QStringList texts = {QStringLiteral("two\nlines"), QStringLiteral("\"q\""),
+                                   QStringLiteral(" x "),        QStringLiteral("テスト€😀"),
+                                   QStringLiteral("%41"),        QString()};
+        RememberedState& r = rememberedState;
+        r.places = {{QStringLiteral("mainWindow"), QRect(-10, 20, 793, 530)},
+                    {QStringLiteral("framesWindow"), QRect(1930, 5, 1000, 520)}};
+        r.monitorFont = QStringLiteral("ＭＳ ゴシック,10,-1,5,400,0,0,0,0,0");
+        r.monitorColour = 0x80123456u;
+        r.timeStamps = true;
+        r.binaryMode = false;
+        r.sendHistory = texts;
+        const auto fields = [&r] {
+            return std::tuple(r.places, r.monitorFont, r.monitorColour, r.timeStamps, r.binaryMode,
+                              r.sendHistory);
+        };
+        const auto saved = fields();
+        QVERIFY(saveSettings());
+        QVERIFY(fileBytes().startsWith(shared + "[ZelvoTerm]\r\n"));
+        r = {};
+        loadSettings();
+        QCOMPARE(commSettings.portName, QStringLiteral("COM3"));
+        QVERIFY(fields() == saved);
+
+        // A shorter list later does not bring back the texts of the longer one.
+        r.sendHistory = {QStringLiteral("only")};
+        QVERIFY(saveSettings());
+        loadSettings();
+        QCOMPARE(r.sendHistory, QStringList{QStringLiteral("only")});
+    }
+
+    void brokenRememberedValuesAreIgnored()
+    {
+        writeFile("[ZelvoTerm]\nmainWindow=1,2,3\nkeyPanel=1,2,0,5\nsurveyPanel=a,b,c,d\nLogTime=yes\n"
+                  "framesWindow=2147483647,0,2147483647,10\n"
+                  "MonitorColour=nonsense\nSendTexts=999\nSendText1=a\n");
+        loadSettings();
+        QVERIFY(rememberedState.places.empty() && !rememberedState.timeStamps);
+        QVERIFY(!rememberedState.monitorColour);
+        QCOMPARE(rememberedState.sendHistory.size(), kRememberedTexts);
     }
 
     void garbageAndBinaryFilesLoadDefaults()

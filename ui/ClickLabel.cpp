@@ -47,28 +47,35 @@ PanelStatusBar::PanelStatusBar(int panelCount, int firstPanelWidth, QWidget* par
             label->setFixedWidth(firstPanelWidth);
         addWidget(label, last ? 1 : 0);
         m_panels.append(label);
+        m_texts.append(QString());
     }
 }
 
 QString PanelStatusBar::panelText(int index) const
 {
-    const QLabel* p = panel(index);
-    return p ? p->text() : QString();
+    return m_texts.value(index);
 }
 
 void showFitting(QLabel* label, const QString& text, Qt::Alignment fitting)
 {
-    const int room = label->contentsRect().width() - 2 * label->margin() - label->indent();
+    // A framed label without an indent of its own indents its text by half an 'x'.
+    const int indent = label->indent() >= 0      ? label->indent()
+                       : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(u'x') / 2
+                                                 : 0;
+    const int room = label->contentsRect().width() - 2 * label->margin() - indent;
     const bool fits = label->fontMetrics().horizontalAdvance(text) <= room;
-    label->setAlignment(fits ? fitting : (Qt::AlignRight | Qt::AlignVCenter));
+    label->setAlignment(fitting);
     label->setToolTip(fits ? QString() : text);
-    label->setText(text);
+    label->setText(fits ? text : label->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
 }
 
 void PanelStatusBar::setPanelText(int index, const QString& text)
 {
-    if (QLabel* p = panel(index))
-        showFitting(p, text, Qt::AlignLeft | Qt::AlignVCenter);
+    QLabel* p = panel(index);
+    if (!p)
+        return;
+    m_texts[index] = text;
+    showFitting(p, text, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 bool PanelStatusBar::eventFilter(QObject* watched, QEvent* event)
@@ -77,6 +84,11 @@ bool PanelStatusBar::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::MouseButtonDblClick) {
         emit doubleClicked();
         return true;
+    }
+    // The last panel grows and shrinks with the window: its text is elided again to the new width.
+    if (event->type() == QEvent::Resize) {
+        if (const auto i = m_panels.indexOf(qobject_cast<QLabel*>(watched)); i >= 0)
+            showFitting(m_panels[i], m_texts[i], Qt::AlignLeft | Qt::AlignVCenter);
     }
     return QStatusBar::eventFilter(watched, event);
 }

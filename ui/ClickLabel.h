@@ -24,8 +24,9 @@ private:
     bool m_pressed = false; // a press on this label waits for its release
 };
 
-// Shows a text in a fixed-width label; a text too wide for it is right-aligned, so its end (the
-// device name, ":OK") stays in sight, and the whole text is the tooltip.
+// Shows a text in a fixed-width label; a text too wide for it is elided in the middle, so that both
+// ends of a long path (the adapter's make, its serial number and ":OK") stay in sight, and the
+// whole text is the tooltip.
 void showFitting(QLabel* label, const QString& text, Qt::Alignment fitting);
 
 // A status bar whose panels are labels; a double-click anywhere on it is reported.
@@ -35,6 +36,7 @@ public:
     // firstPanelWidth: the first panel's width; the last panel takes the rest.
     PanelStatusBar(int panelCount, int firstPanelWidth, QWidget* parent = nullptr);
 
+    // The whole text, also where the panel shows it elided.
     [[nodiscard]] QString panelText(int index) const;
     void setPanelText(int index, const QString& text);
     [[nodiscard]] QLabel* panel(int index) const { return m_panels.value(index); }
@@ -48,4 +50,5 @@ protected:
 
 private:
     QList<QLabel*> m_panels;
+    QStringList m_texts;
 };

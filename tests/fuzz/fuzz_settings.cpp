@@ -1,6 +1,7 @@
 // Arbitrary settings files through the program's own load and save. Whatever a file holds, the
 // settings read from it are read again after it was saved; texts typed in place of the loaded
-// ones come back as typed, or the save is refused and the old file kept; and a file the program
+// ones come back as typed, or the save is refused and the old file kept (the program's own
+// texts, the send line's among them, always come back); and a file the program
 // writes is always one it reads.
 #include "CodePage.h"
 #include "CommSettings.h"
@@ -19,9 +20,11 @@ namespace {
 auto loaded()
 {
     const CommSettings& s = commSettings;
+    const RememberedState& r = rememberedState;
     return std::make_tuple(s.portName, s.baudRate, s.dataBits, s.stopBits, s.parity, s.sendHeader,
                            s.sendDelimiter, s.receiveHeader, s.receiveDelimiter, s.receiveTimeoutMs,
-                           autoReconnect, rfChannel, rfPower, rfRateCode);
+                           autoReconnect, rfChannel, rfPower, rfRateCode, r.places, r.monitorFont,
+                           r.monitorColour, r.timeStamps, r.binaryMode, r.sendHistory);
 }
 
 QString& folder()
@@ -72,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         loadSettings();
         require(loaded() == first);
     } else {
-        // Only a file that would outgrow the read limit is refused, and it is left as it was.
-        require(2 * input.size() + 4096 > ProfileFile::kMaxBytes && fileBytes() == input);
+        // Only a file that would outgrow the read limit is refused, and it is left as it was. The
+        // program's own texts come back percent-encoded: a stray '%' grows to three bytes.
+        require(3 * input.size() + 4096 > ProfileFile::kMaxBytes && fileBytes() == input);
     }
 
     // Texts typed in place of the loaded ones, cut from the input at its NUL bytes.
@@ -89,6 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         *texts[i] = fromCodePage(toCodePage(typed.back()));
         lineBreak = lineBreak || texts[i]->contains(u'\r') || texts[i]->contains(u'\n');
     }
+    // The program's own texts take any character, line breaks included.
+    rememberedState.sendHistory.clear();
+    for (const QByteArray& piece : pieces.mid(0, kRememberedTexts))
+        rememberedState.sendHistory << QString::fromUtf8(piece);
+    if (!pieces.back().isEmpty())
+        rememberedState.monitorFont = QString::fromUtf8(pieces.back());
     const auto expected = loaded();
     for (size_t i = 0; i < typed.size(); ++i)
         *texts[i] = typed[i];
