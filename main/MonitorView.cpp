@@ -193,11 +193,15 @@ void MonitorView::setFindPattern(const QString& pattern, Qt::CaseSensitivity cs)
 {
     m_search.setPattern(pattern, cs);
     m_search.update(m_lines);
-    // A match selected before stays the one gone to, so that the next step goes on from it.
+    // A match selected before stays the one gone to, so that the next step goes on from it; one
+    // the new text does not match is no longer selected (closing the bar leaves it).
+    const bool wasMatch = m_match.has_value();
     m_match.reset();
     if (m_caret == TextPos{m_anchor.row, m_anchor.column + m_search.matchLength()} &&
         m_search.ordinal(m_lines, m_anchor) > 0)
         m_match = m_anchor;
+    else if (wasMatch && !pattern.isEmpty())
+        setSelection(m_anchor, m_anchor);
     viewport()->update();
     emit matchesChanged();
 }

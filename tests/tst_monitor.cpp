@@ -462,6 +462,7 @@ private slots:
         QCOMPARE(bar->value(), top);
         QTest::mouseClick(w.findChild<QCheckBox*>("caseSensitiveBox"), Qt::LeftButton);
         QCOMPARE(count->text(), QStringLiteral("0 of 0"));
+        QVERIFY(!monitor.hasSelection());
         QTest::mouseClick(w.findChild<QCheckBox*>("caseSensitiveBox"), Qt::LeftButton);
         QCOMPARE(count->text(), QStringLiteral("3 of 5"));
 
