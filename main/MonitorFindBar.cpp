@@ -54,7 +54,15 @@ MonitorFindBar::MonitorFindBar(MonitorView* monitor, QWidget* parent) : QWidget(
     connect(findPreviousButton, &QToolButton::clicked, this, &MonitorFindBar::findPrevious);
     connect(findNextButton, &QToolButton::clicked, this, &MonitorFindBar::findNext);
     connect(closeFindButton, &QToolButton::clicked, this, &MonitorFindBar::closeBar);
-    connect(m_monitor, &MonitorView::matchesChanged, this, &MonitorFindBar::showCount);
+    // Matches counted as lines arrive are shown four times a second: a count redrawn with every
+    // repaint of the monitor cost reception more than searching the lines did.
+    m_countTimer.setSingleShot(true);
+    m_countTimer.setInterval(250);
+    connect(&m_countTimer, &QTimer::timeout, this, &MonitorFindBar::showCount);
+    connect(m_monitor, &MonitorView::matchesChanged, this, [this] {
+        if (!m_countTimer.isActive())
+            m_countTimer.start();
+    });
 }
 
 void MonitorFindBar::open()
@@ -66,18 +74,21 @@ void MonitorFindBar::open()
     }
     findEdit->setFocus(Qt::ShortcutFocusReason);
     findEdit->selectAll();
+    showCount();
 }
 
 void MonitorFindBar::findNext()
 {
     open();
     m_monitor->find(MonitorView::FindStep::Next);
+    showCount();
 }
 
 void MonitorFindBar::findPrevious()
 {
     open();
     m_monitor->find(MonitorView::FindStep::Previous);
+    showCount();
 }
 
 void MonitorFindBar::applyPattern()
@@ -86,6 +97,7 @@ void MonitorFindBar::applyPattern()
                               caseSensitiveBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
     // As typed: the match nearest to where the user is looking.
     m_monitor->find(MonitorView::FindStep::Here);
+    showCount();
 }
 
 void MonitorFindBar::closeBar()

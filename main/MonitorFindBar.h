@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 class MonitorView;
@@ -38,4 +39,5 @@ private:
     QToolButton* findNextButton = nullptr;
     QLabel* matchCountLabel = nullptr;
     QToolButton* closeFindButton = nullptr;
+    QTimer m_countTimer;
 };

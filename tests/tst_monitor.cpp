@@ -458,7 +458,7 @@ private slots:
         // Lines that arrive are counted, and the match stays in view.
         const int top = bar->value();
         receive(20, 10);
-        QCOMPARE(count->text(), QStringLiteral("3 of 5"));
+        QTRY_COMPARE(count->text(), QStringLiteral("3 of 5"));
         QCOMPARE(bar->value(), top);
         QTest::mouseClick(w.findChild<QCheckBox*>("caseSensitiveBox"), Qt::LeftButton);
         QCOMPARE(count->text(), QStringLiteral("0 of 0"));
@@ -495,9 +495,9 @@ private slots:
         receive(int(MonitorLines::kLimit) + 2 - monitor.lineCount(), 1000);
         QCOMPARE(monitor.lineCount(), 1);
         QVERIFY(monitor.following());
-        QCOMPARE(count->text(), QStringLiteral("0 of 0"));
+        QTRY_COMPARE(count->text(), QStringLiteral("0 of 0"));
         receive(10, 8);
-        QCOMPARE(count->text(), QStringLiteral("0 of 1"));
+        QTRY_COMPARE(count->text(), QStringLiteral("0 of 1"));
         QCOMPARE(bar->value(), bar->maximum());
     }
 
