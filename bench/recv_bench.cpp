@@ -15,6 +15,10 @@
 //                              closed, and open and filtered by one ID; a 4 MB burst of key
 //                              reports into its table; then a million key reports held: memory
 //                              and the time a filter change takes (not part of "all runs")
+//   recv_bench find            the find bar over a full monitor (1001 lines of 16 K characters,
+//                              "Binary" and Text): the time from a text typed to its matches
+//                              painted; then key reports at 600 frames/s and a 4 MB burst with the
+//                              bar closed and open on a text every line holds (not part of "all runs")
 //
 // Run it under a display (Xvfb) to include painting; offscreen it measures everything else.
 #include "BlockText.h"
@@ -25,6 +29,7 @@
 #include "LinkStatsWindow.h"
 #include "MainWindow.h"
 #include "MonitorFile.h"
+#include "MonitorFindBar.h"
 #include "MonitorView.h"
 #include "SettingsFile.h"
 
@@ -35,7 +40,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -666,6 +673,72 @@ int main(int argc, char* argv[])
         timed("command 13h", [&] { commandBox->setCurrentIndex(1); });
         timed("command all", [&] { commandBox->setCurrentIndex(0); });
         std::printf("frames: resident %.1f MB with the window shown over a million rows\n", residentMb());
+    }
+    if (runs.contains("find")) {
+        auto* findEdit = w.findChild<QLineEdit*>(QStringLiteral("findEdit"));
+        auto* countLabel = w.findChild<QLabel*>(QStringLiteral("matchCountLabel"));
+        auto* findBar = w.findChild<MonitorFindBar*>(QStringLiteral("findBar"));
+        QRandomGenerator random(1);
+        for (const bool binary : {true, false}) {
+            setBinary(binary);
+            w.startRun();
+            // 1001 blocks of 4097 bytes: "Binary" lines of 16 388 characters; in Text mode control
+            // codes (" XXh" each) around one numbered name, lines of 16 353 characters.
+            for (int line = 0; line < 1001; ++line) {
+                QByteArray block(4097, Qt::Uninitialized);
+                for (char& b : block)
+                    b = char(random.bounded(binary ? 256 : 32));
+                if (!binary)
+                    block.replace(4000, 12, "Zelvo-" + QByteArray::number(line % 100).rightJustified(6, '0'));
+                w.displayReceivedBlock(bytesOf(block));
+            }
+            w.monitor()->refresh();
+            runFor(300);
+            const QString longest = QString::number(w.monitor()->content().line(0).length());
+            for (const QString& text : binary
+                                           ? QStringList{"0Fh 5Ah", "5A", "h", "0F 5A"}
+                                           : QStringList{"zelvo-000042", "zelvo-", "0Dh 0Ah", "a", "~~~~~"}) {
+                findBar->open();
+                findEdit->clear();
+                runFor(100);
+                const int64_t t0 = nowUs();
+                findEdit->setText(text);
+                w.monitor()->viewport()->repaint();
+                const double ms = double(nowUs() - t0) / 1000;
+                std::printf(
+                    "find: %-6s %4d lines of %s characters, \"%s\" %36s typed to painted in %6.1f ms: %s\n",
+                    binary ? "Binary" : "Text", w.monitor()->lineCount(), qPrintable(longest),
+                    qPrintable(text), "", ms, qPrintable(countLabel->text()));
+                const int64_t t1 = nowUs();
+                w.findChild<QAction*>(QStringLiteral("findNextAction"))->trigger();
+                w.monitor()->viewport()->repaint();
+                std::printf("find: %-6s F3 to the next match painted in %6.1f ms: %s\n",
+                            binary ? "Binary" : "Text", double(nowUs() - t1) / 1000,
+                            qPrintable(countLabel->text()));
+            }
+            findBar->hide();
+            findEdit->clear();
+        }
+        // A text every key report holds: each line that arrives is searched and counted.
+        w.stampsCarryTime = true;
+        for (const bool open : {false, true, false, true}) {
+            if (open) {
+                findBar->open();
+                findEdit->setText(QStringLiteral("0Fh 5Ah 13h"));
+            } else {
+                findEdit->clear();
+                findBar->hide();
+            }
+            run(open ? "600 key reports/s, find open" : "600 key reports/s, find closed",
+                {Feed::Kind::Keys, 10}, true, false);
+            run(open ? "4 MB burst Binary, find open" : "4 MB burst Binary, find closed",
+                {Feed::Kind::Text, 0, 0, 976 * 4097}, true, false);
+            if (open)
+                std::printf("find: %s after the runs\n", qPrintable(countLabel->text()));
+        }
+        w.stampsCarryTime = false;
+        findEdit->clear();
+        findBar->hide();
     }
     commClose();
     return 0;

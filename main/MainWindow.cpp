@@ -14,6 +14,7 @@
 #include "LinkStatsWindow.h"
 #include "MakeChild.h"
 #include "ModuleFrame.h"
+#include "MonitorFindBar.h"
 #include "MonitorView.h"
 #include "Placement.h"
 #include "SendLine.h"
@@ -117,6 +118,10 @@ MainWindow::MainWindow(QWidget* parent, const SettingsOverrides& overrides) : QM
     m_monitor->setFont(monitorFont());
     m_monitor->setAccessibleName(QStringLiteral("Monitor"));
     column->addWidget(m_monitor, 1);
+    findBar = new MonitorFindBar(m_monitor, central);
+    findBar->setObjectName(QStringLiteral("findBar"));
+    findBar->hide();
+    column->addWidget(findBar);
     setCentralWidget(central);
 
     buildSetupBand(setupBand);
@@ -297,19 +302,34 @@ void MainWindow::buildMenu()
     };
     fileMenu = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ (&File)"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
-    connect(named(fileMenu->addAction(QStringLiteral("開く (&Open)")), "openAction"), &QAction::triggered,
-            this, &MainWindow::onOpenChosen);
-    connect(named(fileMenu->addAction(QStringLiteral("名前を付けて保存 (Save &As)")), "saveAsAction"),
+    connect(named(fileMenu->addAction(QStringLiteral("開く (&Open)"), QKeySequence(Qt::CTRL | Qt::Key_O)),
+                  "openAction"),
+            &QAction::triggered, this, &MainWindow::onOpenChosen);
+    connect(named(fileMenu->addAction(QStringLiteral("名前を付けて保存 (Save &As)"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_S)),
+                  "saveAsAction"),
             &QAction::triggered, this, &MainWindow::onSaveAsChosen);
-    logAction = named(fileMenu->addAction(QStringLiteral("ログ記録 (&Log)...")), "logAction");
+    logAction =
+        named(fileMenu->addAction(QStringLiteral("ログ記録 (&Log)..."), QKeySequence(Qt::CTRL | Qt::Key_L)),
+              "logAction");
     logAction->setCheckable(true);
     connect(logAction, &QAction::triggered, this, &MainWindow::onLogChosen);
+    connect(named(fileMenu->addAction(QStringLiteral("検索 (&Find)..."), QKeySequence(Qt::CTRL | Qt::Key_F)),
+                  "findAction"),
+            &QAction::triggered, findBar, &MonitorFindBar::open);
+    // F3 and Shift+F3 work from anywhere in the window, the find bar open or not.
+    connect(named(addAction(QStringLiteral("Find Next"), QKeySequence(Qt::Key_F3)), "findNextAction"),
+            &QAction::triggered, findBar, &MonitorFindBar::findNext);
+    connect(named(addAction(QStringLiteral("Find Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3)),
+                  "findPreviousAction"),
+            &QAction::triggered, findBar, &MonitorFindBar::findPrevious);
     named(fileMenu->addSeparator(), "commSettingsSeparator");
     connect(named(fileMenu->addAction(QStringLiteral("通信設定 (&ComPort)")), "commSettingsAction"),
             &QAction::triggered, this, &MainWindow::editCommSettings);
     named(fileMenu->addSeparator(), "quitSeparator");
-    connect(named(fileMenu->addAction(QStringLiteral("終了 (&Quit)")), "quitAction"), &QAction::triggered,
-            this, &MainWindow::onQuitChosen);
+    connect(named(fileMenu->addAction(QStringLiteral("終了 (&Quit)"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
+                  "quitAction"),
+            &QAction::triggered, this, &MainWindow::onQuitChosen);
 
     optionMenu = menuBar()->addMenu(QStringLiteral("その他 (&Option)"));
     optionMenu->setObjectName(QStringLiteral("optionMenu"));

@@ -16,6 +16,7 @@ class FramesWindow;
 class IdPanel;
 class KeyPanel;
 class LinkStatsWindow;
+class MonitorFindBar;
 class MonitorView;
 class PanelStatusBar;
 class QAction;
@@ -177,6 +178,7 @@ private:
     QLabel* clockPanel = nullptr;
 
     MonitorView* m_monitor = nullptr;
+    MonitorFindBar* findBar = nullptr; // under the monitor, hidden until Ctrl+F
     PanelStatusBar* m_statusPanels = nullptr;
 
     QPointer<KeyPanel> m_keyPanel;

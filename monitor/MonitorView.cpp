@@ -20,6 +20,9 @@
 
 namespace {
 constexpr int kMargin = 4; // between the frame and the text
+// Matches other than the one gone to: black on yellow, readable whatever the monitor's colours.
+const QColor kMatchBackground(255, 214, 64);
+const QColor kMatchText(Qt::black);
 
 #ifdef Q_OS_WIN
 constexpr QStringView kLineEnd = u"\r\n";
@@ -160,6 +163,8 @@ void MonitorView::refresh()
     m_refreshTimer.stop();
     m_sinceRefresh.restart();
     const bool replaced = m_lines.removed() != m_removedAtRefresh;
+    const qint64 matchesBefore = m_search.count();
+    m_search.update(m_lines);
     if (replaced) {
         m_removedAtRefresh = m_lines.removed();
         m_measuredRows = 0;
@@ -180,6 +185,64 @@ void MonitorView::refresh()
         viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
     }
     notifyAccessibility(replaced);
+    if (replaced || m_search.count() != matchesBefore)
+        emit matchesChanged();
+}
+
+void MonitorView::setFindPattern(const QString& pattern, Qt::CaseSensitivity cs)
+{
+    m_search.setPattern(pattern, cs);
+    m_search.update(m_lines);
+    // A match selected before stays the one gone to, so that the next step goes on from it; one
+    // the new text does not match is no longer selected (closing the bar leaves it).
+    const bool wasMatch = m_match.has_value();
+    m_match.reset();
+    if (m_caret == TextPos{m_anchor.row, m_anchor.column + m_search.matchLength()} &&
+        m_search.ordinal(m_lines, m_anchor) > 0)
+        m_match = m_anchor;
+    else if (wasMatch && !pattern.isEmpty())
+        setSelection(m_anchor, m_anchor);
+    viewport()->update();
+    emit matchesChanged();
+}
+
+bool MonitorView::find(FindStep step)
+{
+    // Lines appended since the last refresh are searched and scrolled to as well.
+    refresh();
+    TextPos from{verticalScrollBar()->value(), 0};
+    if (m_match)
+        from = *m_match;
+    else if (hasSelection())
+        from = std::min(m_anchor, m_caret);
+    std::optional<TextPos> found;
+    switch (step) {
+    case FindStep::Here:
+        found = m_search.next(m_lines, from);
+        break;
+    case FindStep::Next:
+        found = m_search.next(m_lines, m_match ? TextPos{from.row, from.column + 1} : from);
+        break;
+    case FindStep::Previous:
+        found = m_search.previous(m_lines, from);
+        break;
+    }
+    if (!found)
+        return false;
+    const TextPos end{found->row, found->column + m_search.matchLength()};
+    setSelection(*found, end);
+    m_match = *found;
+    ensureVisible(end);
+    ensureVisible(*found);
+    // Set after scrolling: a match on the last page leaves the view at the end.
+    m_follow = false;
+    emit matchesChanged();
+    return true;
+}
+
+qint64 MonitorView::currentMatch() const
+{
+    return m_match ? m_search.ordinal(m_lines, *m_match) : 0;
 }
 
 void MonitorView::remeasure()
@@ -279,6 +342,14 @@ void MonitorView::paintRow(QPainter& p, qsizetype row, int y, qreal left, qreal 
 {
     const LineRef line = m_lines.line(row);
     const TextMetrics::Slice slice = m_metrics.slice(line, left, right);
+    const std::vector<qsizetype> matches = m_search.matchesIn(line);
+    const qsizetype matchLength = m_search.matchLength();
+    size_t nextMatch = 0;
+    const auto matched = [&](qsizetype column) {
+        while (nextMatch < matches.size() && matches[nextMatch] + matchLength <= column)
+            ++nextMatch;
+        return nextMatch < matches.size() && matches[nextMatch] <= column;
+    };
     const auto [from, to] = std::minmax(m_anchor, m_caret);
     qsizetype selFrom = 0;
     qsizetype selTo = 0;
@@ -293,15 +364,21 @@ void MonitorView::paintRow(QPainter& p, qsizetype row, int y, qreal left, qreal 
     const qreal dx = -contentLeft();
     const qreal baseline = y + m_ascent;
 
-    // Runs of characters drawn together: split where the selection starts or ends and at tabs.
+    // Runs of characters drawn together: split where the selection or a match starts or ends, and
+    // at tabs.
+    enum class Look { Plain, Match, Selected };
     QString run;
     qreal runX = slice.x;
-    bool runSelected = false;
+    Look runLook = Look::Plain;
     const auto finish = [&](qreal endX) {
-        if (runSelected)
+        if (runLook == Look::Selected)
             p.fillRect(QRectF(runX + dx, y, endX - runX, m_rowHeight), highlight);
+        else if (runLook == Look::Match)
+            p.fillRect(QRectF(runX + dx, y, endX - runX, m_rowHeight), kMatchBackground);
         if (!run.isEmpty()) {
-            p.setPen(runSelected ? highlightedText : text);
+            p.setPen(runLook == Look::Selected ? highlightedText
+                     : runLook == Look::Match  ? kMatchText
+                                               : text);
             p.drawText(QPointF(runX + dx, baseline), run);
             run.clear();
         }
@@ -311,11 +388,13 @@ void MonitorView::paintRow(QPainter& p, qsizetype row, int y, qreal left, qreal 
     for (qsizetype i = 0; i < slice.text.size();) {
         const TextMetrics::Step step = m_metrics.step(slice.text, i, x);
         const qsizetype column = slice.column + i;
-        const bool selected = column >= selFrom && column < selTo;
+        const Look look = column >= selFrom && column < selTo ? Look::Selected
+                          : matched(column)                   ? Look::Match
+                                                              : Look::Plain;
         const bool tab = slice.text[i] == u'\t';
-        if (selected != runSelected || tab) {
+        if (look != runLook || tab) {
             finish(x);
-            runSelected = selected;
+            runLook = look;
         }
         if (!tab)
             run += shownChar(slice.text[i]);
@@ -390,6 +469,11 @@ void MonitorView::setSelection(TextPos anchor, TextPos caret)
     m_caret = caret;
     viewport()->update();
     announceSelection(oldAnchor, oldCaret);
+    if (m_match && (m_anchor != *m_match ||
+                    m_caret != TextPos{m_match->row, m_match->column + m_search.matchLength()})) {
+        m_match.reset();
+        emit matchesChanged();
+    }
 }
 
 QString MonitorView::selectedText() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MonitorLines.h"
+#include "MonitorSearch.h"
 #include "TextMetrics.h"
 
 #include <QAbstractScrollArea>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 class QMenu;
@@ -59,12 +61,25 @@ public:
     [[nodiscard]] TextPos positionAt(QPoint point) const;
     void ensureVisible(TextPos pos);
 
+    // Finding text as shown (see MonitorSearch): every match is highlighted, and the match gone to
+    // is selected. Showing a match stops following the newest line; it follows again as usual.
+    void setFindPattern(const QString& pattern, Qt::CaseSensitivity cs);
+    // Here: the first match from the one gone to, else from the selection, else from the first row
+    // in view. Next and Previous step from there, wrapping at the ends. False when nothing matches.
+    enum class FindStep { Here, Next, Previous };
+    bool find(FindStep step);
+    [[nodiscard]] qint64 matchCount() const { return m_search.count(); }
+    // The number of the match gone to, from 1; 0 when the selection is not that match any more.
+    [[nodiscard]] qint64 currentMatch() const;
+
     // How many lines the monitor had held up to the last line painted so far; painted() follows
     // every paint. The benchmark reads the tail of a flood from them.
     [[nodiscard]] qint64 paintedThrough() const { return m_paintedThrough; }
 
 signals:
     void painted();
+    // The number of matches or the match gone to has changed.
+    void matchesChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -91,6 +106,8 @@ private:
     void announceSelection(TextPos oldAnchor, TextPos oldCaret);
 
     MonitorLines m_lines;
+    MonitorSearch m_search;
+    std::optional<TextPos> m_match; // where the match gone to starts, while it is the selection
     TextMetrics m_metrics{font()};
     QFont m_drawingFont;
     int m_rowHeight = 1;

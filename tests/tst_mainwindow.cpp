@@ -485,6 +485,72 @@ private slots:
         QCOMPARE(placedOnScreens(place, {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}), placed);
     }
 
+    // Where the focus rests, as a user meets the window: the shortcuts work from there, and the menus
+    // show them.
+    void theFileMenusShortcutsWorkAndAreShown_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("dialog"); // the file dialog it opens, by its caption
+        QTest::newRow("open") << "openAction" << QKeySequence(QStringLiteral("Ctrl+O")) << "";
+        QTest::newRow("save as") << "saveAsAction" << QKeySequence(QStringLiteral("Ctrl+S")) << "";
+        QTest::newRow("log") << "logAction" << QKeySequence(QStringLiteral("Ctrl+L")) << "ログ記録 (Log)";
+        QTest::newRow("find") << "findAction" << QKeySequence(QStringLiteral("Ctrl+F")) << QString();
+        QTest::newRow("quit") << "quitAction" << QKeySequence(QStringLiteral("Ctrl+Q")) << QString();
+    }
+    void theFileMenusShortcutsWorkAndAreShown()
+    {
+        QFETCH(QString, action);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, dialog);
+        ScriptedDialogs dialogs;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* item = w.findChild<QAction*>(action);
+        QVERIFY(item);
+        QCOMPARE(item->shortcut(), keys);
+        QVERIFY(w.findChild<QMenu*>("fileMenu")->actions().contains(item));
+        QVERIFY(QApplication::focusWidget());
+        QTest::keySequence(QApplication::focusWidget(), keys);
+        if (action == u"quitAction") {
+            QVERIFY(!w.isVisible());
+        } else if (action == u"findAction") {
+            QVERIFY(w.findChild<QWidget*>("findBar")->isVisible());
+            QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("findEdit"));
+        } else {
+            QCOMPARE(dialogs.fileRequests.size(), 1);
+            QCOMPARE(dialogs.fileRequests[0].caption, dialog);
+        }
+    }
+
+    // From the focus the window opens with (the monitor, whose keys only move and select) round to
+    // it again, the bands from the top, each column by column; the find bar after the monitor.
+    void tabGoesThroughTheControlsInTheOrderTheyAreLaidOut()
+    {
+        MainWindow w;
+        w.onStatusBarDoubleClicked(); // "To RFch" too
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const auto tabs = [](int count) {
+            QStringList visited;
+            for (int i = 0; i < count; ++i) {
+                visited << QApplication::focusWidget()->objectName();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            return visited;
+        };
+        // The device box is disabled; the three bit-rate buttons are one stop (the arrows choose).
+        const QStringList window = {
+            "monitor",           "channelBox",  "powerBox",     "setChannelButton",   "remoteChannelButton",
+            "rate9600Button",    "initButton",  "sendButton",   "msgIdEdit",          "sourceIdEdit",
+            "destinationIdEdit", "sendTextBox", "delimiterBox", "monitorClearButton", "timeStampBox"};
+        QCOMPARE(tabs(int(window.size()) + 1), window + QStringList{"monitor"});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(tabs(6), (QStringList{"findEdit", "caseSensitiveBox", "findPreviousButton", "findNextButton",
+                                       "closeFindButton", "channelBox"}));
+    }
+
     void statusBarDoubleClickRevealsTheOptionsOnce()
     {
         MainWindow w;

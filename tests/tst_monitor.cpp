@@ -1,16 +1,24 @@
 // The monitor's line view on its own: the line container, character geometry, following the
-// newest line, selection, keyboard, clipboard and assistive technology.
+// newest line, selection, keyboard, clipboard and assistive technology; finding text in it.
+#include "MainWindow.h"
+#include "MonitorSearch.h"
 #include "MonitorView.h"
+#include "SettingsFile.h"
 #include "TestSupport.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QRandomGenerator>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -29,6 +37,24 @@ QPoint pointAt(const MonitorView& view, TextPos pos)
 {
     const QRect r = view.characterRect(pos);
     return {r.left() + 1, r.center().y()};
+}
+
+// Where a text is found in a line as shown, the slow way: the line formatted whole, matches taken
+// one after the other.
+QList<qsizetype> foundByFormatting(const LineRef& line, const QString& pattern, Qt::CaseSensitivity cs)
+{
+    const QString shown = shownText(line.toString());
+    QList<qsizetype> found;
+    for (qsizetype at = shown.indexOf(pattern, 0, cs); at >= 0 && !pattern.isEmpty();
+         at = shown.indexOf(pattern, at + pattern.size(), cs))
+        found << at;
+    return found;
+}
+
+QList<qsizetype> found(const MonitorSearch& search, const LineRef& line)
+{
+    const std::vector<qsizetype> columns = search.matchesIn(line);
+    return {columns.begin(), columns.end()};
 }
 } // namespace
 
@@ -293,6 +319,186 @@ private slots:
         MonitorView& v = view({QStringLiteral("a\x01\tb\x7F")});
         v.selectAll();
         QCOMPARE(v.selectedText(), QStringLiteral("a\u2401\tb\u2421"));
+    }
+
+    // A line is a text (a loaded line, a Text-mode line, a time stamp) and, in "Binary" mode, bytes.
+    void findingMatchesTheLinesAsShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QList<qsizetype>>("columns");
+        const QByteArray frames = QByteArray::fromHex("0F5A13000F5A");
+        QTest::newRow("frame starts in Binary")
+            << "" << frames << "0Fh 5Ah" << false << QList<qsizetype>{1, 17};
+        QTest::newRow("in any case") << "" << frames << "0fH 5a" << false << QList<qsizetype>{1, 17};
+        QTest::newRow("case ticked") << "" << frames << "0fh" << true << QList<qsizetype>{};
+        QTest::newRow("a blank starts it") << "" << frames << " 13h " << false << QList<qsizetype>{8};
+        QTest::newRow("from the second digit") << "" << frames << "Ah 1" << false << QList<qsizetype>{6};
+        QTest::newRow("from the h") << "" << frames << "h 00" << false << QList<qsizetype>{11};
+        QTest::newRow("not a rendering") << "" << frames << "0Fh5A" << false << QList<qsizetype>{};
+        QTest::newRow("digits do not overlap")
+            << "" << QByteArray::fromHex("111111") << "1" << false << QList<qsizetype>{1, 2, 5, 6, 9, 10};
+        QTest::newRow("nor do cells")
+            << "" << QByteArray::fromHex("0000000000") << "00h 00h" << false << QList<qsizetype>{1, 9};
+        QTest::newRow("from a time stamp into the bytes")
+            << "12:00:00.0001 =>" << frames << "=> 0F" << false << QList<qsizetype>{14};
+        QTest::newRow("longer than the line")
+            << "" << QByteArray::fromHex("0F") << " 0Fh " << false << QList<qsizetype>{};
+        QTest::newRow("text does not overlap")
+            << "aaaaa" << QByteArray() << "aa" << false << QList<qsizetype>{0, 2};
+        QTest::newRow("text in any case")
+            << "Ärger ÄRGER" << QByteArray() << "ärger" << false << QList<qsizetype>{0, 6};
+        QTest::newRow("a control character as its picture")
+            << "a\x01"
+               "b"
+            << QByteArray() << "\u2401b" << false << QList<qsizetype>{1};
+        QTest::newRow("not as itself") << "a\x01"
+                                          "b"
+                                       << QByteArray() << "\x01" << false << QList<qsizetype>{};
+    }
+    void findingMatchesTheLinesAsShown()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, pattern);
+        QFETCH(bool, matchCase);
+        QFETCH(QList<qsizetype>, columns);
+        MonitorLines lines;
+        lines.append(text, bytes);
+        MonitorSearch search;
+        search.setPattern(pattern, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        QCOMPARE(found(search, lines.line(0)), columns);
+        search.update(lines);
+        QCOMPARE(search.count(), columns.size());
+    }
+
+    // Binary cells are matched on their bytes and text through a scan of its own; whatever the
+    // line and the text to find, that finds what formatting the line and searching it finds.
+    void binaryCellsMatchAsTheirFormattedTextDoes()
+    {
+        QRandomGenerator random(20261208);
+        const QString alphabet = QStringLiteral(" 0123456789ABCDEFabcdefhH=>x");
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes(random.bounded(12), Qt::Uninitialized);
+            for (char& b : bytes)
+                b = char(random.bounded(4) == 0 ? 0x0F : random.bounded(256));
+            // A text in front: a time stamp, or the whole line in Text mode.
+            QString text;
+            for (int i = random.bounded(2) ? random.bounded(24) : 0; i > 0; --i)
+                text += alphabet[random.bounded(int(alphabet.size()))];
+            MonitorLines lines;
+            lines.append(text, bytes);
+            const LineRef line = lines.line(0);
+            // Half of the patterns are cut from the line itself, so that most of them are found.
+            QString pattern;
+            const qsizetype length = 1 + random.bounded(9);
+            if (random.bounded(2) && line.length() > 0) {
+                const qsizetype from = random.bounded(int(line.length()));
+                pattern = line.mid(from, length);
+            } else {
+                for (qsizetype i = 0; i < length; ++i)
+                    pattern += alphabet[random.bounded(int(alphabet.size()))];
+            }
+            for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+                MonitorSearch search;
+                search.setPattern(pattern, cs);
+                QVERIFY2(found(search, line) == foundByFormatting(line, pattern, cs),
+                         qPrintable(line.toString() + u'|' + pattern + u'|'));
+            }
+        }
+    }
+
+    // As a user finds: Ctrl+F, typing, Enter / F3 and their Shift forms, Esc, on lines received.
+    void theFindBarStepsThroughMatchesWhileLinesArrive()
+    {
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("zelvoterm.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[COMPORT]\r\nPortName=/dev/no-such-port\r\n");
+        ini.close();
+        resetLink();
+        setSettingsFilePath(ini.fileName());
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        MonitorView& monitor = *w.monitor();
+        QScrollBar* bar = monitor.verticalScrollBar();
+        const auto receive = [&](int lines, int reportEvery) {
+            for (int i = 0; i < lines; ++i)
+                w.displayReceivedBlock(
+                    asBlock(i % reportEvery == 5 ? transmitterReport(1, uint8_t(i)) : hex("414243")));
+            monitor.refresh();
+        };
+        receive(100, 40); // key reports on rows 5, 45 and 85
+        auto* findBar = w.findChild<QWidget*>("findBar");
+        auto* count = w.findChild<QLabel*>("matchCountLabel");
+        const auto step = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, const char* expected) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+            QCOMPARE(count->text(), QString::fromLatin1(expected));
+            QCOMPARE(monitor.selectedText(), QStringLiteral("0Fh 5Ah 13h"));
+            QVERIFY(!monitor.following());
+        };
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findBar->isVisible());
+        QCOMPARE(QApplication::focusWidget(), w.findChild<QLineEdit*>("findEdit"));
+        // As typed, the first match from the top of the view: the newest.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0fh 5ah 13h"));
+        QCOMPARE(count->text(), QStringLiteral("3 of 3"));
+        QCOMPARE(monitor.anchor(), (TextPos{85, 1}));
+        step(Qt::Key_Return, {}, "1 of 3");
+        QCOMPARE(monitor.anchor(), (TextPos{5, 1}));
+        QVERIFY(bar->value() <= 5);
+        step(Qt::Key_F3, {}, "2 of 3");
+        step(Qt::Key_F3, Qt::ShiftModifier, "1 of 3");
+        step(Qt::Key_Return, Qt::ShiftModifier, "3 of 3");
+
+        // Lines that arrive are counted, and the match stays in view.
+        const int top = bar->value();
+        receive(20, 10);
+        QTRY_COMPARE(count->text(), QStringLiteral("3 of 5"));
+        QCOMPARE(bar->value(), top);
+        QTest::mouseClick(w.findChild<QCheckBox*>("caseSensitiveBox"), Qt::LeftButton);
+        QCOMPARE(count->text(), QStringLiteral("0 of 0"));
+        QVERIFY(!monitor.hasSelection());
+        QTest::mouseClick(w.findChild<QCheckBox*>("caseSensitiveBox"), Qt::LeftButton);
+        QCOMPARE(count->text(), QStringLiteral("3 of 5"));
+
+        // Esc closes the bar and stops searching; F3 opens it again and goes on.
+        w.findChild<QLineEdit*>("findEdit")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!findBar->isVisible());
+        QCOMPARE(QApplication::focusWidget(), &monitor);
+        QCOMPARE(monitor.matchCount(), 0);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+        QVERIFY(findBar->isVisible());
+        QCOMPARE(count->text(), QStringLiteral("4 of 5"));
+
+        // Every match in view is painted, the one gone to as the selection.
+        const QImage image = monitor.viewport()->grab().toImage();
+        int matchPixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                matchPixels += image.pixelColor(x, y) == QColor(255, 214, 64);
+        }
+        QVERIFY2(matchPixels > 100, qPrintable(QString::number(matchPixels)));
+
+        // The view follows again as it always does: back at the end, or when the lines are replaced.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(monitor.following());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        step(Qt::Key_Return, {}, "4 of 5");
+        // To 1001 lines, and one more.
+        receive(int(MonitorLines::kLimit) + 2 - monitor.lineCount(), 1000);
+        QCOMPARE(monitor.lineCount(), 1);
+        QVERIFY(monitor.following());
+        QTRY_COMPARE(count->text(), QStringLiteral("0 of 0"));
+        receive(10, 8);
+        QTRY_COMPARE(count->text(), QStringLiteral("0 of 1"));
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void assistiveTechnologyReadsTheMonitorAsText()
