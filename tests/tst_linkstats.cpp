@@ -1,7 +1,7 @@
 // The link statistics window offscreen: its table, sorting, greying, Reset and Save As.
 #include "LinkStatsWindow.h"
-#include "ScriptedDialogs.h"
 #include "RateHistoryPlot.h"
+#include "ScriptedDialogs.h"
 #include "TestSupport.h"
 
 #include <QColor>
