@@ -24,11 +24,16 @@ constexpr int kStallPauseMs = 5;
 // Passes follow each other at most this often. A lone frame is handled at once; a stream is
 // handled a few frames a pass, since every pass costs two thread switches, which cost more
 // than the bytes themselves.
-constexpr auto kMinPassInterval = std::chrono::milliseconds(8);
+std::atomic<int> minPassIntervalMs = 8;
 // A pass that found this much is part of a flood: the next one follows at once, since waiting
 // would only let the driver's queue fill up.
 constexpr int kFloodPassBytes = 1024;
 } // namespace
+
+void setReceivePassInterval(std::chrono::milliseconds interval)
+{
+    minPassIntervalMs = int(interval.count());
+}
 
 void ReceiveSession::blockEnded(std::span<const uint8_t> block)
 {
@@ -147,7 +152,8 @@ void ReceiveWorker::run()
     int waitMs = -1;
     bool stalled = false;
     bool flooding = false;
-    auto lastPass = std::chrono::steady_clock::now() - kMinPassInterval;
+    const auto minPassInterval = std::chrono::milliseconds(minPassIntervalMs.load());
+    auto lastPass = std::chrono::steady_clock::now() - minPassInterval;
     for (;;) {
         if (commSettings.linkError)
             break;
@@ -166,7 +172,7 @@ void ReceiveWorker::run()
             break;
         if (!flooding) {
             std::unique_lock lock(s.mutex);
-            if (s.cv.wait_until(lock, lastPass + kMinPassInterval, [&] { return s.stop; }))
+            if (s.cv.wait_until(lock, lastPass + minPassInterval, [&] { return s.stop; }))
                 break;
         }
         lastPass = std::chrono::steady_clock::now();
