@@ -4,7 +4,6 @@
 
 #include <QApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -44,9 +43,7 @@ int main(int argc, char* argv[])
         early.action != CommandLine::Action::Run)
         return answer(early, argc, argv);
 
-    // A write past a file-size limit then fails with EFBIG, which the session log, Save As and the
-    // settings file report, instead of killing the program with its data unsaved.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ignoreFileSizeSignal();
     QApplication app(argc, argv);
     // Signals that arrive while the window is built wait in the pipe until the event loop runs.
     TerminationSignals termination;

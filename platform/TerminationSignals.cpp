@@ -58,3 +58,8 @@ void TerminationSignals::onPipeReadable()
     }
     emit received();
 }
+
+SignalHandler ignoreFileSizeSignal()
+{
+    return std::signal(SIGXFSZ, SIG_IGN);
+}

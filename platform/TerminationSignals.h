@@ -21,3 +21,9 @@ private:
 
     QSocketNotifier* m_notifier = nullptr;
 };
+
+// A write past a file-size limit then fails with EFBIG, which the session log, Save As and the
+// settings file report, instead of killing the program with its data unsaved. Returns the
+// disposition it replaced.
+using SignalHandler = void (*)(int);
+SignalHandler ignoreFileSizeSignal();

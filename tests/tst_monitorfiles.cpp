@@ -10,6 +10,7 @@
 #include "MonitorView.h"
 #include "ScriptedDialogs.h"
 #include "SettingsFile.h"
+#include "TerminationSignals.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -62,7 +63,9 @@ public:
     explicit FileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        // What the program's start does; a child process of the real program meets the limit in
+        // tst_commandline.
+        m_oldHandler = ignoreFileSizeSignal();
         rlimit limit = m_old;
         limit.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -75,7 +78,7 @@ public:
 
 private:
     rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
+    SignalHandler m_oldHandler = nullptr;
 };
 
 // Keeps every block it is handed, to know what the log must hold.
