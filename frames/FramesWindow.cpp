@@ -380,14 +380,9 @@ void FramesWindow::find(int step)
 
 void FramesWindow::onOpenClicked()
 {
-    const Dialogs::FileRequest request{QStringLiteral("Open"),
-                                       {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")},
-                                       QStringLiteral("csv"),
-                                       m_fileName};
-    const QString chosen = dialogs().openFileName(this, request);
-    if (chosen.isEmpty())
+    const QString path = chooseCsvFile(this, false, m_fileName);
+    if (path.isEmpty())
         return;
-    const QString path = QFileInfo(chosen).absoluteFilePath();
     const FileContents file = readRegularFile(path, kMaxFramesCsvBytes);
     QString error;
     switch (file.status) {
@@ -422,14 +417,10 @@ void FramesWindow::onOpenClicked()
 void FramesWindow::onSaveAsClicked()
 {
     refresh();
-    const Dialogs::FileRequest request{QStringLiteral("Save As"),
-                                       {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")},
-                                       QStringLiteral("csv"),
-                                       m_fileName.isEmpty() ? QStringLiteral("frames.csv") : m_fileName};
-    const QString chosen = dialogs().saveFileName(this, request);
-    if (chosen.isEmpty())
+    const QString path =
+        chooseCsvFile(this, true, m_fileName.isEmpty() ? QStringLiteral("frames.csv") : m_fileName);
+    if (path.isEmpty())
         return;
-    const QString path = QFileInfo(chosen).absoluteFilePath();
     if (const QString reason = replaceRegularFile(path, framesCsv(m_log, m_model.frameIndex()));
         !reason.isEmpty()) {
         showError(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));

@@ -7,7 +7,6 @@
 #include "RateHistoryPlot.h"
 #include "Tick.h"
 
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -119,15 +118,10 @@ void LinkStatsWindow::onResetClicked()
 void LinkStatsWindow::onSaveAsClicked()
 {
     refresh();
-    const Dialogs::FileRequest request{QStringLiteral("Save As"),
-                                       {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")},
-                                       QStringLiteral("csv"),
-                                       m_saveFileName.isEmpty() ? QStringLiteral("linkstats.csv")
-                                                                : m_saveFileName};
-    const QString chosen = dialogs().saveFileName(this, request);
-    if (chosen.isEmpty())
+    const QString path = chooseCsvFile(
+        this, true, m_saveFileName.isEmpty() ? QStringLiteral("linkstats.csv") : m_saveFileName);
+    if (path.isEmpty())
         return;
-    const QString path = QFileInfo(chosen).absoluteFilePath();
     if (const QString error = saveTableCsv(path, m_sorted); !error.isEmpty()) {
         showError(this, error);
         return;

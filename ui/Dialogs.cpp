@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -150,6 +151,17 @@ Dialogs& dialogs()
 void setDialogs(Dialogs* d)
 {
     replacement() = d;
+}
+
+QString chooseCsvFile(QWidget* parent, bool forSaving, const QString& proposed)
+{
+    const Dialogs::FileRequest request{forSaving ? QStringLiteral("Save As") : QStringLiteral("Open"),
+                                       {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")},
+                                       QStringLiteral("csv"),
+                                       proposed};
+    const QString chosen =
+        forSaving ? dialogs().saveFileName(parent, request) : dialogs().openFileName(parent, request);
+    return chosen.isEmpty() ? QString() : QFileInfo(chosen).absoluteFilePath();
 }
 
 void showError(QWidget* parent, const QString& text)

@@ -47,5 +47,9 @@ public:
 [[nodiscard]] Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);
 
+// Asks for a CSV file to save ("Save As") or to open ("Open"), proposing the name given; the
+// chosen file's absolute path, empty when the user cancelled.
+[[nodiscard]] QString chooseCsvFile(QWidget* parent, bool forSaving, const QString& proposed);
+
 // The application's general error display: the message with the program's title.
 void showError(QWidget* parent, const QString& text);
