@@ -248,8 +248,7 @@ qint64 MonitorView::currentMatch() const
 void MonitorView::remeasure()
 {
     m_metrics = TextMetrics(font());
-    m_drawingFont = TextMetrics::drawingFont(font());
-    const QFontMetrics metrics(m_drawingFont);
+    const QFontMetrics metrics(TextMetrics::drawingFont(font()));
     m_rowHeight = std::max(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
     m_measuredRows = 0;
@@ -322,7 +321,6 @@ void MonitorView::paintEvent(QPaintEvent* event)
     QPainter p(viewport());
     const QRect area = event->rect();
     p.fillRect(area, palette().color(QPalette::Base));
-    p.setFont(m_drawingFont);
     const qsizetype top = verticalScrollBar()->value();
     const qsizetype first = top + area.top() / m_rowHeight;
     const qsizetype last = std::min<qsizetype>(top + area.bottom() / m_rowHeight, m_lines.count() - 1);
@@ -367,45 +365,42 @@ void MonitorView::paintRow(QPainter& p, qsizetype row, int y, qreal left, qreal 
     // Runs of characters drawn together: split where the selection or a match starts or ends, and
     // at tabs.
     enum class Look { Plain, Match, Selected };
-    QString run;
+    const QStringView shown = slice.text;
+    qsizetype runStart = 0;
     qreal runX = slice.x;
     Look runLook = Look::Plain;
-    const auto finish = [&](qreal endX) {
+    const auto finish = [&](qsizetype end, qreal endX) {
         if (runLook == Look::Selected)
             p.fillRect(QRectF(runX + dx, y, endX - runX, m_rowHeight), highlight);
         else if (runLook == Look::Match)
             p.fillRect(QRectF(runX + dx, y, endX - runX, m_rowHeight), kMatchBackground);
-        if (!run.isEmpty()) {
+        if (end > runStart && shown[runStart] != u'\t') {
             p.setPen(runLook == Look::Selected ? highlightedText
                      : runLook == Look::Match  ? kMatchText
                                                : text);
-            p.drawText(QPointF(runX + dx, baseline), run);
-            run.clear();
+            m_metrics.draw(p, QPointF(runX + dx, baseline), shown.sliced(runStart, end - runStart));
         }
+        runStart = end;
         runX = endX;
     };
     qreal x = slice.x;
-    for (qsizetype i = 0; i < slice.text.size();) {
-        const TextMetrics::Step step = m_metrics.step(slice.text, i, x);
+    for (qsizetype i = 0; i < shown.size();) {
+        const TextMetrics::Step step = m_metrics.step(shown, i, x);
         const qsizetype column = slice.column + i;
         const Look look = column >= selFrom && column < selTo ? Look::Selected
                           : matched(column)                   ? Look::Match
                                                               : Look::Plain;
-        const bool tab = slice.text[i] == u'\t';
+        const bool tab = shown[i] == u'\t';
         if (look != runLook || tab) {
-            finish(x);
+            finish(i, x);
             runLook = look;
         }
-        if (!tab)
-            run += shownChar(slice.text[i]);
-        if (step.length == 2)
-            run += slice.text[i + 1];
         x += step.width;
         i += step.length;
         if (tab)
-            finish(x);
+            finish(i, x);
     }
-    finish(x);
+    finish(shown.size(), x);
     if (selTo > line.length() && slice.column + slice.text.size() == line.length())
         p.fillRect(QRectF(x + dx, y, m_metrics.spaceWidth(), m_rowHeight), highlight);
 }

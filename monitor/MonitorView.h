@@ -109,7 +109,6 @@ private:
     MonitorSearch m_search;
     std::optional<TextPos> m_match; // where the match gone to starts, while it is the selection
     TextMetrics m_metrics{font()};
-    QFont m_drawingFont;
     int m_rowHeight = 1;
     int m_ascent = 0;
 

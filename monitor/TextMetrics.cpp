@@ -1,5 +1,10 @@
 #include "TextMetrics.h"
 
+#include <QGlyphRun>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -8,10 +13,8 @@ constexpr qreal kUnlimited = std::numeric_limits<qreal>::infinity();
 constexpr int kTabStop = 8; // spaces
 } // namespace
 
-TextMetrics::TextMetrics(const QFont& font) : m_metrics(drawingFont(font)), m_bmp(0x10000, -1.0f)
+TextMetrics::TextMetrics(const QFont& font) : m_font(drawingFont(font)), m_metrics(m_font)
 {
-    for (char16_t u = 0; u < 0x100; ++u)
-        (void)advance(u);
     for (int b = 0; b < 0x100; ++b) {
         const char byte = char(b);
         const LineRef cell{QStringView(), QByteArrayView(&byte, 1)};
@@ -27,18 +30,45 @@ QFont TextMetrics::drawingFont(QFont font)
     return font;
 }
 
-qreal TextMetrics::advance(char32_t c) const
+TextMetrics::Glyph TextMetrics::glyph(char32_t c) const
 {
-    if (c < 0x10000) {
-        float& a = m_bmp[c];
-        if (a < 0)
-            a = float(m_metrics.horizontalAdvance(QString(shownChar(QChar(char16_t(c))))));
-        return a;
+    const auto shown = [c] {
+        return c < 0x10000 ? QString(shownChar(QChar(char16_t(c)))) : QString::fromUcs4(&c, 1);
+    };
+    if (c < m_latin1.size()) {
+        Glyph& g = m_latin1[c];
+        if (g.advance < 0)
+            g = lookUp(shown());
+        return g;
     }
-    auto it = m_supplementary.constFind(c);
-    if (it == m_supplementary.constEnd())
-        it = m_supplementary.insert(c, m_metrics.horizontalAdvance(QString::fromUcs4(&c, 1)));
+    auto it = m_others.constFind(c);
+    if (it == m_others.constEnd())
+        it = m_others.insert(c, lookUp(shown()));
     return *it;
+}
+
+TextMetrics::Glyph TextMetrics::lookUp(const QString& shown) const
+{
+    Glyph g;
+    g.advance = m_metrics.horizontalAdvance(shown);
+    // Laid out alone, as the text engine lays it out in a line: the glyph of whichever font has it.
+    QTextLayout layout(shown, m_font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() != 1 || runs.front().glyphIndexes().size() != 1) {
+        g.font = runs.isEmpty() ? kNone : kShaped;
+        return g;
+    }
+    const QGlyphRun& run = runs.front();
+    auto font = std::find(m_fonts.begin(), m_fonts.end(), run.rawFont());
+    if (font == m_fonts.end())
+        font = m_fonts.insert(m_fonts.end(), run.rawFont());
+    g.font = int(font - m_fonts.begin());
+    g.index = run.glyphIndexes().front();
+    g.offset = run.positions().front().x();
+    return g;
 }
 
 qreal TextMetrics::tabWidth(qreal x) const
@@ -155,4 +185,44 @@ TextMetrics::Slice TextMetrics::slice(const LineRef& line, qreal left, qreal rig
         x += m_byteWidth[uint8_t(line.bytes[b])];
     s.text += line.mid(line.text.size() + 4 * first, 4 * (b - first));
     return s;
+}
+
+void TextMetrics::draw(QPainter& painter, QPointF origin, QStringView run) const
+{
+    // Consecutive characters of one font go to the painter as one run of glyphs.
+    int font = kNone;
+    const auto flush = [&] {
+        if (m_runGlyphs.empty())
+            return;
+        QGlyphRun glyphs;
+        glyphs.setRawFont(m_fonts[size_t(font)]);
+        glyphs.setRawData(m_runGlyphs.data(), m_runPositions.data(), int(m_runGlyphs.size()));
+        painter.drawGlyphRun(QPointF(), glyphs);
+        m_runGlyphs.clear();
+        m_runPositions.clear();
+    };
+    qreal x = origin.x();
+    for (qsizetype i = 0; i < run.size();) {
+        char32_t c = run[i].unicode();
+        qsizetype length = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < run.size() && run[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(run[i], run[i + 1]);
+            length = 2;
+        }
+        const Glyph g = glyph(c);
+        if (g.font != font) {
+            flush();
+            font = g.font;
+        }
+        if (g.font >= 0) {
+            m_runGlyphs.push_back(g.index);
+            m_runPositions.emplace_back(x + g.offset, origin.y());
+        } else if (g.font == kShaped) {
+            painter.setFont(m_font);
+            painter.drawText(QPointF(x, origin.y()), shownText(run.sliced(i, length).toString()));
+        }
+        x += g.advance;
+        i += length;
+    }
+    flush();
 }

@@ -5,13 +5,19 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QPointF>
+#include <QRawFont>
 
 #include <array>
 #include <vector>
 
-// Advances of the monitor's characters, measured one character at a time and cached, so that a
-// line of 16 K characters costs a table look-up per character instead of shaping. Any font works:
-// full-width characters take their own advance, a tab moves to the next stop of eight spaces.
+class QPainter;
+
+// Where the monitor's characters go and what they look like, looked up one character at a time
+// and kept, so that a line of 16 K characters costs a table look-up per character instead of
+// shaping, whether it is measured, hit-tested or painted. Any font works: full-width characters
+// take their own advance, a tab moves to the next stop of eight spaces, a character the font
+// lacks is drawn from the font that has it.
 // Text is drawn without shaping (see drawingFont) so that it lands where these advances say.
 class TextMetrics {
 public:
@@ -41,18 +47,40 @@ public:
     };
     [[nodiscard]] Slice slice(const LineRef& line, qreal left, qreal right) const;
 
-    [[nodiscard]] qreal spaceWidth() const { return m_bmp[u' ']; }
+    // Draws a run of characters without a tab from `origin` on the baseline, each where step()
+    // puts it, in the painter's pen (control codes as their pictures).
+    void draw(QPainter& painter, QPointF origin, QStringView run) const;
+
+    [[nodiscard]] qreal spaceWidth() const { return advance(u' '); }
 
 private:
-    [[nodiscard]] qreal advance(char32_t c) const;
+    struct Glyph {
+        qreal advance = -1; // negative: not looked up yet
+        qreal offset = 0;   // from the pen position
+        quint32 index = 0;
+        // Into m_fonts; kNone for a character without a glyph, kShaped for one the font draws
+        // as several.
+        int font = kNone;
+    };
+    static constexpr int kNone = -1;
+    static constexpr int kShaped = -2;
+
+    [[nodiscard]] Glyph glyph(char32_t c) const;
+    [[nodiscard]] Glyph lookUp(const QString& shown) const;
+    [[nodiscard]] qreal advance(char32_t c) const { return glyph(c).advance; }
     [[nodiscard]] qreal tabWidth(qreal x) const;
     // Walks `text` from (i, x) while the next character ends at or before `limit`.
     void walk(QStringView text, qsizetype& i, qreal& x, qreal limit) const;
     // The same over the bytes of a "Binary" line, a whole byte (" XXh") at a time.
     void walkBytes(QByteArrayView bytes, qsizetype& b, qreal& x, qreal limit) const;
 
+    QFont m_font;
     QFontMetricsF m_metrics;
-    mutable std::vector<float> m_bmp;               // advance by UTF-16 unit; negative: not measured
-    mutable QHash<char32_t, qreal> m_supplementary; // characters beyond U+FFFF
-    std::array<qreal, 256> m_byteWidth{};           // the width of " XXh" by byte
+    mutable std::array<Glyph, 256> m_latin1;
+    mutable QHash<char32_t, Glyph> m_others;
+    mutable std::vector<QRawFont> m_fonts;
+    std::array<qreal, 256> m_byteWidth{}; // the width of " XXh" by byte
+    // Reused by each draw, so that painting a row allocates nothing.
+    mutable std::vector<quint32> m_runGlyphs;
+    mutable std::vector<QPointF> m_runPositions;
 };

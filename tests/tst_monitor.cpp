@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -312,6 +313,81 @@ private slots:
             }
         }
         QVERIFY2(red > 50, qPrintable(QString::number(red)));
+    }
+
+    // Rows must look exactly as the text engine draws each run of one look (the way they were
+    // painted before glyphs were looked up once per character): "Binary" bytes, Japanese text,
+    // control-code pictures around a tab, a character beyond U+FFFF, a find match and a selection
+    // across them, scrolled sideways by part of a character.
+    void rowsLookAsTheTextEngineDrawsThem_data()
+    {
+        QTest::addColumn<int>("scrolledBy");
+        QTest::newRow("from the start") << 0;
+        QTest::newRow("scrolled sideways") << 13;
+    }
+    void rowsLookAsTheTextEngineDrawsThem()
+    {
+        QFETCH(int, scrolledBy);
+        MonitorView& v = view({QStringLiteral("日本語の受信テキスト ｱｲｳ 5a"),
+                               QStringLiteral("ctl \x01\x1F\x7F\tpast\tthe tab \U0001F600 5A")});
+        v.clearFocus();
+        const uint8_t bytes[] = {0x0F, 0x5A, 0x13, 0x13, 0x00, 0xAB, 0xCD, 0xEF, 0x12, 0x5A};
+        v.appendBinaryLine(QStringLiteral("12:34:56.789"), bytes);
+        v.refresh();
+        v.setFindPattern(QStringLiteral("5a"), Qt::CaseInsensitive);
+        v.setSelection({0, 9}, {2, 22});
+        v.horizontalScrollBar()->setValue(scrolledBy);
+        QCOMPARE(v.horizontalScrollBar()->value(), scrolledBy);
+        const QImage shown = v.viewport()->grab().toImage();
+
+        QImage expected(shown.size(), shown.format());
+        QPainter p(&expected);
+        const QPalette palette = v.palette();
+        p.fillRect(expected.rect(), palette.color(QPalette::Base));
+        const QFont font = TextMetrics::drawingFont(v.font());
+        p.setFont(font);
+        const TextMetrics metrics(v.font());
+        const QFontMetrics fm(font);
+        const qreal left = 4 - scrolledBy; // the view's margin
+        const TextPos from = v.anchor();
+        const TextPos to = v.caret();
+        for (qsizetype row = 0; row < v.lineCount(); ++row) {
+            const LineRef line = v.content().line(row);
+            const QString text = line.toString();
+            const int y = int(row) * fm.lineSpacing();
+            const QList<qsizetype> matches =
+                foundByFormatting(line, QStringLiteral("5a"), Qt::CaseInsensitive);
+            const auto look = [&](qsizetype c) {
+                if (TextPos{row, c} >= from && TextPos{row, c} < to)
+                    return 2;
+                return std::any_of(matches.begin(), matches.end(),
+                                   [&](qsizetype m) { return c >= m && c < m + 2; })
+                           ? 1
+                           : 0;
+            };
+            for (qsizetype c = 0; c < text.size();) {
+                qsizetype end = c + 1;
+                while (end < text.size() && look(end) == look(c) && text[end] != u'\t' && text[c] != u'\t')
+                    ++end;
+                const qreal x0 = left + metrics.xOf(line, c);
+                const qreal x1 = left + metrics.xOf(line, end);
+                const int kind = look(c);
+                if (kind != 0)
+                    p.fillRect(QRectF(x0, y, x1 - x0, fm.lineSpacing()),
+                               kind == 2 ? palette.color(QPalette::Highlight) : QColor(255, 214, 64));
+                p.setPen(kind == 2   ? palette.color(QPalette::HighlightedText)
+                         : kind == 1 ? QColor(Qt::black)
+                                     : palette.color(QPalette::Text));
+                if (text[c] != u'\t')
+                    p.drawText(QPointF(x0, y + fm.ascent()), shownText(text.mid(c, end - c)));
+                c = end;
+            }
+            if (row < to.row) // the line end is selected too
+                p.fillRect(QRectF(left + metrics.width(line), y, metrics.spaceWidth(), fm.lineSpacing()),
+                           palette.color(QPalette::Highlight));
+        }
+        p.end();
+        QCOMPARE(shown, expected);
     }
 
     void controlCharactersOfALoadedFileShowAsPictures()
