@@ -46,7 +46,21 @@ void IdPanel::setText(const QString& text)
 void IdPanel::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
+    if (m_text.isEmpty())
+        return;
     QPainter p(this);
     p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(contentsRect(), Qt::AlignCenter, m_text);
+    // Centred as QPainter::drawText centres a line.
+    const QRectF r = contentsRect();
+    const QFontMetricsF metrics(font());
+    const qreal left = (r.width() - m_metrics.width({m_text, {}})) / 2;
+    const qreal top = (r.height() - metrics.ascent() - metrics.descent()) / 2;
+    m_metrics.draw(p, QPointF(r.x() + left, r.y() + top + metrics.ascent()), m_text);
+}
+
+void IdPanel::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        m_metrics = TextMetrics(font());
 }

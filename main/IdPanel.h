@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextMetrics.h"
+
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QTimer>
@@ -19,9 +21,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QString m_text;
+    TextMetrics m_metrics{font()};
     QTimer m_repaint;
     QElapsedTimer m_sinceRepaint;
 };

@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -167,6 +168,27 @@ private slots:
         QCOMPARE(mode->palette().color(QPalette::WindowText), QColor(0xee, 0xee, 0xee));
         QApplication::setPalette(light);
         QTRY_COMPARE(id->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    }
+
+    // The panels draw their text from glyphs looked up once per character; it must look as the text
+    // engine draws it, centred.
+    void theIdPanelsLookAsTheTextEngineDrawsThem()
+    {
+        MainWindow w;
+        w.show();
+        auto* panel = w.findChild<IdPanel*>("sourceIdPanel");
+        for (const QString& id : {QStringLiteral("12 34 56 78 "), QStringLiteral("9A BC DE F0 "),
+                                  QStringLiteral("FF 1F 7A 4A "), QStringLiteral("00 ")}) {
+            panel->clear();
+            QImage expected = panel->grab().toImage();
+            QPainter p(&expected);
+            p.setFont(panel->font());
+            p.setPen(panel->palette().color(QPalette::WindowText));
+            p.drawText(panel->contentsRect(), Qt::AlignCenter, id);
+            p.end();
+            panel->setText(id);
+            QCOMPARE(panel->grab().toImage(), expected);
+        }
     }
 
     void captionCarriesTheProgramFilesDate()
