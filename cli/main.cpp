@@ -32,9 +32,6 @@ int main(int argc, char* argv[])
     default:
         break;
     }
-    // A script reads whole lines, not frames on a screen: 20 ms of reports a pass (about 12 at
-    // 600 reports/s) costs less than half the thread switches and is still live to a pipe.
-    setReceivePassInterval(std::chrono::milliseconds(20));
     // A reader that has gone away shows up as a failed write, which ends the run with status 0.
     std::signal(SIGPIPE, SIG_IGN);
     return runCtl(parsed.request);

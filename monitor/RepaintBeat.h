@@ -1,24 +1,26 @@
 #pragma once
 
+#include "Beat.h"
+
 #include <QElapsedTimer>
 
 #include <chrono>
 
-// Repaints that may wait are due on one common beat, so that the monitor and the ID panels
-// repaint in one cycle instead of each in a cycle of its own.
-constexpr int kRepaintBeatMs = 30;
-
-[[nodiscard]] inline int msToNextBeat()
-{
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    return int(kRepaintBeatMs - now.count() % kRepaintBeatMs);
-}
+constexpr int kRepaintBeatMs = int(kBeat.count());
 
 // How long a repaint waits: not at all after a quiet beat since the last one (or before the
-// first), else until the next beat.
+// first), nor when a beat has only just begun and brought none yet, so that what the receive pass
+// of a beat changed is painted in the same wake-up; else until the next beat.
 [[nodiscard]] inline int repaintDelay(const QElapsedTimer& sinceLastRepaint)
 {
-    const bool quiet = !sinceLastRepaint.isValid() || sinceLastRepaint.elapsed() >= kRepaintBeatMs;
-    return quiet ? 0 : msToNextBeat();
+    using namespace std::chrono;
+    constexpr milliseconds kJustBegun{3};
+    if (!sinceLastRepaint.isValid() || sinceLastRepaint.elapsed() >= kRepaintBeatMs)
+        return 0;
+    const auto now = steady_clock::now();
+    const auto next = nextBeat(now);
+    const auto intoBeat = now - (next - kBeat);
+    if (intoBeat < kJustBegun && nanoseconds(sinceLastRepaint.nsecsElapsed()) > intoBeat)
+        return 0;
+    return int(ceil<milliseconds>(next - now).count());
 }

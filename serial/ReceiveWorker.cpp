@@ -1,5 +1,6 @@
 #include "ReceiveWorker.h"
 
+#include "Beat.h"
 #include "CommPort.h"
 #include "CommPortPrivate.h"
 #include "CommView.h"
@@ -21,19 +22,13 @@ constexpr int kMaxIdleWaitMs = 50;
 // Pause when input is signalled but a pass could read nothing, so a faulty driver cannot make
 // the worker spin.
 constexpr int kStallPauseMs = 5;
-// Passes follow each other at most this often. A lone frame is handled at once; a stream is
-// handled a few frames a pass, since every pass costs two thread switches, which cost more
-// than the bytes themselves.
-std::atomic<int> minPassIntervalMs = 8;
+// While frames stream in, a pass waits for the next beat after the one before: every pass costs
+// two thread switches, which cost more than the bytes themselves, and the repaints it causes share
+// its wake-up. A frame after a quiet beat is handled at once.
 // A pass that found this much is part of a flood: the next one follows at once, since waiting
 // would only let the driver's queue fill up.
 constexpr int kFloodPassBytes = 1024;
 } // namespace
-
-void setReceivePassInterval(std::chrono::milliseconds interval)
-{
-    minPassIntervalMs = int(interval.count());
-}
 
 void ReceiveSession::blockEnded(std::span<const uint8_t> block)
 {
@@ -152,8 +147,7 @@ void ReceiveWorker::run()
     int waitMs = -1;
     bool stalled = false;
     bool flooding = false;
-    const auto minPassInterval = std::chrono::milliseconds(minPassIntervalMs.load());
-    auto lastPass = std::chrono::steady_clock::now() - minPassInterval;
+    std::chrono::steady_clock::time_point lastPass; // long ago
     for (;;) {
         if (commSettings.linkError)
             break;
@@ -172,7 +166,7 @@ void ReceiveWorker::run()
             break;
         if (!flooding) {
             std::unique_lock lock(s.mutex);
-            if (s.cv.wait_until(lock, lastPass + minPassInterval, [&] { return s.stop; }))
+            if (s.cv.wait_until(lock, nextBeat(lastPass), [&] { return s.stop; }))
                 break;
         }
         lastPass = std::chrono::steady_clock::now();

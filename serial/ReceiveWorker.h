@@ -65,11 +65,6 @@ private:
     std::shared_ptr<ReceiveSession> m_session;
 };
 
-// How soon a pass may follow the one before while frames stream in, for the workers started from
-// now on. The windows keep the default (8 ms), well within their repaint beat; a program that
-// prints what comes may gather more frames a pass, since every pass costs two thread switches.
-void setReceivePassInterval(std::chrono::milliseconds interval);
-
 // One receive pass on the GUI thread: line-error check, the queued bytes through the assembler,
 // then the idle flush.
 void receivePass(ReceiveSession& session);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <chrono>
+
+// While data streams in, work that may wait is done on one common beat of the steady clock: the
+// receive passes and the repaints they cause then share one wake-up of the GUI thread a beat
+// instead of each taking its own.
+constexpr std::chrono::milliseconds kBeat{30};
+
+// The first beat of `period` after `t`.
+[[nodiscard]] inline std::chrono::steady_clock::time_point nextBeat(std::chrono::steady_clock::time_point t,
+                                                                    std::chrono::milliseconds period = kBeat)
+{
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch());
+    return std::chrono::steady_clock::time_point((since / period + 1) * period);
+}
