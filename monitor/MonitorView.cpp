@@ -100,8 +100,15 @@ MonitorView::MonitorView(QWidget* parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* plain = new PlainScrollBarStyle;
     plain->setParent(this);
-    verticalScrollBar()->setStyle(plain);
-    horizontalScrollBar()->setStyle(plain);
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        bar->setStyle(plain);
+        // The style paints every pixel of the bar; a bar that is not opaque has the frame and
+        // the main window behind it painted too, at each refresh.
+        bar->setAttribute(Qt::WA_OpaquePaintEvent);
+        // The scroll area lays its children out again at each change of a bar's range, which
+        // repaints the other bar; with both bars always on, nothing moves but at a resize.
+        disconnect(bar, &QScrollBar::rangeChanged, this, nullptr);
+    }
     viewport()->setCursor(Qt::IBeamCursor);
     // The paint fills its area itself.
     viewport()->setAutoFillBackground(false);
@@ -269,16 +276,21 @@ qreal MonitorView::contentLeft() const
 
 void MonitorView::updateScrollBars()
 {
+    // A scroll bar repaints at every page step it is given, changed or not.
+    const auto setPageStep = [](QScrollBar* bar, int step) {
+        if (bar->pageStep() != step)
+            bar->setPageStep(step);
+    };
     QScrollBar* v = verticalScrollBar();
     const int rows = fullRows();
-    v->setPageStep(rows);
+    setPageStep(v, rows);
     v->setRange(0, std::max(0, lineCount() - rows));
     // Not while the mouse selects: the lines would move away under it.
     if (m_follow && !m_dragging)
         v->setValue(v->maximum());
     QScrollBar* h = horizontalScrollBar();
     const int width = viewport()->width();
-    h->setPageStep(width);
+    setPageStep(h, width);
     h->setRange(0, int(std::clamp<qreal>(std::ceil(m_widest) + 2 * kMargin - width, 0,
                                          std::numeric_limits<int>::max())));
 }
