@@ -2,7 +2,6 @@
 // standard error, and the exit status says what happened.
 #include "Ctl.h"
 #include "CtlRequest.h"
-#include "ReceiveWorker.h"
 
 #include <QCoreApplication>
 

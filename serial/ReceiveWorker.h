@@ -5,7 +5,6 @@
 #include <QThread>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
