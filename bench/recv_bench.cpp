@@ -447,11 +447,12 @@ int main(int argc, char* argv[])
         if (w.binaryMode() != binary)
             w.toggleSendMode();
     };
-    const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout) -> Result {
+    const auto run = [&](const char* label, const Feed& feed, bool binary, bool endsByTimeout,
+                         bool probeStalls = true) -> Result {
         setBinary(binary);
         w.startRun();
         runFor(300);
-        const Result r = measure(w, master, feed, endsByTimeout);
+        const Result r = measure(w, master, feed, endsByTimeout, probeStalls);
         QString note = check(w, feed, r.feed);
         if (feed.kind == Feed::Kind::Keys)
             note += QStringLiteral("; worst latency to the screen %1 ms")
@@ -469,7 +470,9 @@ int main(int argc, char* argv[])
     }
     if (wanted("keys")) {
         w.stampsCarryTime = true;
-        run("600 key reports/s, 10 s", {Feed::Kind::Keys, 10}, true, false);
+        // Without the stall probe, whose wake-ups would be a fifth of what is measured; what the
+        // user meets here is the latency to the screen.
+        run("600 key reports/s, 10 s", {Feed::Kind::Keys, 10}, true, false, false);
         w.stampsCarryTime = false;
     }
     for (const auto& [label, rate, binary] :
