@@ -506,6 +506,7 @@ void MainWindow::createToolWindows()
     m_keyPanel = new KeyPanel(this);
     m_surveyPanel = new SurveyPanel(this);
     m_surveyPanel->clearMainMonitor = [this] { m_monitor->clearLines(); };
+    connect(m_surveyPanel, &SurveyPanel::runStarted, this, [this] { startClockTimer(QTime::currentTime()); });
     m_linkStatsWindow = new LinkStatsWindow(this);
     m_framesWindow = new FramesWindow(this);
     connect(m_framesWindow, &FramesWindow::sendAgainRequested, this, &MainWindow::fillSendLine);
@@ -614,19 +615,21 @@ void MainWindow::reportMessage(LinkMessage kind, const QString& text, const QStr
 void MainWindow::onClockTick()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    startClockTimer(now.time());
     const QString text = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
     if (text != clockPanel->text())
         clockPanel->setText(text);
     if (m_surveyPanel)
         m_surveyPanel->onClockTick();
+    startClockTimer(now.time());
 }
 
 void MainWindow::startClockTimer(QTime now)
 {
-    // Every 500 ms, on the whole and half second: the panel turns with the second that the time
-    // stamps read, and the survey keeps its tick.
-    m_clockTimer.start(500 - now.msec() % 500);
+    // On the whole second, so the panel turns with the second that the time stamps read; on the
+    // half second too while a survey runs, which counts its run in ticks of 500 ms. An idle
+    // program wakes once a second.
+    const int period = m_surveyPanel && m_surveyPanel->running() ? 500 : 1000;
+    m_clockTimer.start(period - now.msec() % period);
 }
 
 void MainWindow::editCommSettings()

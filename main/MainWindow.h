@@ -112,7 +112,7 @@ private:
     void buildMonitorBand(QWidget* band);
     void buildMenu();
     void placeRightAnchored();
-    // Sets the clock timer for the next whole or half second after `now`.
+    // Sets the clock timer for the next whole second after `now`, or half second while a survey runs.
     void startClockTimer(QTime now);
     // Takes back what the last run remembered (font, colour, LogTime, send mode, send texts and
     // the main window's place), and keeps it for the next run.

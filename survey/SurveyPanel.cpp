@@ -285,6 +285,7 @@ void SurveyPanel::onStartClicked()
     }
     resetSurvey(*seconds);
     startButton->setText(QStringLiteral("Busy"));
+    emit runStarted();
 }
 
 void SurveyPanel::onClockTick()

@@ -37,6 +37,10 @@ public:
     // A run is on while startButton is down.
     [[nodiscard]] bool running() const;
 
+signals:
+    // A run has begun: from now on it counts the clock's half-second ticks.
+    void runStarted();
+
 public slots:
     void onStartClicked();
     void onStatusBarDoubleClicked();
