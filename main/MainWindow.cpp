@@ -9,9 +9,9 @@
 #include "FixedColours.h"
 #include "Fonts.h"
 #include "FramesWindow.h"
-#include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
+#include "LocalClock.h"
 #include "MakeChild.h"
 #include "ModuleFrame.h"
 #include "MonitorFindBar.h"
@@ -21,6 +21,7 @@
 #include "SerialDevice.h"
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
+#include "TextPanel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,9 +46,9 @@ constexpr int kDesignWidth = 793;
 // The design's gap between two bit-rate buttons, and after the last one.
 constexpr int kRateGap = 6;
 
-IdPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
+TextPanel* idPanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* p = makeChild<IdPanel>(parent, name, geometry);
+    auto* p = makeChild<TextPanel>(parent, name, geometry);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Sunken);
     QFont f = p->font();
@@ -268,9 +269,7 @@ void MainWindow::buildMonitorBand(QWidget* band)
     portPanel = sunkenPanel(band, "portPanel", {96, 6, 73, 18});
     bitRatePanel = sunkenPanel(band, "bitRatePanel", {172, 6, 73, 18});
     fontPanel = sunkenPanel(band, "fontPanel", {248, 6, 73, 18});
-    clockPanel = makeChild<QLabel>(band, "clockPanel", {kDesignWidth - 125 - 8, 4, 125, 21});
-    clockPanel->setAlignment(Qt::AlignCenter);
-    clockPanel->setAutoFillBackground(true);
+    clockPanel = makeChild<TextPanel>(band, "clockPanel", {kDesignWidth - 125 - 8, 4, 125, 21});
     QPalette pal = clockPanel->palette();
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::yellow);
@@ -420,7 +419,7 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
     // A coarse timer may fire a little before the half second it is set for.
     m_clockTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_clockTimer, &QTimer::timeout, this, &MainWindow::onClockTick);
-    startClockTimer(QTime::currentTime());
+    startClockTimer(readLocalClock().msec);
     timeStampBox->setChecked(false);
     deviceLabel->hide();
     toggleSendMode();
@@ -446,7 +445,7 @@ void MainWindow::initialise(const SettingsOverrides& overrides)
 void MainWindow::showFixedColours()
 {
     const QPalette& window = palette();
-    for (IdPanel* id : {sourceIdPanel, destinationIdPanel, productIdPanel}) {
+    for (TextPanel* id : {sourceIdPanel, destinationIdPanel, productIdPanel}) {
         QPalette pal = id->palette();
         pal.setColor(QPalette::WindowText, idColour(window));
         id->setPalette(pal);
@@ -506,7 +505,8 @@ void MainWindow::createToolWindows()
     m_keyPanel = new KeyPanel(this);
     m_surveyPanel = new SurveyPanel(this);
     m_surveyPanel->clearMainMonitor = [this] { m_monitor->clearLines(); };
-    connect(m_surveyPanel, &SurveyPanel::runStarted, this, [this] { startClockTimer(QTime::currentTime()); });
+    connect(m_surveyPanel, &SurveyPanel::runStarted, this,
+            [this] { startClockTimer(readLocalClock().msec); });
     m_linkStatsWindow = new LinkStatsWindow(this);
     m_framesWindow = new FramesWindow(this);
     connect(m_framesWindow, &FramesWindow::sendAgainRequested, this, &MainWindow::fillSendLine);
@@ -614,22 +614,21 @@ void MainWindow::reportMessage(LinkMessage kind, const QString& text, const QStr
 
 void MainWindow::onClockTick()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString text = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
-    if (text != clockPanel->text())
-        clockPanel->setText(text);
+    const LocalClockReading now = readLocalClock();
+    if (now.text != clockPanel->text())
+        clockPanel->setText(now.text);
     if (m_surveyPanel)
         m_surveyPanel->onClockTick();
-    startClockTimer(now.time());
+    startClockTimer(now.msec);
 }
 
-void MainWindow::startClockTimer(QTime now)
+void MainWindow::startClockTimer(int msec)
 {
     // On the whole second, so the panel turns with the second that the time stamps read; on the
     // half second too while a survey runs, which counts its run in ticks of 500 ms. An idle
     // program wakes once a second.
     const int period = m_surveyPanel && m_surveyPanel->running() ? 500 : 1000;
-    m_clockTimer.start(period - now.msec() % period);
+    m_clockTimer.start(period - msec % period);
 }
 
 void MainWindow::editCommSettings()

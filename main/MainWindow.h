@@ -13,7 +13,7 @@
 
 class ClickLabel;
 class FramesWindow;
-class IdPanel;
+class TextPanel;
 class KeyPanel;
 class LinkStatsWindow;
 class MonitorFindBar;
@@ -112,8 +112,9 @@ private:
     void buildMonitorBand(QWidget* band);
     void buildMenu();
     void placeRightAnchored();
-    // Sets the clock timer for the next whole second after `now`, or half second while a survey runs.
-    void startClockTimer(QTime now);
+    // Sets the clock timer for the next whole second, or half second while a survey runs, from
+    // the milliseconds of the local clock.
+    void startClockTimer(int msec);
     // Takes back what the last run remembered (font, colour, LogTime, send mode, send texts and
     // the main window's place), and keeps it for the next run.
     void restoreRememberedState();
@@ -141,11 +142,11 @@ private:
     QPushButton* setChannelButton = nullptr;
     QPushButton* remoteChannelButton = nullptr;
     QLabel* sourceIdCaption = nullptr;
-    IdPanel* sourceIdPanel = nullptr;
+    TextPanel* sourceIdPanel = nullptr;
     QLabel* destinationIdCaption = nullptr;
-    IdPanel* destinationIdPanel = nullptr;
+    TextPanel* destinationIdPanel = nullptr;
     QLabel* productIdCaption = nullptr;
-    IdPanel* productIdPanel = nullptr;
+    TextPanel* productIdPanel = nullptr;
     QFrame* radioRatePanel = nullptr; // the over-the-air bit rate
     QRadioButton* rate9600Button = nullptr;
     QRadioButton* rate100kButton = nullptr;
@@ -175,7 +176,7 @@ private:
     ClickLabel* bitRatePanel = nullptr;
     ClickLabel* fontPanel = nullptr;
     QCheckBox* timeStampBox = nullptr;
-    QLabel* clockPanel = nullptr;
+    TextPanel* clockPanel = nullptr;
 
     MonitorView* m_monitor = nullptr;
     MonitorFindBar* findBar = nullptr; // under the monitor, hidden until Ctrl+F

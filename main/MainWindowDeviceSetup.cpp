@@ -6,7 +6,7 @@
 #include "CommSettings.h"
 #include "DeviceSetup.h"
 #include "FrameAssembler.h"
-#include "IdPanel.h"
+#include "TextPanel.h"
 
 #include <QComboBox>
 #include <QPushButton>

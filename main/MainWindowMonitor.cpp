@@ -6,12 +6,13 @@
 #include "Dialogs.h"
 #include "FrameAssembler.h"
 #include "FramesWindow.h"
-#include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
+#include "LocalClock.h"
 #include "MonitorFile.h"
 #include "MonitorView.h"
 #include "SurveyPanel.h"
+#include "TextPanel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -58,9 +59,8 @@ void MainWindow::displayReceivedBlock(std::span<const uint8_t> block)
     if (timeStampBox->isChecked()) {
         // One reading of the clock gives both the text and the milliseconds, so a stamp never
         // lags the clock panel.
-        const QDateTime now = QDateTime::currentDateTime();
-        stamp = now.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) +
-                QString::asprintf(".%04d =>", now.time().msec());
+        const LocalClockReading now = readLocalClock();
+        stamp = now.text + QString::asprintf(".%04d =>", now.msec);
     }
     // The log takes every line; the monitor may drop lines that its thousand-line rule empties.
     // Both keep a line as the bytes that came, so a saved monitor and the log open as shown.

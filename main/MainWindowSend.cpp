@@ -4,9 +4,9 @@
 #include "ClickLabel.h"
 #include "CommSettings.h"
 #include "Dialogs.h"
-#include "IdPanel.h"
 #include "ModuleFrame.h"
 #include "SendLine.h"
+#include "TextPanel.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -5,7 +5,6 @@
 #include "CommSettingsDialog.h"
 #include "FrameText.h"
 #include "FramesWindow.h"
-#include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
 #include "MainWindow.h"
@@ -17,6 +16,7 @@
 #include "Sound.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
+#include "TextPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,8 +126,8 @@ private slots:
             });
             return commands == QList<int>({0x2A, 0x7E});
         }));
-        QVERIFY(waitUntil([&] { return !w.findChild<IdPanel*>("sourceIdPanel")->text().isEmpty(); }));
-        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("4D 53 00 01 "));
+        QVERIFY(waitUntil([&] { return !w.findChild<TextPanel*>("sourceIdPanel")->text().isEmpty(); }));
+        QCOMPARE(w.findChild<TextPanel*>("sourceIdPanel")->text(), QStringLiteral("4D 53 00 01 "));
     }
 
     // zelvoctl reads the settings the window saved at close and writes the same frames, byte for

@@ -5,7 +5,6 @@
 #include "CommSettings.h"
 #include "Dialogs.h"
 #include "FrameAssembler.h"
-#include "IdPanel.h"
 #include "KeyPanel.h"
 #include "LinkStatsWindow.h"
 #include "MainWindow.h"
@@ -13,6 +12,7 @@
 #include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
+#include "TextPanel.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -65,8 +65,8 @@ private slots:
         QVERIFY(waitUntil([this] { return !monitorLines().isEmpty(); }));
         QCOMPARE(monitorLines(),
                  QStringList(QStringLiteral(" 0Fh 5Ah 0Eh 13h 01h 12h 34h 56h 78h 9Ah BCh DEh F0h 55h")));
-        QCOMPARE(w.findChild<IdPanel*>("sourceIdPanel")->text(), QStringLiteral("12 34 56 78 "));
-        QCOMPARE(w.findChild<IdPanel*>("destinationIdPanel")->text(), QStringLiteral("9A BC DE F0 "));
+        QCOMPARE(w.findChild<TextPanel*>("sourceIdPanel")->text(), QStringLiteral("12 34 56 78 "));
+        QCOMPARE(w.findChild<TextPanel*>("destinationIdPanel")->text(), QStringLiteral("9A BC DE F0 "));
     }
 
     void textRepliesAreShownInTextModeAsOneLine()

@@ -5,13 +5,13 @@
 #include "CommSettings.h"
 #include "DeviceSetup.h"
 #include "FrameAssembler.h"
-#include "IdPanel.h"
 #include "MainWindow.h"
 #include "ModuleFrame.h"
 #include "ScriptedDialogs.h"
 #include "SendLine.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
+#include "TextPanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -346,7 +346,7 @@ private slots:
         w.onRemoteChannelClicked(); // no destination yet
         expectNothingSent();
         m_pty->write(hex("0F 5A 0D 13 00 AA BB CC DD 12 34 56 78"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        QVERIFY(waitUntil([this] { return !child<TextPanel>("destinationIdPanel")->text().isEmpty(); }));
         child<QComboBox>("channelBox")->setCurrentIndex(6);
         child<QComboBox>("powerBox")->setCurrentIndex(2);
         child<QRadioButton>("rate500kButton")->setChecked(true);
@@ -383,13 +383,14 @@ private slots:
         QCOMPARE(src->text(), QString());
         QCOMPARE(msgId->text(), QStringLiteral("77"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 FF FF FF FF"));
-        QVERIFY(waitUntil([this] { return !child<IdPanel>("destinationIdPanel")->text().isEmpty(); }));
+        QVERIFY(waitUntil([this] { return !child<TextPanel>("destinationIdPanel")->text().isEmpty(); }));
         auto* label = child<ClickLabel>("sourceIdLabel");
         QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
         QCOMPARE(src->text(), QStringLiteral("FF FF FF FF "));
         QCOMPARE(msgId->text(), QStringLiteral("13"));
         m_pty->write(hex("0F 5A 0D 13 00 01 02 03 04 0A 0B 0C 0D"));
-        QVERIFY(waitUntil([this] { return child<IdPanel>("destinationIdPanel")->text().startsWith(u'0'); }));
+        QVERIFY(
+            waitUntil([this] { return child<TextPanel>("destinationIdPanel")->text().startsWith(u'0'); }));
         w.onSourceIdLabelDoubleClicked();
         QCOMPARE(src->text(), QStringLiteral("0A 0B 0C 0D "));
         QCOMPARE(msgId->text(), QStringLiteral("11"));
