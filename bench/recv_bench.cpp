@@ -1,8 +1,9 @@
 // Measures the receive path as a user meets it: the real driver, worker, assembler and main window
 // on a pseudo-terminal, fed by a child process that plays the module. Each run reports the time
 // from the last byte written to the last byte painted, the CPU from the first byte until the
-// program is idle again, the worst event-loop stall over the whole run, tail included, and the
-// peak memory; and it checks that the monitor shows the lines that were sent.
+// program is idle again, the worst event-loop stall over the whole run, tail included (the steady
+// key-report run gives the worst latency to the screen instead), and the peak memory; and it
+// checks that the monitor shows the lines that were sent.
 //
 //   recv_bench                 all runs
 //   recv_bench keys burst ...  only the runs named: idle, keys, text115k, text921k, burst, load
