@@ -615,8 +615,7 @@ void MainWindow::reportMessage(LinkMessage kind, const QString& text, const QStr
 void MainWindow::onClockTick()
 {
     const LocalClockReading now = readLocalClock();
-    if (now.text != clockPanel->text())
-        clockPanel->setText(now.text);
+    clockPanel->setText(now.text);
     if (m_surveyPanel)
         m_surveyPanel->onClockTick();
     startClockTimer(now.msec);

@@ -28,7 +28,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QTime;
 class SurveyPanel;
 
 // The main window: device set-up row, send line, monitor tool row, monitor and status bar. It

@@ -76,10 +76,11 @@ private:
 
     QFont m_font;
     QFontMetricsF m_metrics;
+    // Filled as characters are met: those below U+0100 in a table, the rest by hash.
     mutable std::array<Glyph, 256> m_latin1;
     mutable QHash<char32_t, Glyph> m_others;
-    mutable std::vector<QRawFont> m_fonts;
-    std::array<qreal, 256> m_byteWidth{}; // the width of " XXh" by byte
+    mutable std::vector<QRawFont> m_fonts; // each font a glyph has come from
+    std::array<qreal, 256> m_byteWidth{};  // the width of " XXh" by byte
     // Reused by each draw, so that painting a row allocates nothing.
     mutable std::vector<quint32> m_runGlyphs;
     mutable std::vector<QPointF> m_runPositions;

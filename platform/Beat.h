@@ -7,10 +7,9 @@
 // instead of each taking its own.
 constexpr std::chrono::milliseconds kBeat{30};
 
-// The first beat of `period` after `t`.
-[[nodiscard]] inline std::chrono::steady_clock::time_point nextBeat(std::chrono::steady_clock::time_point t,
-                                                                    std::chrono::milliseconds period = kBeat)
+// The first beat after `t`.
+[[nodiscard]] inline std::chrono::steady_clock::time_point nextBeat(std::chrono::steady_clock::time_point t)
 {
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch());
-    return std::chrono::steady_clock::time_point((since / period + 1) * period);
+    return std::chrono::steady_clock::time_point((since / kBeat + 1) * kBeat);
 }

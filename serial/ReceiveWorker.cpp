@@ -22,9 +22,6 @@ constexpr int kMaxIdleWaitMs = 50;
 // Pause when input is signalled but a pass could read nothing, so a faulty driver cannot make
 // the worker spin.
 constexpr int kStallPauseMs = 5;
-// While frames stream in, a pass waits for the next beat after the one before: every pass costs
-// two thread switches, which cost more than the bytes themselves, and the repaints it causes share
-// its wake-up. A frame after a quiet beat is handled at once.
 // A pass that found this much is part of a flood: the next one follows at once, since waiting
 // would only let the driver's queue fill up.
 constexpr int kFloodPassBytes = 1024;
@@ -164,6 +161,9 @@ void ReceiveWorker::run()
         }
         if (commSettings.linkError)
             break;
+        // While frames stream in, a pass waits for the next beat after the one before: every pass
+        // costs two thread switches, which cost more than the bytes themselves, and the repaints it
+        // causes share its wake-up. A frame in a beat without a pass is handled at once.
         if (!flooding) {
             std::unique_lock lock(s.mutex);
             if (s.cv.wait_until(lock, nextBeat(lastPass), [&] { return s.stop; }))
