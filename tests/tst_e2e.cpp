@@ -12,7 +12,6 @@
 #include "PortSearch.h"
 #include "PtyRunner.h"
 #include "ScriptedDialogs.h"
-#include "SettingsFile.h"
 #include "Sound.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
@@ -23,7 +22,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -59,11 +57,7 @@ class EndToEndTest : public QObject {
     // The main window, started with its port set to `port`.
     MainWindow& window(const QString& port)
     {
-        QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[COMPORT]\r\nPortName=" + port.toLocal8Bit() + "\r\n");
-        ini.close();
-        setSettingsFilePath(ini.fileName());
+        useSettingsNamingPort(m_dir.filePath(QStringLiteral("zelvoterm.ini")), port);
         m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
         m_main->show();

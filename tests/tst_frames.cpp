@@ -8,7 +8,6 @@
 #include "MainWindow.h"
 #include "ModuleFrame.h"
 #include "ScriptedDialogs.h"
-#include "SettingsFile.h"
 #include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
@@ -41,11 +40,7 @@ class FramesWindowTest : public QObject {
     FramesWindow& window()
     {
         m_pty = std::make_unique<Pty>();
-        QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
-        ini.close();
-        setSettingsFilePath(ini.fileName());
+        useSettingsNamingPort(m_dir.filePath(QStringLiteral("zelvoterm.ini")), m_pty->slavePath());
         m_main = std::make_unique<MainWindow>();
         m_main->createToolWindows();
         m_main->show();

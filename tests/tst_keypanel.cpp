@@ -6,13 +6,11 @@
 #include "KeyPanel.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
-#include "SettingsFile.h"
 #include "Sound.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,11 +48,7 @@ class Rig {
 public:
     explicit Rig(const QString& iniPath)
     {
-        QFile ini(iniPath);
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[COMPORT]\r\nPortName=" + pty.slavePath().toLocal8Bit() + "\r\n");
-        ini.close();
-        setSettingsFilePath(iniPath);
+        useSettingsNamingPort(iniPath, pty.slavePath());
         setSoundPlayer([this](const QString& name) { sounds << name; });
         main = std::make_unique<MainWindow>();
         main->createToolWindows();

@@ -9,14 +9,12 @@
 #include "LinkStatsWindow.h"
 #include "MainWindow.h"
 #include "MonitorView.h"
-#include "SettingsFile.h"
 #include "SurveyPanel.h"
 #include "TestSupport.h"
 #include "TextPanel.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,11 +31,7 @@ class RecvPathTest : public QObject {
     MainWindow& window()
     {
         m_pty = std::make_unique<Pty>();
-        QFile ini(m_dir.filePath(QStringLiteral("zelvoterm.ini")));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[COMPORT]\r\nPortName=" + m_pty->slavePath().toLocal8Bit() + "\r\n");
-        ini.close();
-        setSettingsFilePath(ini.fileName());
+        useSettingsNamingPort(m_dir.filePath(QStringLiteral("zelvoterm.ini")), m_pty->slavePath());
         m_main = std::make_unique<MainWindow>();
         return *m_main;
     }

@@ -3,10 +3,12 @@
 #include "CommPort.h"
 #include "CommSettings.h"
 #include "FrameAssembler.h"
+#include "SettingsFile.h"
 #include "Tick.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 
 #include <cerrno>
@@ -154,4 +156,14 @@ QList<PortInfo> portsNamed(const QStringList& names)
         ports << port;
     }
     return ports;
+}
+
+void useSettingsNamingPort(const QString& path, const QString& port)
+{
+    QFile ini(path);
+    if (!ini.open(QIODevice::WriteOnly))
+        qWarning("cannot write %s", qPrintable(path));
+    ini.write("[COMPORT]\r\nPortName=" + port.toLocal8Bit() + "\r\n");
+    ini.close();
+    setSettingsFilePath(path);
 }

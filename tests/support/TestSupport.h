@@ -80,6 +80,9 @@ public:
 // Closes the port and puts every program-wide value back to its start.
 void resetLink();
 
+// Writes a settings file at `path` that names `port`, and has the program use it.
+void useSettingsNamingPort(const QString& path, const QString& port);
+
 // Waits, processing events, until the condition holds or the time is up.
 [[nodiscard]] bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
 
