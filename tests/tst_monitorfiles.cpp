@@ -647,7 +647,7 @@ private slots:
         const pid_t child = ::fork();
         if (child == 0) {
             ::alarm(30);
-            std::signal(SIGXFSZ, SIG_IGN);
+            ignoreFileSizeSignal();
             const rlimit size{rlim_t(limit), rlim_t(limit)};
             ::setrlimit(RLIMIT_FSIZE, &size);
             startLog(file);
